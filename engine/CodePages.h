@@ -1,0 +1,39 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "host/Bytes.h"
+
+namespace quernel {
+
+// The 8-bit code pages through which the renderer turns printed bytes into characters.
+enum class CodePage {
+    kCp1250,       // Windows Central European
+    kCp852,        // DOS Latin II
+    kCp1252,       // Windows Western
+    kCp1251,       // Windows Cyrillic
+    kCp1257,       // Windows Baltic
+    kCp1253,       // Windows Greek
+    kMacRoman,     // Mac OS Roman
+    kAdobeSymbol,  // Adobe Symbol encoding
+};
+
+// byte -> Unicode code point; undefined bytes give U+FFFD.
+const std::array<char32_t, 256>& CodePageTable(CodePage page);
+
+void AppendUtf8(std::string& out, char32_t cp);
+std::string ToUtf8(CodePage page, ByteView bytes);
+
+namespace codepage_tables {
+extern const std::array<char32_t, 256> kCp1250;
+extern const std::array<char32_t, 256> kCp852;
+extern const std::array<char32_t, 256> kCp1252;
+extern const std::array<char32_t, 256> kCp1251;
+extern const std::array<char32_t, 256> kCp1257;
+extern const std::array<char32_t, 256> kCp1253;
+extern const std::array<char32_t, 256> kMacRoman;
+extern const std::array<char32_t, 256> kAdobeSymbol;
+}  // namespace codepage_tables
+
+}  // namespace quernel

@@ -1,0 +1,22 @@
+#include "host/Clock.h"
+
+#include <ctime>
+
+namespace quernel {
+
+LocalDateTime ToLocal(TimePoint time) {
+    const std::time_t t = std::chrono::system_clock::to_time_t(time);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+double LocalSeconds(const LocalDateTime& t) {
+    using namespace std::chrono;
+    const sys_days day = year{t.year} / month{static_cast<unsigned>(t.month)} /
+                         std::chrono::day{static_cast<unsigned>(t.day)};
+    return static_cast<double>(day.time_since_epoch().count()) * 86400.0 + t.hour * 3600.0 +
+           t.minute * 60.0 + t.second;
+}
+
+}  // namespace quernel

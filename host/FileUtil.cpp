@@ -1,0 +1,96 @@
+#include "host/FileUtil.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace quernel {
+
+namespace {
+
+std::string ErrnoText(int error) {
+    return std::strerror(error);
+}
+
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+  private:
+    int fd_;
+};
+
+Bytes ReadUpTo(const std::filesystem::path& path, std::size_t maxBytes) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
+    Bytes data;
+    std::uint8_t buffer[65536];
+    while (data.size() < maxBytes) {
+        const std::size_t want = std::min(sizeof buffer, maxBytes - data.size());
+        const ssize_t got = ::read(fd.get(), buffer, want);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw FileError("Cannot read file \"" + path.string() + "\". " + ErrnoText(errno));
+        }
+        if (got == 0) break;
+        data.insert(data.end(), buffer, buffer + got);
+    }
+    return data;
+}
+
+}  // namespace
+
+std::string CannotOpenFileMessage(const std::filesystem::path& path, const std::string& reason) {
+    return "Cannot open file \"" + path.string() + "\". " + reason;
+}
+
+Bytes ReadWholeFile(const std::filesystem::path& path) {
+    return ReadUpTo(path, static_cast<std::size_t>(-1));
+}
+
+Bytes ReadFilePrefix(const std::filesystem::path& path, std::size_t maxBytes) {
+    return ReadUpTo(path, maxBytes);
+}
+
+void WriteFileAtomic(const std::filesystem::path& path, ByteView data) {
+    std::string temp = path.string() + ".XXXXXX";
+    Fd fd(::mkstemp(temp.data()));
+    if (fd.get() < 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
+    const auto fail = [&](int error) {
+        ::unlink(temp.c_str());
+        throw FileError("Cannot write file \"" + path.string() + "\". " + ErrnoText(error));
+    };
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd.get(), data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail(errno);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    // mkstemp creates the file private; a user data file gets the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd.get(), 0666 & ~mask);
+    if (::fsync(fd.get()) != 0) fail(errno);
+    if (::close(fd.release()) != 0) fail(errno);
+    if (::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
+}
+
+}  // namespace quernel

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "host/Bytes.h"
+
+namespace quernel {
+
+// A file that could not be opened, read or written; the text is ready to show to the user.
+class FileError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// "Cannot open file "<path>". <reason>"
+std::string CannotOpenFileMessage(const std::filesystem::path& path, const std::string& reason);
+
+// The whole file; throws FileError.
+Bytes ReadWholeFile(const std::filesystem::path& path);
+
+// At most maxBytes from the start of the file; throws FileError.
+Bytes ReadFilePrefix(const std::filesystem::path& path, std::size_t maxBytes);
+
+// Writes the file under a temporary name in the same folder and renames it into place, so a
+// failed write never leaves a cut file under the real name; throws FileError.
+void WriteFileAtomic(const std::filesystem::path& path, ByteView data);
+
+}  // namespace quernel

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "engine/Explain.h"
+#include "engine/RenderCommand.h"
+#include "support/TempDir.h"
+
+namespace quernel::test {
+namespace {
+
+using namespace meaning;
+
+std::filesystem::path Data(const char* name) {
+    return std::filesystem::path(QUERNEL_TEST_DATA_DIR) / name;
+}
+
+TEST(ExplainTest, ControlCodesByNameAndTextThroughTheMap) {
+    const TEscapeSequences user{{ToBytes("\x1b"
+                                         "E"),
+                                 kBoldOn}};
+    TCharMapRecord map = TCharMapRecord::Identity();
+    map.Map[0xA5] = 0xB9;  // CP852 ą to Windows-1250 ą
+    map.CharsetIndex = 3;
+    const Bytes data = {'\x1b', 'E', 'a', 0xA5, 'b', '\r', '\n', 0x1B, 'E', '\x0c'};
+    const auto items = ExplainPrintout(data, user, map, false);
+    ASSERT_EQ(items.size(), 5u);
+    EXPECT_EQ(items[0].offset, 0u);
+    EXPECT_EQ(items[0].meaning, kBoldOn);
+    EXPECT_EQ(items[1].offset, 2u);
+    EXPECT_EQ(items[1].text, "aąb");
+    EXPECT_EQ(items[1].bytes, (Bytes{'a', 0xA5, 'b'}));
+    EXPECT_EQ(items[2].meaning, kNewLine);
+    EXPECT_EQ(items[3].offset, 7u);
+    EXPECT_EQ(items[4].meaning, kNewPage);
+
+    EXPECT_EQ(FormatExplainItem(items[0]),
+              "       0  #27 E                     Pogrubienie (Bold)");
+    EXPECT_EQ(FormatExplainItem(items[1]), "       2  \"aąb\"                     Znak drukowalny");
+    EXPECT_EQ(FormatExplainItem({9, {0x0F}, 50, {}}),
+              "       9  #15                       Ignoruj (nieznane znaczenie 50)");
+    EXPECT_EQ(FormatExplainItem({0, {1, '"'}, kPrintable, "\x01\""}),
+              "       0  \"\\x01\\\"\"                  Znak drukowalny");
+}
+
+TEST(RenderArgsTest, OptionsAndErrors) {
+    RenderArgs a = ParseRenderArgs(
+        {"--explain", "--seq", "Moja", "--cmap", "x.cmap", "--ignore-pcl", "wydruk.prn"});
+    EXPECT_TRUE(a.error.empty());
+    EXPECT_TRUE(a.options.explain);
+    EXPECT_EQ(a.options.seq, "Moja");
+    EXPECT_EQ(a.options.cmap, "x.cmap");
+    EXPECT_TRUE(a.options.ignorePcl);
+    EXPECT_EQ(a.options.file, "wydruk.prn");
+
+    a = ParseRenderArgs({"--explain", "f"});
+    EXPECT_EQ(a.options.seq, "EPSON+HP");
+    EXPECT_EQ(a.options.cmap, "LatinII");
+    EXPECT_FALSE(ParseRenderArgs({"--explain"}).error.empty());
+    EXPECT_FALSE(ParseRenderArgs({"--explain", "--seq"}).error.empty());
+    EXPECT_FALSE(ParseRenderArgs({"--explain", "--bogus", "f"}).error.empty());
+    EXPECT_FALSE(ParseRenderArgs({"--explain", "a", "b"}).error.empty());
+    EXPECT_TRUE(ParseRenderArgs({"--help"}).help);
+}
+
+class RunExplainTest : public ::testing::Test {
+  protected:
+    int Run(std::vector<std::string> args) {
+        out.str("");
+        err.str("");
+        const RenderArgs parsed = ParseRenderArgs(args);
+        EXPECT_TRUE(parsed.error.empty()) << parsed.error;
+        return RunExplain(parsed.options, QUERNEL_SHIPPED_DATA_DIR, out, err);
+    }
+    std::ostringstream out, err;
+    TempDir dir;
+};
+
+TEST_F(RunExplainTest, ShippedDefaultsUnderstandADosPrintout) {
+    ASSERT_EQ(Run({"--explain", Data("faktura_cp852.prn")}), 0) << err.str();
+    const std::string text = out.str();
+    EXPECT_NE(text.find("#27 @                     Reset"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Faktura Zażółć gęślą jaźń\""), std::string::npos) << text;
+    EXPECT_NE(text.find("#27 -#1                   Podkreślone (Underline)"), std::string::npos);
+    EXPECT_NE(text.find("Nowa strona"), std::string::npos);
+    // ESC j is not in the table: it prints, and shows up as text.
+    EXPECT_NE(text.find("\"\\x1Bj\\x05\""), std::string::npos) << text;
+    EXPECT_TRUE(err.str().empty());
+}
+
+TEST_F(RunExplainTest, BadInputsGiveAMessageAndAFailure) {
+    EXPECT_EQ(Run({"--explain", (dir / "missing.prn").string()}), 1);
+    EXPECT_NE(err.str().find("Cannot open file"), std::string::npos) << err.str();
+
+    EXPECT_EQ(Run({"--explain", "--seq", "NoSuchTable", Data("faktura_cp852.prn")}), 1);
+    EXPECT_NE(err.str().find("NoSuchTable"), std::string::npos);
+
+    EXPECT_EQ(Run({"--explain", "--cmap", "..", Data("faktura_cp852.prn")}), 1);
+    EXPECT_NE(err.str().find("Nieprawidłowa nazwa"), std::string::npos) << err.str();
+
+    std::filesystem::create_directory(dir / "dir.seq");
+    EXPECT_EQ(Run({"--explain", "--seq", (dir / "dir.seq").string(), Data("faktura_cp852.prn")}),
+              1);
+    EXPECT_FALSE(err.str().empty());
+}
+
+TEST_F(RunExplainTest, DamagedFilesAreUsedAsFarAsTheyGoWithAWarning) {
+    ASSERT_EQ(Run({"--explain", "--seq", Data("cut_record.seq"), "--cmap", Data("short.cmap"),
+                   Data("faktura_cp852.prn")}),
+              0);
+    EXPECT_NE(err.str().find("4 B"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("100 B"), std::string::npos) << err.str();
+}
+
+// The installed tool finds the shipped data beside itself.
+TEST(RenderToolTest, ExplainsASampleFromTheCommandLine) {
+    const std::string command = std::string(QUERNEL_BIN_DIR) + "/quernel-render --explain '" +
+                                Data("faktura_cp852.prn").string() + "' 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buf[4096];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, pipe)) output.append(buf, n);
+    EXPECT_EQ(::pclose(pipe), 0) << output;
+    EXPECT_NE(output.find("Pogrubienie (Bold)"), std::string::npos) << output;
+    EXPECT_NE(output.find("Zażółć gęślą jaźń"), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace quernel::test
