@@ -30,6 +30,13 @@ const TCharset& CharsetAt(std::uint8_t index) {
     return kCharsets[index < kCharsetCount ? index : 0];
 }
 
+CodePage CodePageForCharset(std::uint8_t charsetValue) {
+    for (const TCharset& c : kCharsets) {
+        if (c.value == charsetValue) return c.codePage;
+    }
+    return CodePage::kCp1250;
+}
+
 TCharMapRecord TCharMapRecord::Identity() {
     TCharMapRecord record;
     for (int b = 0; b < 256; ++b) record.Map[b] = static_cast<std::uint8_t>(b);

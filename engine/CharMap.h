@@ -25,6 +25,9 @@ const std::array<TCharset, kCharsetCount>& CharsetTable();
 // The entry for an index; an index beyond the table names no charset and counts as 0.
 const TCharset& CharsetAt(std::uint8_t index);
 
+// The code page that draws a font character-set value (Windows-1250 for unknown values).
+CodePage CodePageForCharset(std::uint8_t charsetValue);
+
 // The byte printed for each input byte, and the charset of the font; also the exact image of
 // a ".cmap" file (256 map bytes, then the charset index).
 struct TCharMapRecord {

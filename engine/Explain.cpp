@@ -4,11 +4,7 @@
 
 namespace quernel {
 
-namespace {
-
-// Quotes the text; control characters, quotes and backslashes are escaped so the line stays
-// readable whatever the map produced.
-std::string Quote(const std::string& text) {
+std::string QuoteText(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         if (c < 0x20 || c == 0x7F) {
@@ -25,8 +21,6 @@ std::string Quote(const std::string& text) {
     out += '"';
     return out;
 }
-
-}  // namespace
 
 std::vector<ExplainItem> ExplainPrintout(ByteView data, const TEscapeSequences& userTable,
                                          const TCharMapRecord& map, bool ignorePcl) {
@@ -61,7 +55,7 @@ std::string FormatExplainItem(const ExplainItem& item) {
     std::snprintf(offset, sizeof offset, "%8zu  ", item.offset);
     std::string line = offset;
     std::string shown =
-        item.meaning == meaning::kPrintable ? Quote(item.text) : SequenceToText(item.bytes);
+        item.meaning == meaning::kPrintable ? QuoteText(item.text) : SequenceToText(item.bytes);
     if (!shown.empty() && shown[0] == ' ') shown.erase(0, 1);
     line += shown;
     // Pads by characters, not bytes, so the names line up also after Polish letters.

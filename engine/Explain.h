@@ -26,4 +26,8 @@ std::vector<ExplainItem> ExplainPrintout(ByteView data, const TEscapeSequences& 
 // "<offset>  <#27 E bytes or quoted text>  <meaning name>"
 std::string FormatExplainItem(const ExplainItem& item);
 
+// The UTF-8 text in double quotes, with control characters, quotes and backslashes escaped so
+// it stays readable on one line.
+std::string QuoteText(const std::string& text);
+
 }  // namespace quernel

@@ -1,5 +1,7 @@
 #include "engine/RenderCommand.h"
 
+#include <algorithm>
+#include <charconv>
 #include <exception>
 #include <ostream>
 #include <stdexcept>
@@ -8,6 +10,10 @@
 #include "engine/DataFiles.h"
 #include "engine/EscapeSequences.h"
 #include "engine/Explain.h"
+#include "engine/QN_Picture.h"
+#include "host/BW_log.h"
+#include "host/Clock.h"
+#include "host/ErrorReport.h"
 #include "host/FileUtil.h"
 
 namespace quernel {
@@ -32,39 +38,190 @@ fs::path ResolveDataArg(const std::string& arg, const fs::path& programDir, std:
     return path;
 }
 
+bool ParseInt(std::string_view text, int& value) {
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end;
+}
+
+// "a<sep>b<sep>..." into exactly `count` integers.
+bool ParseInts(const std::string& text, char sep, std::size_t count, std::vector<int>& out) {
+    out.clear();
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t at = text.find(sep, from);
+        int v = 0;
+        if (!ParseInt(std::string_view(text).substr(from, at - from), v)) return false;
+        out.push_back(v);
+        if (at == std::string::npos) break;
+        from = at + 1;
+    }
+    return out.size() == count;
+}
+
+// "DPI,WIDTHxHEIGHT,OFFXxOFFY"
+bool ParseDevice(const std::string& text, TDeviceCaps& caps) {
+    const auto c1 = text.find(','), c2 = text.rfind(',');
+    if (c1 == std::string::npos || c1 == c2) return false;
+    int dpi = 0;
+    std::vector<int> size, offset;
+    if (!ParseInt(std::string_view(text).substr(0, c1), dpi) ||
+        !ParseInts(text.substr(c1 + 1, c2 - c1 - 1), 'x', 2, size) ||
+        !ParseInts(text.substr(c2 + 1), 'x', 2, offset)) {
+        return false;
+    }
+    if (dpi <= 0 || size[0] <= 0 || size[1] <= 0 || offset[0] < 0 || offset[1] < 0) return false;
+    caps = {size[0], size[1], dpi, dpi, offset[0], offset[1]};
+    return true;
+}
+
+struct Range {
+    int low, high;
+};
+
+// Prints the error report's messages and remembers that something failed.
+class StreamErrorReport final : public IErrorReport {
+  public:
+    explicit StreamErrorReport(std::ostream& err) : err_(err) {}
+    void ShowError(const std::string& message) override {
+        err_ << "quernel-render: " << message << "\n";
+        failed = true;
+    }
+    bool failed = false;
+
+  private:
+    std::ostream& err_;
+};
+
 }  // namespace
 
 std::string RenderUsage() {
-    return "Użycie: quernel-render --explain [--seq NAZWA|PLIK] [--cmap NAZWA|PLIK] "
-           "[--ignore-pcl] PLIK\n"
-           "  --explain     pokaż, jak Quernel rozumie wydruk: kody sterujące i tekst\n"
-           "  --seq         tabela kodów sterujących (domyślnie EPSON+HP)\n"
-           "  --cmap        mapa znaków (domyślnie LatinII)\n"
-           "  --ignore-pcl  pomijaj nieznane komendy HP-PCL (ESC ... wielka litera)\n";
+    return "Użycie:\n"
+           "  quernel-render [OPCJE] PLIK -o WYNIK.pdf   drukuj do pliku PDF\n"
+           "  quernel-render [OPCJE] PLIK --printer NAZWA drukuj na drukarce (także \"Quernel "
+           "PDF\")\n"
+           "  quernel-render [OPCJE] PLIK                 drukuj na drukarce domyślnej\n"
+           "  quernel-render [OPCJE] PLIK --trace [--device DPI,SZERxWYS,PRZXxPRZY]\n"
+           "                                              pokaż operacje rysowania zamiast "
+           "drukować\n"
+           "  quernel-render --explain [--seq ..] [--cmap ..] [--ignore-pcl] PLIK\n"
+           "                                              pokaż, jak Quernel rozumie wydruk\n"
+           "Opcje:\n"
+           "  --seq NAZWA|PLIK        tabela kodów sterujących (EPSON+HP)\n"
+           "  --cmap NAZWA|PLIK       mapa znaków (LatinII)\n"
+           "  --font NAZWA            czcionka (Liberation Mono)\n"
+           "  --margins L,G,P,D       marginesy w mm (5,5,5,5)\n"
+           "  --grid ZN,WIER          znaków w linii, linii na stronie, pionowo (80,67)\n"
+           "  --grid-landscape ZN,WIER  to samo poziomo (120,46)\n"
+           "  --orientation 0|1|2     0 ustawienie drukarki, 1 poziomo, 2 pionowo (0)\n"
+           "  --copies N              liczba kopii (1)\n"
+           "  --title TEKST           tytuł wydruku\n"
+           "  --background PLIK[,L,G,P,D]  obraz w tle i jego odstępy od brzegów w mm\n"
+           "  --ignore-pcl            pomijaj nieznane komendy HP-PCL\n"
+           "  --raw                   tryb bezpośredni (RAW): bajty wprost do drukarki\n"
+           "  --raw-init TEKST        kod inicjujący (#27 E)\n"
+           "  --raw-fix-crlf 0|1      końce linii zawsze CR+LF (1)\n"
+           "  --raw-end-ff 0|1        zawsze zakończ wysunięciem strony (1)\n"
+           "  --raw-charmap 0|1       przekodowanie znaków mapą (0)\n";
 }
 
 RenderArgs ParseRenderArgs(const std::vector<std::string>& args) {
     RenderArgs result;
     RenderOptions& o = result.options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
+    std::vector<int> ints;
+    for (std::size_t i = 0; i < args.size() && result.error.empty(); ++i) {
         const std::string& a = args[i];
-        const auto value = [&](std::string& into) {
+        std::string value;
+        const auto takeValue = [&]() {
             if (i + 1 >= args.size()) {
                 result.error = "Brak wartości opcji " + a;
-                return;
+                return false;
             }
-            into = args[++i];
+            value = args[++i];
+            return true;
         };
+        const auto bad = [&]() {
+            result.error = "Nieprawidłowa wartość opcji " + a + ": " + value;
+        };
+        const auto intIn = [&](int& into, Range r) {
+            if (!takeValue()) return;
+            if (!ParseInt(value, into) || into < r.low || into > r.high) {
+                bad();
+                result.error +=
+                    " (dozwolone " + std::to_string(r.low) + ".." + std::to_string(r.high) + ")";
+            }
+        };
+        const auto flag = [&](bool& into) {
+            if (!takeValue()) return;
+            if (value != "0" && value != "1") return bad();
+            into = value == "1";
+        };
+        const auto pair = [&](int& a1, Range r1, int& a2, Range r2) {
+            if (!takeValue()) return;
+            if (!ParseInts(value, ',', 2, ints) || ints[0] < r1.low || ints[0] > r1.high ||
+                ints[1] < r2.low || ints[1] > r2.high) {
+                return bad();
+            }
+            a1 = ints[0];
+            a2 = ints[1];
+        };
+        const auto margins = [&](std::array<int, 4>& into, const std::string& text) {
+            if (!ParseInts(text, ',', 4, ints) ||
+                std::any_of(ints.begin(), ints.end(), [](int m) { return m < -10 || m > 500; })) {
+                return bad();
+            }
+            std::copy(ints.begin(), ints.end(), into.begin());
+        };
+
         if (a == "-h" || a == "--help") {
             result.help = true;
         } else if (a == "--explain") {
             o.explain = true;
         } else if (a == "--seq") {
-            value(o.seq);
+            if (takeValue()) o.seq = value;
         } else if (a == "--cmap") {
-            value(o.cmap);
+            if (takeValue()) o.cmap = value;
         } else if (a == "--ignore-pcl") {
             o.ignorePcl = true;
+        } else if (a == "-o" || a == "--output") {
+            if (takeValue()) o.output = value;
+        } else if (a == "--printer") {
+            if (takeValue()) o.printer = value;
+        } else if (a == "--font") {
+            if (takeValue() && value.empty()) bad();
+            o.font = value;
+        } else if (a == "--margins") {
+            if (takeValue()) margins(o.margins, value);
+        } else if (a == "--grid") {
+            pair(o.charsPerLine, {40, 240}, o.linesPerPage, {20, 120});
+        } else if (a == "--grid-landscape") {
+            pair(o.charsPerLineHor, {40, 360}, o.linesPerPageHor, {20, 120});
+        } else if (a == "--orientation") {
+            intIn(o.orientation, {0, 2});
+        } else if (a == "--copies") {
+            intIn(o.copies, {1, 100});
+        } else if (a == "--title") {
+            if (takeValue()) o.title = value;
+        } else if (a == "--background") {
+            if (!takeValue()) continue;
+            const std::size_t comma = value.find(',');
+            o.background = value.substr(0, comma);
+            if (comma != std::string::npos) margins(o.pictureMargins, value.substr(comma + 1));
+            if (o.background.empty()) bad();
+        } else if (a == "--trace") {
+            o.trace = true;
+        } else if (a == "--device") {
+            if (takeValue() && !ParseDevice(value, o.device)) bad();
+        } else if (a == "--raw") {
+            o.raw.enabled = true;
+        } else if (a == "--raw-init") {
+            if (takeValue()) o.raw.initText = value;
+        } else if (a == "--raw-fix-crlf") {
+            flag(o.raw.fixCrLf);
+        } else if (a == "--raw-end-ff") {
+            flag(o.raw.endWithFormFeed);
+        } else if (a == "--raw-charmap") {
+            flag(o.raw.useCharMap);
         } else if (a.starts_with("-") && a != "-") {
             result.error = "Nieznana opcja " + a;
         } else if (o.file.empty()) {
@@ -72,14 +229,14 @@ RenderArgs ParseRenderArgs(const std::vector<std::string>& args) {
         } else {
             result.error = "Podano więcej niż jeden plik wydruku: " + a;
         }
-        if (!result.error.empty()) return result;
     }
-    if (!result.help) {
-        if (!o.explain) {
-            result.error = "Podaj --explain";
-        } else if (o.file.empty()) {
-            result.error = "Nie podano pliku wydruku";
-        }
+    if (!result.error.empty() || result.help) return result;
+    if (o.file.empty()) {
+        result.error = "Nie podano pliku wydruku";
+    } else if (!o.output.empty() && !o.printer.empty()) {
+        result.error = "Podaj -o albo --printer, nie oba";
+    } else if (o.trace && (!o.output.empty() || !o.printer.empty())) {
+        result.error = "--trace nie drukuje: bez -o i --printer";
     }
     return result;
 }
@@ -92,30 +249,109 @@ fs::path ResolveCharMapArg(const std::string& arg, const fs::path& programDir) {
     return ResolveDataArg(arg, programDir, ".cmap", "mapy znaków", CharMapFilePath);
 }
 
+namespace {
+
+struct LoadedInputs {
+    TEscapeSequences table;
+    TCharMapRecord map = TCharMapRecord::Identity();
+    Bytes data;
+};
+
+// The table, the map and the printout, with warnings for damaged tables and maps.
+LoadedInputs LoadInputs(const RenderOptions& options, const fs::path& programDir,
+                        std::ostream& err) {
+    LoadedInputs in;
+    const fs::path seqPath = ResolveSequenceArg(options.seq, programDir);
+    std::size_t dropped = 0;
+    in.table = ReadSequenceFile(seqPath, &dropped);
+    if (dropped > 0) {
+        err << "quernel-render: uwaga: " << seqPath.string() << " kończy się uciętym wpisem ("
+            << dropped << " B pominięto)\n";
+    }
+    const fs::path mapPath = ResolveCharMapArg(options.cmap, programDir);
+    ReadCharMapFile(mapPath, in.map);
+    std::error_code ec;
+    const auto mapSize = fs::file_size(mapPath, ec);
+    if (!ec && mapSize != kCharMapFileSize) {
+        err << "quernel-render: uwaga: " << mapPath.string() << " ma " << mapSize << " B zamiast "
+            << kCharMapFileSize << "\n";
+    }
+    in.data = ReadWholeFile(options.file);
+    return in;
+}
+
+}  // namespace
+
 int RunExplain(const RenderOptions& options, const fs::path& programDir, std::ostream& out,
                std::ostream& err) {
     try {
-        const fs::path seqPath = ResolveSequenceArg(options.seq, programDir);
-        std::size_t dropped = 0;
-        const TEscapeSequences table = ReadSequenceFile(seqPath, &dropped);
-        if (dropped > 0) {
-            err << "quernel-render: uwaga: " << seqPath.string() << " kończy się uciętym wpisem ("
-                << dropped << " B pominięto)\n";
-        }
-        const fs::path mapPath = ResolveCharMapArg(options.cmap, programDir);
-        TCharMapRecord map = TCharMapRecord::Identity();
-        ReadCharMapFile(mapPath, map);
-        std::error_code ec;
-        const auto mapSize = fs::file_size(mapPath, ec);
-        if (!ec && mapSize != kCharMapFileSize) {
-            err << "quernel-render: uwaga: " << mapPath.string() << " ma " << mapSize
-                << " B zamiast " << kCharMapFileSize << "\n";
-        }
-        const Bytes data = ReadWholeFile(options.file);
-        for (const ExplainItem& item : ExplainPrintout(data, table, map, options.ignorePcl)) {
+        const LoadedInputs in = LoadInputs(options, programDir, err);
+        for (const ExplainItem& item :
+             ExplainPrintout(in.data, in.table, in.map, options.ignorePcl)) {
             out << FormatExplainItem(item) << '\n';
         }
         return out.good() ? 0 : 1;
+    } catch (const std::exception& e) {
+        err << "quernel-render: " << e.what() << '\n';
+        return 1;
+    }
+}
+
+int RunRender(const RenderOptions& options, IPrinterPlatform& printer, IPictureLoader& pictures,
+              const fs::path& programDir, std::ostream& err) {
+    try {
+        const LoadedInputs in = LoadInputs(options, programDir, err);
+        if (options.printer.empty()) {
+            printer.SetPrinterIndex(-1);
+        } else {
+            const int index = FindPrinterByName(printer, options.printer);
+            if (index < 0) {
+                std::string names;
+                for (const auto& name : printer.Printers()) names += "\n  " + name;
+                throw PrinterError("Nie ma drukarki \"" + options.printer +
+                                   "\". Drukarki:" + names);
+            }
+            printer.SetPrinterIndex(index);
+        }
+        const auto fonts = printer.Fonts();
+        if (!options.raw.enabled && !fonts.empty() &&
+            std::find(fonts.begin(), fonts.end(), options.font) == fonts.end()) {
+            err << "quernel-render: uwaga: drukarka nie ma czcionki \"" << options.font
+                << "\", użyta zostanie zastępcza\n";
+        }
+
+        TBackgroundPicture background(pictures);
+        if (!options.background.empty()) {
+            if (!background.PictureFileUsable(options.background)) {
+                throw std::runtime_error("Nie można wczytać obrazu " + options.background);
+            }
+            const auto& m = options.pictureMargins;
+            background.SetBackground(options.background, m[0], m[2], m[1], m[3]);
+        }
+
+        SystemClock clock;
+        TbwLog history(clock);
+        TfileLog fileLog(clock, {}, {});
+        StreamErrorReport errors(err);
+        TPrintServices services{printer, history, fileLog, errors, options.raw, &background};
+        TPrintInterface job(services);
+        const auto& m = options.margins;
+        job.SetPage(m[0], m[1], m[2], m[3], options.charsPerLine, options.linesPerPage,
+                    options.charsPerLineHor, options.linesPerPageHor, options.orientation,
+                    options.copies);
+        job.SetFont(options.font, 2, in.map);
+        job.LoadDefaultSequences();
+        job.AddSequences(in.table);
+        job.BeginJob(options.title);
+        try {
+            TPrinterStatus status;
+            job.PrintData(in.data, 0, false, options.ignorePcl, status);
+            job.EndJob();
+        } catch (...) {
+            printer.AbortDoc();
+            throw;
+        }
+        return errors.failed ? 1 : 0;
     } catch (const std::exception& e) {
         err << "quernel-render: " << e.what() << '\n';
         return 1;

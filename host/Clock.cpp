@@ -1,6 +1,7 @@
 #include "host/Clock.h"
 
 #include <ctime>
+#include <thread>
 
 namespace quernel {
 
@@ -9,6 +10,10 @@ LocalDateTime ToLocal(TimePoint time) {
     std::tm tm{};
     localtime_r(&t, &tm);
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+void SystemSleeper::Sleep(std::chrono::milliseconds duration) {
+    std::this_thread::sleep_for(duration);
 }
 
 double LocalSeconds(const LocalDateTime& t) {

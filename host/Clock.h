@@ -18,6 +18,18 @@ class SystemClock final : public IClock {
     TimePoint Now() const override { return std::chrono::system_clock::now(); }
 };
 
+// Blocking waits go through this, so tests do not wait.
+class ISleeper {
+  public:
+    virtual ~ISleeper() = default;
+    virtual void Sleep(std::chrono::milliseconds duration) = 0;
+};
+
+class SystemSleeper final : public ISleeper {
+  public:
+    void Sleep(std::chrono::milliseconds duration) override;
+};
+
 // Broken-down local time (month 1..12, day 1..31).
 struct LocalDateTime {
     int year = 1980;

@@ -1,0 +1,13 @@
+#include "engine/PrinterPlatform.h"
+
+namespace quernel {
+
+int FindPrinterByName(IPrinterPlatform& printer, const std::string& name) {
+    const std::vector<std::string> names = printer.Printers();
+    for (int i = static_cast<int>(names.size()) - 1; i >= 0; --i) {
+        if (names[static_cast<std::size_t>(i)] == name) return i;
+    }
+    return -1;
+}
+
+}  // namespace quernel

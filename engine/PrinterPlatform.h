@@ -1,0 +1,127 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/Bytes.h"
+
+namespace quernel {
+
+class IPicture;
+
+// A failure of the printing platform: no printer, an invalid index, a driver or queue error.
+class PrinterError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct TPoint {
+    int x = 0;
+    int y = 0;
+    bool operator==(const TPoint&) const = default;
+};
+
+struct TRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool operator==(const TRect&) const = default;
+};
+
+// Device metrics of the current printer, in device pixels.
+struct TDeviceCaps {
+    int pageWidth = 0;   // printable width
+    int pageHeight = 0;  // printable height
+    int dpiX = 0;        // pixels per inch
+    int dpiY = 0;
+    int physicalOffsetX = 0;  // the unprintable strip at the left and top of the sheet
+    int physicalOffsetY = 0;
+    bool operator==(const TDeviceCaps&) const = default;
+};
+
+namespace font_style {
+inline constexpr std::uint8_t kBold = 1;
+inline constexpr std::uint8_t kItalic = 2;
+inline constexpr std::uint8_t kUnderline = 4;
+inline constexpr std::uint8_t kStrikeOut = 8;
+}  // namespace font_style
+
+// A font as the renderer asks for it: a character cell of exactly height x width pixels.
+struct TFontDesc {
+    std::string faceName;
+    int height = 0;      // cell height (ascent + descent), pixels
+    int width = 0;       // average character width, pixels
+    int escapement = 0;  // tenths of a degree; -900 = text rotated 90 degrees clockwise
+    int orientation = 0;
+    int weight = 400;  // 700 = bold
+    bool italic = false;
+    bool underline = false;
+    bool strikeOut = false;
+    std::uint8_t charset = 1;  // font character-set value (see CharsetTable)
+    std::uint8_t pitch = 2;    // 0 default, 1 variable, 2 fixed
+    bool operator==(const TFontDesc&) const = default;
+};
+
+// What the print engine needs of the printing platform. One process-wide current printer;
+// everything that prints uses it. Failures raise PrinterError.
+class IPrinterPlatform {
+  public:
+    virtual ~IPrinterPlatform() = default;
+
+    // Printer names in the platform's order. The list is read when the platform starts and
+    // again at each RefreshPrinters; in between it does not change.
+    virtual std::vector<std::string> Printers() = 0;
+    virtual void RefreshPrinters() = 0;
+
+    // The current printer's index; -1 only when there is no printer at all. Setting -1 selects
+    // the default printer (reading the index afterwards gives its index). Refused while a
+    // document is being printed, and for an index outside the list.
+    virtual int PrinterIndex() = 0;
+    virtual void SetPrinterIndex(int index) = 0;
+
+    virtual std::string Title() = 0;
+    virtual void SetTitle(const std::string& title) = 0;
+    virtual int Copies() = 0;
+    virtual void SetCopies(int copies) = 0;
+
+    // A document is being printed: from BeginDoc to EndDoc or AbortDoc.
+    virtual bool Printing() = 0;
+    // Opens a document titled Title() with its first page.
+    virtual void BeginDoc() = 0;
+    virtual void NewPage() = 0;
+    // Hands the document to the printer.
+    virtual void EndDoc() = 0;
+    // Drops the document being printed, if any; never throws.
+    virtual void AbortDoc() = 0;
+
+    virtual TDeviceCaps DeviceCaps() = 0;
+    // The font families the current printer offers.
+    virtual std::vector<std::string> Fonts() = 0;
+
+    // Canvas of the open document.
+    virtual void SetBkModeTransparent() = 0;
+    virtual void MoveTo(int x, int y) = 0;
+    virtual TPoint PenPos() = 0;
+    // Draws the bytes, read in the font's charset, with the top-left of the first cell at
+    // (x, y); consecutive characters one cell width apart along the text's direction.
+    virtual void TextOut(int x, int y, const TFontDesc& font, ByteView text) = 0;
+    // Draws the picture scaled into the rectangle.
+    virtual void StretchDraw(const TRect& rect, const IPicture& picture) = 0;
+
+    // Raw spooling: a document of raw bytes on the named printer. RawOpen answers 0 on
+    // success, else the platform's error code (nothing is open then); RawWrite answers the
+    // number of bytes taken; RawClose ends the document and is always called after a
+    // successful RawOpen.
+    virtual int RawOpen(const std::string& printerName, const std::string& documentName) = 0;
+    virtual std::size_t RawWrite(ByteView data) = 0;
+    virtual void RawClose() = 0;
+};
+
+// The index of the last printer named exactly `name`, or -1 (which selects the default).
+int FindPrinterByName(IPrinterPlatform& printer, const std::string& name);
+
+}  // namespace quernel

@@ -1,0 +1,431 @@
+#include "engine/QN_Print.h"
+
+#include <algorithm>
+
+#include "engine/PageGeometry.h"
+#include "engine/QN_Picture.h"
+#include "host/BW_log.h"
+#include "host/ErrorReport.h"
+
+namespace quernel {
+
+namespace {
+
+using namespace meaning;
+
+constexpr std::uint8_t kFormFeed = 0x0C;
+constexpr std::uint8_t kCr = 0x0D;
+constexpr std::uint8_t kLf = 0x0A;
+
+// Relative pitch changes turned into an absolute pitch; "ignore" where nothing happens.
+TSequenceMeaning RelativePitch(TSequenceMeaning m, TSequenceMeaning pitch) {
+    switch (m) {
+        case kCondensed:
+            return pitch == kCpi10 ? kCpi17 : pitch == kCpi12 ? kCpi20 : kIgnore;
+        case kCondensedOff:
+            return pitch == kCpi17                        ? kCpi10
+                   : (pitch == kCpi20 || pitch == kCpi24) ? kCpi12
+                                                          : kIgnore;
+        case kPica:
+            return pitch == kCpi12                        ? kCpi10
+                   : (pitch == kCpi20 || pitch == kCpi24) ? kCpi17
+                                                          : kIgnore;
+        case kElite:
+            return pitch == kCpi10 ? kCpi12 : pitch == kCpi17 ? kCpi20 : kIgnore;
+        default:
+            return m;
+    }
+}
+
+double PitchFactor(TSequenceMeaning code) {
+    switch (code) {
+        case kCpi12:
+            return 1.2;
+        case kCpi17:
+            return 1.7;
+        case kCpi20:
+            return 2.0;
+        case kCpi24:
+            return 2.4;
+        case kCpi5:
+            return 0.5;
+        default:
+            return 1.0;
+    }
+}
+
+// Lines per inch meanings 31..40 as a multiple of the 6 lpi grid line.
+double LineSpacingFor(TSequenceMeaning m) {
+    static constexpr double kSpacing[] = {6.0, 3.0, 2.0, 1.5, 1.0, 0.75, 0.5, 0.375, 0.25, 0.125};
+    return kSpacing[m - kLpi1];
+}
+
+}  // namespace
+
+TPrintInterface::TPrintInterface(TPrintServices& services)
+    : services_(services), printer_(services.printer) {}
+
+void TPrintInterface::SetPage(int mgLeft, int mgTop, int mgRight, int mgBottom, int charsPerLine,
+                              int linesPerPage, int charsPerLineHor, int linesPerPageHor,
+                              int orientation, int copies) {
+    mgLeft_ = mgLeft;
+    mgTop_ = mgTop;
+    mgRight_ = mgRight;
+    mgBottom_ = mgBottom;
+    charsPerLine_ = charsPerLine;
+    linesPerPage_ = linesPerPage;
+    charsPerLineHor_ = charsPerLineHor;
+    linesPerPageHor_ = linesPerPageHor;
+    copies_ = std::max(1, copies);
+    SetOrientation(orientation == 1);
+}
+
+void TPrintInterface::SetOrientation(bool landscape) {
+    landscape_ = landscape;
+    caps_ = printer_.DeviceCaps();
+    leftPx_ = MarginPx(mgLeft_, caps_.dpiX, caps_.physicalOffsetX);
+    rightPx_ = MarginPx(mgRight_, caps_.dpiX, caps_.physicalOffsetX);
+    topPx_ = MarginPx(mgTop_, caps_.dpiY, caps_.physicalOffsetY);
+    bottomPx_ = MarginPx(mgBottom_, caps_.dpiY, caps_.physicalOffsetY);
+    if (landscape_) {
+        activeCharsPerLine_ = charsPerLineHor_;
+        activeLinesPerPage_ = linesPerPageHor_;
+        lineHeight_ = (caps_.pageWidth - leftPx_ - rightPx_) / std::max(1, activeLinesPerPage_);
+    } else {
+        activeCharsPerLine_ = charsPerLine_;
+        activeLinesPerPage_ = linesPerPage_;
+        lineHeight_ = (caps_.pageHeight - topPx_ - bottomPx_) / std::max(1, activeLinesPerPage_);
+    }
+}
+
+void TPrintInterface::SetFont(const std::string& name, std::uint8_t pitch,
+                              const TCharMapRecord& map) {
+    fontName_ = name;
+    fontPitch_ = pitch;
+    map_ = map;
+}
+
+void TPrintInterface::BeginJob(const std::string& title) {
+    printer_.SetTitle(title.empty() ? kDefaultDocumentTitle : title);
+    printer_.SetCopies(copies_);
+    if (!services_.raw.enabled) printer_.BeginDoc();
+}
+
+void TPrintInterface::EndJob() {
+    if (!services_.raw.enabled) printer_.EndDoc();
+}
+
+void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState, bool ignorePcl,
+                                TPrinterStatus& status) {
+    services_.fileLog.Add("Print Start Position:" + std::to_string(start));
+    services_.fileLog.Add("Print Array Size:" + std::to_string(data.size()));
+    services_.fileLog.AppendRaw(data, static_cast<long long>(start),
+                                static_cast<long long>(data.size()));
+    if (services_.raw.enabled) {
+        PrintRaw(services_, *this, data);
+        return;
+    }
+    table_.SortSequences();
+    status_ = &status;
+    pendingNewPage_ = false;
+    if (!keepState) status.ResetStatus();
+    printer_.SetBkModeTransparent();
+    if (services_.background != nullptr) services_.background->DrawBackground(printer_);
+    // The geometry is taken afresh from the printer the document is on: a monitored file with
+    // a printer of its own switches printers after the job was set up.
+    SetOrientation(landscape_);
+    ToPageOrigin();
+    canvasStyle_ = status.FontStyle;
+    SelectCpi(status.Pitch);
+    linePosition_ = 1.0;
+    column_ = 0;
+
+    TSequenceMatcher matcher(table_, data, ignorePcl);
+    for (std::size_t p = start; p < data.size();) {
+        const TMatch match = matcher.Match(p);
+        ApplyMeaning(RelativePitch(match.meaning, status.Pitch), data.subspan(p, match.length));
+        p += match.length;
+    }
+    status_ = nullptr;
+}
+
+void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
+    TPrinterStatus& status = *status_;
+    switch (m) {
+        case kPrintable:
+            DrawRun(bytes);
+            break;
+        case kNewLine:
+            NewLine();
+            break;
+        case kBack:
+            EnsurePage();
+            alongPos_ = std::max<double>(LineStart(), alongPos_ - charAdvance_);
+            column_ = std::max(0, column_ - 1);
+            break;
+        case kBoldOn:
+        case kBoldOff:
+            SetStyle(font_style::kBold, m == kBoldOn);
+            break;
+        case kUnderlineOn:
+        case kUnderlineOff:
+            SetStyle(font_style::kUnderline, m == kUnderlineOn);
+            break;
+        case kItalicOn:
+        case kItalicOff:
+            SetStyle(font_style::kItalic, m == kItalicOn);
+            break;
+        case kCpi10:
+        case kCpi12:
+        case kCpi17:
+        case kCpi20:
+        case kCpi24:
+        case kCpi5:
+            SelectCpi(m);
+            break;
+        case kEnlargedLine:
+        case kEnlargedMulti:
+            EnsurePage();
+            if (!status.Enlarged) charAdvance_ *= 2;
+            status.Enlarged = true;
+            status.EnlargedMultiLine = m == kEnlargedMulti;
+            break;
+        case kEnlargedOff:
+            EnsurePage();
+            if (status.Enlarged) charAdvance_ /= 2;
+            status.Enlarged = false;
+            status.EnlargedMultiLine = false;
+            break;
+        case kNewPage:
+            pendingNewPage_ = true;
+            break;
+        case kReset:
+        case kResetEject:
+            Reset(m == kResetEject);
+            break;
+        case kCarriageReturn: {
+            const TPoint pen = printer_.PenPos();
+            if (landscape_) {
+                printer_.MoveTo(pen.x, LineStart());
+            } else {
+                printer_.MoveTo(LineStart(), pen.y);
+            }
+            alongPos_ = LineStart();
+            column_ = 0;
+            break;
+        }
+        case kSubscript:
+            status.Subscript = true;
+            status.Superscript = false;
+            break;
+        case kSuperscript:
+            status.Superscript = true;
+            status.Subscript = false;
+            break;
+        case kScriptOff:
+            status.Subscript = false;
+            status.Superscript = false;
+            break;
+        case kPortrait:
+        case kLandscape:
+            SetOrientation(m == kLandscape);
+            if (PageHasContent()) {
+                pendingNewPage_ = true;
+            } else {
+                BeginSheet();
+            }
+            SelectCpi(status.Pitch);
+            break;
+        case kTab: {
+            const int next = (column_ / 8 + 1) * 8;
+            MoveAlong(alongPos_ + (next - column_) * charAdvance_);
+            column_ = next;
+            break;
+        }
+        case kLpi1:
+        case kLpi2:
+        case kLpi3:
+        case kLpi4:
+        case kLpi6:
+        case kLpi8:
+        case kLpi12:
+        case kLpi16:
+        case kLpi24:
+        case kLpi48:
+            status.LineSpacing = LineSpacingFor(m);
+            break;
+        default:  // ignore, relative pitch changes without effect, and unknown meanings
+            break;
+    }
+}
+
+void TPrintInterface::DrawRun(ByteView bytes) {
+    EnsurePage();
+    const TPrinterStatus& status = *status_;
+    runText_.resize(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) runText_[i] = map_.Map[bytes[i]];
+
+    const bool script = status.Subscript || status.Superscript;
+    TFontDesc font;
+    font.faceName = fontName_;
+    font.height = script ? static_cast<int>(0.72 * lineHeight_) : lineHeight_;
+    font.width = static_cast<int>(script ? 0.72 * charAdvance_ : charAdvance_);
+    font.escapement = font.orientation = landscape_ ? -900 : 0;
+    font.weight = (canvasStyle_ & font_style::kBold) ? 700 : 400;
+    font.italic = canvasStyle_ & font_style::kItalic;
+    font.underline = canvasStyle_ & font_style::kUnderline;
+    font.strikeOut = canvasStyle_ & font_style::kStrikeOut;
+    font.charset = CharsetAt(map_.CharsetIndex).value;
+    font.pitch = 2;
+
+    // Across the line: subscript sits lower, superscript higher, the pen stays.
+    int shift = 0;
+    if (status.Subscript) shift = static_cast<int>(lineHeight_ * 0.33);
+    if (status.Superscript) shift = -static_cast<int>(lineHeight_ * 0.05);
+    const TPoint pen = printer_.PenPos();
+    const int along = static_cast<int>(alongPos_);
+    if (landscape_) {
+        printer_.TextOut(pen.x - shift, along, font, runText_);
+    } else {
+        printer_.TextOut(along, pen.y + shift, font, runText_);
+    }
+    MoveAlong(alongPos_ + static_cast<double>(bytes.size()) * charAdvance_);
+    column_ += static_cast<int>(bytes.size());
+}
+
+void TPrintInterface::NewLine() {
+    EnsurePage();
+    linePosition_ += status_->LineSpacing;
+    const int step = static_cast<int>(lineHeight_ * status_->LineSpacing);
+    const TPoint pen = printer_.PenPos();
+    if (landscape_) {
+        printer_.MoveTo(pen.x - step, LineStart());
+    } else {
+        printer_.MoveTo(LineStart(), pen.y + step);
+    }
+    alongPos_ = LineStart();
+    column_ = 0;
+    EndEnlargedLine();
+}
+
+void TPrintInterface::Reset(bool eject) {
+    TPrinterStatus& status = *status_;
+    status.Enlarged = false;
+    status.EnlargedMultiLine = false;
+    canvasStyle_ &= font_style::kStrikeOut;
+    status.FontStyle = canvasStyle_;
+    status.Subscript = false;
+    status.Superscript = false;
+    status.LineSpacing = 1.0;
+    SelectCpi(kCpi10);
+    if (PageHasContent() && (eject || pendingNewPage_)) {
+        pendingNewPage_ = true;
+    } else {
+        BeginSheet();
+    }
+}
+
+void TPrintInterface::SelectCpi(TSequenceMeaning code) {
+    const double printable =
+        landscape_ ? caps_.pageHeight - topPx_ - bottomPx_ : caps_.pageWidth - leftPx_ - rightPx_;
+    charAdvance_ = printable / std::max(0.01, PitchFactor(code) * activeCharsPerLine_);
+    if (status_->Enlarged) charAdvance_ *= 2;
+    status_->Pitch = code;
+}
+
+void TPrintInterface::SetStyle(std::uint8_t bit, bool on) {
+    canvasStyle_ = on ? (canvasStyle_ | bit) : (canvasStyle_ & ~bit);
+    status_->FontStyle = canvasStyle_;
+}
+
+void TPrintInterface::EnsurePage() {
+    if (pendingNewPage_ || linePosition_ > activeLinesPerPage_) {
+        printer_.NewPage();
+        BeginSheet();
+    }
+}
+
+void TPrintInterface::BeginSheet() {
+    pendingNewPage_ = false;
+    linePosition_ = 1.0;
+    column_ = 0;
+    printer_.SetBkModeTransparent();
+    if (services_.background != nullptr) services_.background->DrawBackground(printer_);
+    ToPageOrigin();
+    EndEnlargedLine();
+}
+
+void TPrintInterface::ToPageOrigin() {
+    if (landscape_) {
+        printer_.MoveTo(caps_.pageWidth - rightPx_, topPx_);
+    } else {
+        printer_.MoveTo(leftPx_, topPx_);
+    }
+    alongPos_ = LineStart();
+}
+
+void TPrintInterface::MoveAlong(double along) {
+    alongPos_ = along;
+    const TPoint pen = printer_.PenPos();
+    if (landscape_) {
+        printer_.MoveTo(pen.x, static_cast<int>(alongPos_));
+    } else {
+        printer_.MoveTo(static_cast<int>(alongPos_), pen.y);
+    }
+}
+
+// Double width for one line ends at a line end or a new sheet.
+void TPrintInterface::EndEnlargedLine() {
+    if (status_->Enlarged && !status_->EnlargedMultiLine) {
+        status_->Enlarged = false;
+        charAdvance_ /= 2;
+    }
+}
+
+Bytes BuildRawOutput(const TRawSettings& raw, const TCharMapRecord& map, ByteView data) {
+    Bytes out;
+    out.reserve(data.size() + 16);
+    if (auto init = TextToSequence(raw.initText)) out = *init;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const std::uint8_t b = data[i];
+        if (raw.fixCrLf && (b == kCr || b == kLf)) {
+            out.push_back(kCr);
+            out.push_back(kLf);
+            if (b == kCr && i + 1 < data.size() && data[i + 1] == kLf) ++i;
+        } else {
+            out.push_back(raw.useCharMap ? map.Map[b] : b);
+        }
+    }
+    if (raw.endWithFormFeed && (out.empty() || out.back() != kFormFeed)) out.push_back(kFormFeed);
+    return out;
+}
+
+void PrintRaw(TPrintServices& services, const TPrintInterface& job, ByteView data) {
+    services.history.Add("Druk w trybie bezpośrenim (RAW)");
+    const Bytes out = BuildRawOutput(services.raw, job.CharMap(), data);
+    IPrinterPlatform& printer = services.printer;
+    const int index = printer.PrinterIndex();
+    const std::vector<std::string> names = printer.Printers();
+    const std::string name =
+        index >= 0 && index < static_cast<int>(names.size()) ? names[index] : std::string();
+    const int error = printer.RawOpen(name, printer.Title());
+    if (error != 0) {
+        services.errors.ShowError("Błąd: " + std::to_string(error));
+        return;
+    }
+    std::size_t written = 0;
+    try {
+        written = printer.RawWrite(out);
+    } catch (...) {
+        printer.RawClose();
+        throw;
+    }
+    printer.RawClose();
+    if (written < out.size()) {
+        services.errors.ShowError(
+            "Błąd wydruku w trybie bezpośrednim.\n"
+            "Spróbuj drukować po wyłączeniu trybu bezpośredniego (RAW).");
+    }
+}
+
+}  // namespace quernel

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "engine/CharMap.h"
+#include "engine/EscapeSequences.h"
+#include "engine/PrinterPlatform.h"
+#include "host/Bytes.h"
+
+namespace quernel {
+
+class IErrorReport;
+class TBackgroundPicture;
+class TbwLog;
+class TfileLog;
+
+// The print-stream attribute state of one source of printouts, carried from one printout to
+// the next when the keep-state setting asks for it.
+struct TPrinterStatus {
+    bool Enlarged = false;
+    bool EnlargedMultiLine = false;
+    bool Subscript = false;
+    bool Superscript = false;
+    std::uint8_t FontStyle = 0;  // font_style bits
+    std::uint8_t Pitch = meaning::kCpi10;
+    double LineSpacing = 1.0;  // in grid lines; 1.0 = 6 lines per inch
+
+    void ResetStatus() { *this = TPrinterStatus(); }
+    bool operator==(const TPrinterStatus&) const = default;
+};
+
+// Direct (RAW) printing, a switch of the whole print engine.
+struct TRawSettings {
+    bool enabled = false;
+    std::string initText = "#27 E";  // "#27 E" notation
+    bool fixCrLf = true;
+    bool endWithFormFeed = true;
+    bool useCharMap = false;
+};
+
+// What a print job uses of the process: the printer, the logs, the error report and the
+// process-wide direct-mode values and background picture.
+struct TPrintServices {
+    IPrinterPlatform& printer;
+    TbwLog& history;
+    TfileLog& fileLog;
+    IErrorReport& errors;
+    const TRawSettings& raw;
+    const TBackgroundPicture* background = nullptr;
+};
+
+inline constexpr const char* kDefaultDocumentTitle = "Brackwood Quernel";
+
+// The print engine of one print job: set up, used for exactly one printout, released. It lays
+// the printout out on a fixed grid of characters inside the margins and draws it through the
+// printer platform; printer errors propagate to the caller.
+class TPrintInterface {
+  public:
+    explicit TPrintInterface(TPrintServices& services);
+
+    void SetPage(int mgLeft, int mgTop, int mgRight, int mgBottom, int charsPerLine,
+                 int linesPerPage, int charsPerLineHor, int linesPerPageHor, int orientation,
+                 int copies);
+    void SetOrientation(bool landscape);
+    void SetFont(const std::string& name, std::uint8_t pitch, const TCharMapRecord& map);
+
+    void LoadDefaultSequences() { table_.LoadDefaultSequences(); }
+    void AddSequence(ByteView sequence, TSequenceMeaning m) { table_.AddSequence(sequence, m); }
+    void AddSequences(const TEscapeSequences& table) { table_.AddSequences(table); }
+
+    void BeginJob(const std::string& title);
+    void PrintData(ByteView data, std::size_t start, bool keepState, bool ignorePcl,
+                   TPrinterStatus& status);
+    void EndJob();
+
+    // The set-up values, as computed by SetOrientation.
+    int LeftPx() const { return leftPx_; }
+    int TopPx() const { return topPx_; }
+    int RightPx() const { return rightPx_; }
+    int BottomPx() const { return bottomPx_; }
+    int LineHeight() const { return lineHeight_; }
+    int ActiveCharsPerLine() const { return activeCharsPerLine_; }
+    int ActiveLinesPerPage() const { return activeLinesPerPage_; }
+    bool Landscape() const { return landscape_; }
+    int Copies() const { return copies_; }
+    const std::string& FontName() const { return fontName_; }
+    const TCharMapRecord& CharMap() const { return map_; }
+    const TEscapeSequences& Sequences() const { return table_; }
+    // The cell width of the last printout's current pitch.
+    double CharAdvance() const { return charAdvance_; }
+
+  private:
+    void ApplyMeaning(TSequenceMeaning m, ByteView bytes);
+    void DrawRun(ByteView bytes);
+    void NewLine();
+    void Reset(bool eject);
+    void SelectCpi(TSequenceMeaning code);
+    void SetStyle(std::uint8_t bit, bool on);
+    void EnsurePage();
+    void BeginSheet();
+    void ToPageOrigin();
+    void MoveAlong(double along);
+    void EndEnlargedLine();
+    bool PageHasContent() const { return column_ > 0 || linePosition_ > 1.0; }
+    int LineStart() const { return landscape_ ? topPx_ : leftPx_; }
+
+    TPrintServices& services_;
+    IPrinterPlatform& printer_;
+
+    int leftPx_ = 0, topPx_ = 0, rightPx_ = 0, bottomPx_ = 0;
+    int mgLeft_ = 0, mgTop_ = 0, mgRight_ = 0, mgBottom_ = 0;
+    int copies_ = 1;
+    int activeCharsPerLine_ = 80, activeLinesPerPage_ = 67;
+    int charsPerLine_ = 80, linesPerPage_ = 67;
+    int charsPerLineHor_ = 120, linesPerPageHor_ = 46;
+    TDeviceCaps caps_;
+    int lineHeight_ = 0;
+    std::string fontName_ = "Arial Narrow";
+    std::uint8_t fontPitch_ = 2;
+    TCharMapRecord map_ = TCharMapRecord::Identity();
+    TEscapeSequences table_;
+    bool landscape_ = false;
+
+    // State of the printout being rendered.
+    TPrinterStatus* status_ = nullptr;
+    std::uint8_t canvasStyle_ = 0;
+    bool pendingNewPage_ = false;
+    double linePosition_ = 1.0;
+    int column_ = 0;
+    double alongPos_ = 0;
+    double charAdvance_ = 0;
+    Bytes runText_;
+};
+
+// Sends the printout to the current printer's queue as raw bytes: the initialisation text,
+// the data with line ends repaired and the character map applied as set, and a final form
+// feed. Failures are shown through the error report.
+void PrintRaw(TPrintServices& services, const TPrintInterface& job, ByteView data);
+
+// The bytes PrintRaw sends.
+Bytes BuildRawOutput(const TRawSettings& raw, const TCharMapRecord& map, ByteView data);
+
+}  // namespace quernel

@@ -1,0 +1,163 @@
+#include "fakes/RecordingPrinter.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace quernel::test {
+
+void RecordingPrinter::MaybeFail(const char* call) {
+    if (failOn == call) throw PrinterError(std::string("simulated failure in ") + call);
+}
+
+std::vector<RecordingPrinter::Text> RecordingPrinter::TextsOnPage(int page) const {
+    std::vector<Text> out;
+    const int document = static_cast<int>(documents.size()) - 1;
+    for (const auto& t : texts) {
+        if (t.document == document && t.page == page) out.push_back(t);
+    }
+    return out;
+}
+
+std::vector<std::string> RecordingPrinter::PageTexts() const {
+    std::vector<std::string> out;
+    if (documents.empty()) return out;
+    out.resize(static_cast<std::size_t>(documents.back().pages));
+    const int document = static_cast<int>(documents.size()) - 1;
+    for (const auto& t : texts) {
+        if (t.document == document) out[static_cast<std::size_t>(t.page - 1)] += ToString(t.bytes);
+    }
+    return out;
+}
+
+std::vector<std::string> RecordingPrinter::Printers() {
+    MaybeFail("Printers");
+    return printers;
+}
+
+void RecordingPrinter::RefreshPrinters() {
+    ++refreshes;
+    if (!laterLists.empty()) {
+        printers = laterLists.front();
+        laterLists.erase(laterLists.begin());
+    }
+}
+
+int RecordingPrinter::PrinterIndex() {
+    if (printers.empty()) return -1;
+    if (index_ < 0 || index_ >= static_cast<int>(printers.size())) {
+        return defaultIndex < static_cast<int>(printers.size()) ? defaultIndex : 0;
+    }
+    return index_;
+}
+
+void RecordingPrinter::SetPrinterIndex(int index) {
+    calls.push_back("SetPrinterIndex(" + std::to_string(index) + ")");
+    if (printing_) throw PrinterError("Drukowanie w toku");
+    if (printers.empty()) throw PrinterError("Brak drukarki");
+    if (index < -1 || index >= static_cast<int>(printers.size())) {
+        throw PrinterError("Nieprawidłowy indeks drukarki");
+    }
+    index_ = index;
+}
+
+std::string RecordingPrinter::CurrentName() {
+    const int i = PrinterIndex();
+    return i < 0 ? std::string() : printers[static_cast<std::size_t>(i)];
+}
+
+void RecordingPrinter::SetTitle(const std::string& title) {
+    calls.push_back("SetTitle(" + title + ")");
+    title_ = title;
+}
+
+void RecordingPrinter::SetCopies(int copies) {
+    calls.push_back("SetCopies(" + std::to_string(copies) + ")");
+    copies_ = copies;
+}
+
+void RecordingPrinter::BeginDoc() {
+    calls.push_back("BeginDoc");
+    MaybeFail("BeginDoc");
+    if (printers.empty()) throw PrinterError("Brak drukarki");
+    printing_ = true;
+    documents.push_back({CurrentName(), title_, copies_, 1, false, false});
+}
+
+void RecordingPrinter::NewPage() {
+    calls.push_back("NewPage");
+    MaybeFail("NewPage");
+    if (!printing_) throw PrinterError("NewPage outside a document");
+    ++documents.back().pages;
+}
+
+void RecordingPrinter::EndDoc() {
+    calls.push_back("EndDoc");
+    MaybeFail("EndDoc");
+    if (!printing_) throw PrinterError("EndDoc outside a document");
+    printing_ = false;
+    documents.back().ended = true;
+}
+
+void RecordingPrinter::AbortDoc() {
+    calls.push_back("AbortDoc");
+    if (!printing_) return;
+    printing_ = false;
+    documents.back().aborted = true;
+}
+
+TDeviceCaps RecordingPrinter::DeviceCaps() {
+    const auto it = capsByPrinter.find(CurrentName());
+    return it == capsByPrinter.end() ? caps : it->second;
+}
+
+std::vector<std::string> RecordingPrinter::Fonts() {
+    const auto it = fontsByPrinter.find(CurrentName());
+    return it == fontsByPrinter.end() ? defaultFonts : it->second;
+}
+
+void RecordingPrinter::TextOut(int x, int y, const TFontDesc& font, ByteView text) {
+    MaybeFail("TextOut");
+    if (!printing_) throw PrinterError("TextOut outside a document");
+    texts.push_back({static_cast<int>(documents.size()) - 1, documents.back().pages, x, y, font,
+                     Bytes(text.begin(), text.end())});
+}
+
+void RecordingPrinter::StretchDraw(const TRect& rect, const IPicture&) {
+    calls.push_back("StretchDraw");
+    if (!printing_) throw PrinterError("StretchDraw outside a document");
+    pictures.push_back({documents.back().pages, rect});
+}
+
+int RecordingPrinter::RawOpen(const std::string& printerName, const std::string& documentName) {
+    calls.push_back("RawOpen(" + printerName + ")");
+    if (rawOpenError != 0) return rawOpenError;
+    rawOpen_ = true;
+    rawJobs.push_back({printerName, documentName, {}, false});
+    return 0;
+}
+
+std::size_t RecordingPrinter::RawWrite(ByteView data) {
+    calls.push_back("RawWrite");
+    if (!rawOpen_) throw PrinterError("RawWrite without RawOpen");
+    const std::size_t n = std::min(data.size(), rawWriteLimit);
+    rawJobs.back().bytes.insert(rawJobs.back().bytes.end(), data.begin(), data.begin() + n);
+    return n;
+}
+
+void RecordingPrinter::RawClose() {
+    calls.push_back("RawClose");
+    if (!rawOpen_) throw PrinterError("RawClose without RawOpen");
+    rawOpen_ = false;
+    rawJobs.back().closed = true;
+}
+
+std::shared_ptr<const IPicture> FakePictureLoader::Load(const std::filesystem::path& path) {
+    ++loads;
+    std::ifstream in(path);
+    std::string magic;
+    int w = 0, h = 0;
+    if (!(in >> magic >> w >> h) || magic != "PICTURE") return nullptr;
+    return std::make_shared<FakePicture>(w, h);
+}
+
+}  // namespace quernel::test

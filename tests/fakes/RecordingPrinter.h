@@ -1,0 +1,126 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/PrinterPlatform.h"
+#include "engine/QN_Picture.h"
+
+namespace quernel::test {
+
+// A printer platform that records every call. Its device is configurable; by default a
+// 600 dpi sheet with a printable area of 4960 x 7014 pixels and 100-pixel unprintable strips.
+class RecordingPrinter final : public IPrinterPlatform {
+  public:
+    struct Text {
+        int document;  // 0-based index into documents
+        int page;      // 1-based sheet of the document
+        int x, y;
+        TFontDesc font;
+        Bytes bytes;
+    };
+    struct Picture {
+        int page;
+        TRect rect;
+    };
+    struct RawJob {
+        std::string printer;
+        std::string title;
+        Bytes bytes;
+        bool closed = false;
+    };
+    struct Document {
+        std::string printer;
+        std::string title;
+        int copies = 1;
+        int pages = 0;
+        bool ended = false;
+        bool aborted = false;
+    };
+
+    RecordingPrinter() = default;
+
+    // --- configuration ---
+    TDeviceCaps caps{4960, 7014, 600, 600, 100, 100};
+    std::map<std::string, TDeviceCaps> capsByPrinter;  // overrides caps for one printer
+    std::vector<std::string> printers{"Laser", "Quernel PDF"};
+    // The lists that the following RefreshPrinters calls read, one each; then it stays.
+    std::vector<std::vector<std::string>> laterLists;
+    int defaultIndex = 0;
+    std::map<std::string, std::vector<std::string>> fontsByPrinter;
+    std::vector<std::string> defaultFonts{"Courier New", "Liberation Mono"};
+    int rawOpenError = 0;                                      // non-zero: RawOpen fails with it
+    std::size_t rawWriteLimit = static_cast<std::size_t>(-1);  // RawWrite takes at most this
+    std::string failOn;  // a call name ("BeginDoc", "NewPage", "TextOut", "EndDoc")
+
+    // --- what was done ---
+    std::vector<std::string> calls;
+    std::vector<Text> texts;
+    std::vector<Picture> pictures;
+    std::vector<Document> documents;
+    std::vector<RawJob> rawJobs;
+    int refreshes = 0;
+
+    // The texts drawn on one sheet of the last document, in order.
+    std::vector<Text> TextsOnPage(int page) const;
+    // All drawn bytes of the last document, one string per sheet.
+    std::vector<std::string> PageTexts() const;
+
+    // --- IPrinterPlatform ---
+    std::vector<std::string> Printers() override;
+    void RefreshPrinters() override;
+    int PrinterIndex() override;
+    void SetPrinterIndex(int index) override;
+    std::string Title() override { return title_; }
+    void SetTitle(const std::string& title) override;
+    int Copies() override { return copies_; }
+    void SetCopies(int copies) override;
+    bool Printing() override { return printing_; }
+    void BeginDoc() override;
+    void NewPage() override;
+    void EndDoc() override;
+    void AbortDoc() override;
+    TDeviceCaps DeviceCaps() override;
+    std::vector<std::string> Fonts() override;
+    void SetBkModeTransparent() override { calls.push_back("SetBkModeTransparent"); }
+    void MoveTo(int x, int y) override { pen_ = {x, y}; }
+    TPoint PenPos() override { return pen_; }
+    void TextOut(int x, int y, const TFontDesc& font, ByteView text) override;
+    void StretchDraw(const TRect& rect, const IPicture& picture) override;
+    int RawOpen(const std::string& printerName, const std::string& documentName) override;
+    std::size_t RawWrite(ByteView data) override;
+    void RawClose() override;
+
+    std::string CurrentName();
+
+  private:
+    void MaybeFail(const char* call);
+
+    int index_ = -1;
+    std::string title_;
+    int copies_ = 1;
+    bool printing_ = false;
+    bool rawOpen_ = false;
+    TPoint pen_;
+};
+
+// Pictures for tests: a file whose text starts with "PICTURE w h" loads as a w x h picture.
+class FakePicture final : public IPicture {
+  public:
+    FakePicture(int w, int h) : w_(w), h_(h) {}
+    int Width() const override { return w_; }
+    int Height() const override { return h_; }
+
+  private:
+    int w_, h_;
+};
+
+class FakePictureLoader final : public IPictureLoader {
+  public:
+    std::shared_ptr<const IPicture> Load(const std::filesystem::path& path) override;
+    int loads = 0;
+};
+
+}  // namespace quernel::test
