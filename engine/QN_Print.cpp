@@ -136,6 +136,10 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
     SetOrientation(landscape_);
     ToPageOrigin();
     canvasStyle_ = status.FontStyle;
+    runFont_ = TFontDesc();
+    runFont_.faceName = fontName_;
+    runFont_.charset = CharsetAt(map_.CharsetIndex).value;
+    runFont_.pitch = 2;  // the cells are fixed-pitch whatever the font
     SelectCpi(status.Pitch);
     linePosition_ = 1.0;
     column_ = 0;
@@ -265,9 +269,10 @@ void TPrintInterface::DrawRun(ByteView bytes) {
     runText_.resize(bytes.size());
     for (std::size_t i = 0; i < bytes.size(); ++i) runText_[i] = map_.Map[bytes[i]];
 
+    // The run's font: the face and charset are set once per printout; only the cell and the
+    // style change between runs, so no allocation happens per character.
     const bool script = status.Subscript || status.Superscript;
-    TFontDesc font;
-    font.faceName = fontName_;
+    TFontDesc& font = runFont_;
     font.height = script ? static_cast<int>(0.72 * lineHeight_) : lineHeight_;
     font.width = static_cast<int>(script ? 0.72 * charAdvance_ : charAdvance_);
     font.escapement = font.orientation = landscape_ ? -900 : 0;
@@ -275,8 +280,6 @@ void TPrintInterface::DrawRun(ByteView bytes) {
     font.italic = canvasStyle_ & font_style::kItalic;
     font.underline = canvasStyle_ & font_style::kUnderline;
     font.strikeOut = canvasStyle_ & font_style::kStrikeOut;
-    font.charset = CharsetAt(map_.CharsetIndex).value;
-    font.pitch = 2;
 
     // Across the line: subscript sits lower, superscript higher, the pen stays.
     int shift = 0;

@@ -53,10 +53,23 @@ struct TPrintServices {
 
 inline constexpr const char* kDefaultDocumentTitle = "Brackwood Quernel";
 
+// The three calls that print one printout, as the file monitor makes them.
+class IPrintEngine {
+  public:
+    virtual ~IPrintEngine() = default;
+    // Opens the document under the title ("Brackwood Quernel" when empty).
+    virtual void BeginJob(const std::string& title) = 0;
+    // Prints data[start..]; with keepState the status carries on from the last printout.
+    virtual void PrintData(ByteView data, std::size_t start, bool keepState, bool ignorePcl,
+                           TPrinterStatus& status) = 0;
+    // Hands the document to the printer.
+    virtual void EndJob() = 0;
+};
+
 // The print engine of one print job: set up, used for exactly one printout, released. It lays
 // the printout out on a fixed grid of characters inside the margins and draws it through the
 // printer platform; printer errors propagate to the caller.
-class TPrintInterface {
+class TPrintInterface final : public IPrintEngine {
   public:
     explicit TPrintInterface(TPrintServices& services);
 
@@ -70,10 +83,10 @@ class TPrintInterface {
     void AddSequence(ByteView sequence, TSequenceMeaning m) { table_.AddSequence(sequence, m); }
     void AddSequences(const TEscapeSequences& table) { table_.AddSequences(table); }
 
-    void BeginJob(const std::string& title);
+    void BeginJob(const std::string& title) override;
     void PrintData(ByteView data, std::size_t start, bool keepState, bool ignorePcl,
-                   TPrinterStatus& status);
-    void EndJob();
+                   TPrinterStatus& status) override;
+    void EndJob() override;
 
     // The set-up values, as computed by SetOrientation.
     int LeftPx() const { return leftPx_; }
@@ -131,6 +144,7 @@ class TPrintInterface {
     int column_ = 0;
     double alongPos_ = 0;
     double charAdvance_ = 0;
+    TFontDesc runFont_;
     Bytes runText_;
 };
 
