@@ -1,22 +1,46 @@
-// quernel-render: shows how Quernel understands a printout.
+// quernel-render: prints a DOS printout as Quernel does, into a PDF, on a printer, or as a
+// trace of the drawing; or shows how Quernel understands it.
+#include <QGuiApplication>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "engine/RenderCommand.h"
+#include "engine/TracePrinter.h"
 #include "host/ProgramDir.h"
+#include "platform/QtPicture.h"
+#include "platform/QtPrinterPlatform.h"
 
 int main(int argc, char** argv) {
+    using namespace quernel;
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const quernel::RenderArgs parsed = quernel::ParseRenderArgs(args);
+    const RenderArgs parsed = ParseRenderArgs(args);
     if (parsed.help) {
-        std::cout << quernel::RenderUsage();
+        std::cout << RenderUsage();
         return 0;
     }
     if (!parsed.error.empty()) {
-        std::cerr << "quernel-render: " << parsed.error << "\n" << quernel::RenderUsage();
+        std::cerr << "quernel-render: " << parsed.error << "\n" << RenderUsage();
         return 2;
     }
-    const auto programDir = quernel::ResolveProgramDir(quernel::ProgramDirInputsFromEnvironment());
-    return quernel::RunExplain(parsed.options, programDir, std::cout, std::cerr);
+    const RenderOptions& options = parsed.options;
+    const auto programDir = ResolveProgramDir(ProgramDirInputsFromEnvironment());
+    if (options.explain) return RunExplain(options, programDir, std::cout, std::cerr);
+
+    // The tool never shows a window; fonts and pictures still need Qt's GUI library.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+    QtPictureLoader pictures;
+    if (options.trace) {
+        TracePrinter printer(std::cout, options.device);
+        return RunRender(options, printer, pictures, programDir, std::cerr);
+    }
+    QtPrinterPlatform printer;
+    if (!options.output.empty()) printer.SetOutputFile(options.output);
+    const int rc = RunRender(options, printer, pictures, programDir, std::cerr);
+    if (rc == 0 && !printer.LastOutputPath().empty()) {
+        std::cerr << "quernel-render: zapisano " << printer.LastOutputPath().string() << "\n";
+    }
+    return rc;
 }

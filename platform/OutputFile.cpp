@@ -1,0 +1,224 @@
+#include "platform/OutputFile.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+#include <utility>
+
+#include "engine/PrinterPlatform.h"
+
+namespace quernel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kMaxTitleBytes = 200;
+constexpr int kMaxCounter = 9999;
+
+std::string Quoted(const fs::path& path) {
+    return "\"" + path.string() + "\"";
+}
+
+// Renames without ever replacing `to`; false with errno set (EEXIST when `to` exists).
+bool RenameNoReplace(const fs::path& from, const fs::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+    // File systems without RENAME_NOREPLACE: a hard link fails on an existing name too.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP) return false;
+    // No hard links either (FAT): check, then rename; a race here is the best such a file
+    // system allows.
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+}  // namespace
+
+std::string SafeFileTitle(std::string_view title) {
+    std::string out;
+    out.reserve(title.size());
+    bool leading = true;
+    for (std::size_t i = 0; i < title.size(); ++i) {
+        const auto c = static_cast<unsigned char>(title[i]);
+        // C1 control characters in UTF-8: C2 80 .. C2 9F.
+        if (c == 0xC2 && i + 1 < title.size()) {
+            const auto next = static_cast<unsigned char>(title[i + 1]);
+            if (next >= 0x80 && next <= 0x9F) {
+                out += '_';
+                ++i;
+                leading = false;
+                continue;
+            }
+        }
+        const bool bad = c < 0x20 || c == 0x7F || c == '/' || (leading && c == '.');
+        out += bad ? '_' : static_cast<char>(c);
+        if (c != '.') leading = false;
+    }
+    if (out.size() > kMaxTitleBytes) {
+        std::size_t cut = kMaxTitleBytes;
+        // Never cut inside a UTF-8 sequence.
+        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+        out.resize(cut);
+    }
+    return out.empty() ? "Quernel" : out;
+}
+
+std::string DocumentFileStem(std::string_view title, const LocalDateTime& t) {
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, "_%04d-%02d-%02d_%02d-%02d-%02d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return SafeFileTitle(title) + stamp;
+}
+
+TPendingOutputFile::TPendingOutputFile(fs::path folder, std::string stem, std::string extension,
+                                       bool replace)
+    : folder_(std::move(folder)),
+      stem_(std::move(stem)),
+      extension_(std::move(extension)),
+      replace_(replace) {
+    std::string pattern = (folder_ / ".quernel-XXXXXX.part").string();
+    fd_ = ::mkstemps(pattern.data(), 5);
+    if (fd_ < 0) {
+        throw PrinterError("Cannot create a file in the folder " + Quoted(folder_) + ": " +
+                           std::strerror(errno));
+    }
+    temp_ = pattern;
+    // mkstemp creates the file for its owner only; the document gets the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd_, 0666 & ~mask);
+}
+
+TPendingOutputFile TPendingOutputFile::InFolder(const fs::path& folder, std::string stem,
+                                                std::string extension) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) {
+        throw PrinterError("Cannot create the folder " + Quoted(folder) + ": " + ec.message());
+    }
+    return TPendingOutputFile(folder, std::move(stem), std::move(extension), false);
+}
+
+TPendingOutputFile TPendingOutputFile::Exactly(const fs::path& path) {
+    if (path.filename().empty() || path.filename() == "." || path.filename() == "..") {
+        throw PrinterError("The output file " + Quoted(path) + " names no file.");
+    }
+    fs::path folder = path.parent_path();
+    if (folder.empty()) folder = ".";
+    return TPendingOutputFile(folder, path.filename().string(), std::string(), true);
+}
+
+TPendingOutputFile::TPendingOutputFile(TPendingOutputFile&& other) noexcept
+    : folder_(std::move(other.folder_)),
+      stem_(std::move(other.stem_)),
+      extension_(std::move(other.extension_)),
+      replace_(other.replace_),
+      temp_(std::exchange(other.temp_, fs::path())),
+      fd_(std::exchange(other.fd_, -1)) {}
+
+TPendingOutputFile& TPendingOutputFile::operator=(TPendingOutputFile&& other) noexcept {
+    if (this != &other) {
+        Discard();
+        folder_ = std::move(other.folder_);
+        stem_ = std::move(other.stem_);
+        extension_ = std::move(other.extension_);
+        replace_ = other.replace_;
+        temp_ = std::exchange(other.temp_, fs::path());
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+TPendingOutputFile::~TPendingOutputFile() {
+    Discard();
+}
+
+void TPendingOutputFile::CloseFd() noexcept {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool TPendingOutputFile::Write(const void* data, std::size_t size) {
+    if (fd_ < 0) {
+        errno = EBADF;
+        return false;
+    }
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, p, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+fs::path TPendingOutputFile::Commit() {
+    if (temp_.empty()) throw PrinterError("The output file was already closed.");
+    if (fd_ >= 0) {
+        const int fd = std::exchange(fd_, -1);
+        if (::fsync(fd) != 0 && errno != EINVAL) {
+            const int error = errno;
+            ::close(fd);
+            Discard();
+            throw PrinterError("Cannot write the file " + Quoted(folder_ / (stem_ + extension_)) +
+                               ": " + std::strerror(error));
+        }
+        ::close(fd);
+    }
+    if (replace_) {
+        const fs::path target = folder_ / stem_;
+        if (::rename(temp_.c_str(), target.c_str()) != 0) {
+            const int error = errno;
+            Discard();
+            throw PrinterError("Cannot save the file " + Quoted(target) + ": " +
+                               std::strerror(error));
+        }
+        temp_.clear();
+        return target;
+    }
+    for (int n = 1; n <= kMaxCounter; ++n) {
+        const std::string suffix = n == 1 ? std::string() : "_" + std::to_string(n);
+        const fs::path target = folder_ / (stem_ + suffix + extension_);
+        if (RenameNoReplace(temp_, target)) {
+            temp_.clear();
+            return target;
+        }
+        if (errno != EEXIST) {
+            const int error = errno;
+            Discard();
+            throw PrinterError("Cannot save the file " + Quoted(target) + ": " +
+                               std::strerror(error));
+        }
+    }
+    Discard();
+    throw PrinterError("Cannot save the file " + Quoted(folder_ / (stem_ + extension_)) +
+                       ": too many files of that name.");
+}
+
+void TPendingOutputFile::Discard() noexcept {
+    CloseFd();
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+}
+
+}  // namespace quernel

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "host/Clock.h"
+
+namespace quernel {
+
+// A document title made usable as a file name: "/", NUL and control characters become "_",
+// so do leading dots; an empty title gives "Quernel". Long titles are cut at 200 bytes.
+std::string SafeFileTitle(std::string_view title);
+
+// "<safe title>_YYYY-MM-DD_HH-MM-SS" for a document started at `time` (local time).
+std::string DocumentFileStem(std::string_view title, const LocalDateTime& time);
+
+// A file being written under a temporary name in its final folder. Commit moves it into place
+// in one rename, so a half-written file never shows under the final name; otherwise the
+// temporary file is removed (Discard, or destruction without Commit).
+class TPendingOutputFile {
+  public:
+    // Will become `<stem><extension>` in `folder` (created when missing), or, when that name is
+    // taken at commit time, `<stem>_2<extension>`, `<stem>_3<extension>`, ...: an existing file
+    // is never replaced. Throws PrinterError.
+    static TPendingOutputFile InFolder(const std::filesystem::path& folder, std::string stem,
+                                       std::string extension);
+    // Will become exactly `path`, replacing a file of that name. Throws PrinterError.
+    static TPendingOutputFile Exactly(const std::filesystem::path& path);
+
+    TPendingOutputFile(TPendingOutputFile&& other) noexcept;
+    TPendingOutputFile& operator=(TPendingOutputFile&& other) noexcept;
+    TPendingOutputFile(const TPendingOutputFile&) = delete;
+    TPendingOutputFile& operator=(const TPendingOutputFile&) = delete;
+    ~TPendingOutputFile();
+
+    const std::filesystem::path& TempPath() const { return temp_; }
+
+    // Appends to the temporary file; false (with the reason in errno) when the write failed.
+    bool Write(const void* data, std::size_t size);
+
+    // Closes the temporary file and moves it to its final name, which it answers. On failure
+    // the temporary file is removed and PrinterError raised.
+    std::filesystem::path Commit();
+    // Removes the temporary file; never throws.
+    void Discard() noexcept;
+
+  private:
+    TPendingOutputFile(std::filesystem::path folder, std::string stem, std::string extension,
+                       bool replace);
+    void CloseFd() noexcept;
+
+    std::filesystem::path folder_;
+    std::string stem_;
+    std::string extension_;
+    bool replace_ = false;
+    std::filesystem::path temp_;
+    int fd_ = -1;
+};
+
+}  // namespace quernel

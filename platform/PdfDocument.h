@@ -1,0 +1,63 @@
+#pragma once
+
+// Quernel writes its PDF files itself rather than through Qt PrintSupport's PDF engine, the
+// one deliberate exception to printing through Qt: Qt writes a positioned text operator for
+// every glyph and compresses every page at zlib's default level, so a 1000-page printout took
+// seconds and about 9 KB per page, and offers no setting for either. Here a line of text is
+// one TJ array, fonts are embedded as subsets, and each page goes to the file when it is done.
+// Qt still supplies what it is good at: the fonts (QRawFont), pictures (QImage) and zlib.
+
+#include <memory>
+#include <string>
+
+#include "engine/PrinterPlatform.h"
+#include "host/Clock.h"
+#include "platform/PdfWriter.h"
+
+class QImage;
+
+namespace quernel {
+
+// The sheet of every page and how device pixels lie on it.
+struct TPdfPageSetup {
+    double paperWidth = 0;  // points
+    double paperHeight = 0;
+    int dpiX = 600;  // device pixels per inch
+    int dpiY = 600;
+    int offsetX = 0;  // device pixels from the sheet's left and top edges to the drawing origin
+    int offsetY = 0;
+};
+
+// A PDF document drawn the way the renderer draws on a printer: device pixels, y growing
+// downward, from the printable area's top-left corner. Text sits on the character-cell grid
+// of SizeFontForCell exactly as QtPageCanvas draws it. Pages are written to the sink as they
+// are finished; fonts (subsets of the glyphs used) and the page tree at Finish. Write
+// failures raise PrinterError; the caller then drops the output.
+class TPdfDocument {
+  public:
+    // Starts the document with its first page. `target` names the destination in messages.
+    TPdfDocument(TPdfWriter::TSink sink, std::string target, const TPdfPageSetup& setup,
+                 const std::string& title, const LocalDateTime& created);
+    ~TPdfDocument();
+    TPdfDocument(const TPdfDocument&) = delete;
+    TPdfDocument& operator=(const TPdfDocument&) = delete;
+
+    void NewPage();
+    // (x, y) is the top-left of the first character cell; escapement -900 turns the text 90
+    // degrees clockwise about that point. Bytes are read in the font's charset; blanks and
+    // control characters draw nothing but take their cell.
+    void TextOut(int x, int y, const TFontDesc& font, ByteView text);
+    // Draws the image scaled into the rectangle (right and bottom exclusive). An image (by
+    // QImage::cacheKey) is stored once however often it is drawn.
+    void DrawImage(const TRect& rect, const QImage& image);
+    // Ends the last page and writes the fonts, the page tree and the cross-reference table.
+    void Finish();
+
+    int PageCount() const;
+
+  private:
+    struct TImpl;
+    std::unique_ptr<TImpl> impl_;
+};
+
+}  // namespace quernel

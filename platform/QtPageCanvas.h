@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPointF>
+#include <QRawFont>
+#include <QRectF>
+#include <QTransform>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "engine/PrinterPlatform.h"
+
+namespace quernel {
+
+// The Qt font that fills a character cell of the renderer's font description.
+struct TFontSizing {
+    QFont font;              // family, style, stretch; pixel size rounded to whole pixels
+    qreal pixelSize = 0;     // the exact pixel size for the cell height
+    qreal ascent = 0;        // from the top of the cell to the baseline, at pixelSize
+    qreal advance = 0;       // from one character cell to the next
+    qreal underlinePos = 0;  // below the baseline
+    qreal strikeOutPos = 0;  // above the baseline
+    qreal lineWidth = 0;
+};
+
+// Sizes a font so that ascent + descent is desc.height pixels and the average character
+// width is desc.width pixels (the natural width when desc.width is 0): the font's metrics are
+// measured at a large reference size, the pixel size follows from the height and the stretch
+// from the width; the stretch is measured again because Qt may pick a condensed or expanded
+// face for it. Throws PrinterError for a cell without height.
+TFontSizing SizeFontForCell(const TFontDesc& desc);
+
+// Draws the renderer's text cells and pictures with one QPainter. Consecutive text in one font
+// and direction is collected and drawn as one glyph run, with each glyph at the exact position
+// of its cell; Flush draws what is collected, and every other drawing flushes first. Printing
+// goes through TPdfDocument, which lays text out the same way (the tests compare the two).
+class QtPageCanvas {
+  public:
+    QtPageCanvas();
+    ~QtPageCanvas();
+    QtPageCanvas(const QtPageCanvas&) = delete;
+    QtPageCanvas& operator=(const QtPageCanvas&) = delete;
+
+    // Draws on an active painter until End or Abort.
+    void Begin(QPainter& painter);
+    // Draws what is collected and lets go of the painter.
+    void End();
+    // Drops what is collected and lets go of the painter; never throws.
+    void Abort() noexcept;
+
+    // (x, y) is the top-left of the first character cell; escapement -900 turns the text 90
+    // degrees clockwise about that point. Bytes are read in the font's charset.
+    void TextOut(int x, int y, const TFontDesc& font, ByteView text);
+    // Draws the image scaled into the rectangle (right and bottom exclusive).
+    void DrawImage(const TRect& rect, const QImage& image);
+    void Flush();
+
+  private:
+    struct TFontEntry;
+
+    TFontEntry& FontFor(const TFontDesc& desc);
+
+    QPainter* painter_ = nullptr;
+    std::vector<std::unique_ptr<TFontEntry>> fonts_;
+    TFontEntry* lastFont_ = nullptr;
+
+    // The batch: glyphs of one font entry, in that font's text frame.
+    TFontEntry* batchFont_ = nullptr;
+    std::vector<quint32> glyphs_;
+    std::vector<QPointF> positions_;
+    struct TFallback {
+        QPointF baseline;
+        char32_t ch;
+    };
+    std::vector<TFallback> fallbacks_;
+    std::vector<QRectF> lines_;  // underline and strike-out strokes
+};
+
+}  // namespace quernel

@@ -1,0 +1,409 @@
+#include "platform/QtPrinterPlatform.h"
+
+#include <cups/cups.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include <cstdlib>
+#include <fstream>
+#include <utility>
+#include <vector>
+
+#include "platform/QtPicture.h"
+
+namespace quernel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int NonZero(ipp_status_t status) {
+    return status == IPP_STATUS_OK ? static_cast<int>(IPP_STATUS_ERROR_INTERNAL)
+                                   : static_cast<int>(status);
+}
+
+bool IppFailed(ipp_status_t status) {
+    return status > IPP_STATUS_OK_EVENTS_COMPLETE;
+}
+
+// Hands a finished PDF to a CUPS queue as one job of one document.
+void SubmitPdfJob(const std::string& queue, const fs::path& pdf, const std::string& title,
+                  int copies, const QByteArray& media) {
+    const auto error = [&](const std::string& what) {
+        return PrinterError("The printer \"" + queue + "\" " + what + ": " + cupsLastErrorString());
+    };
+    std::ifstream in(pdf, std::ios::binary);
+    if (!in) throw PrinterError("Cannot read the document's file " + pdf.string() + ".");
+
+    cups_option_t* options = nullptr;
+    int count = 0;
+    if (!media.isEmpty()) count = cupsAddOption("media", media.constData(), count, &options);
+    if (copies > 1) {
+        count = cupsAddOption("copies", std::to_string(copies).c_str(), count, &options);
+        count = cupsAddOption("Collate", "True", count, &options);
+    }
+    const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.c_str(), title.c_str(), count, options);
+    cupsFreeOptions(count, options);
+    if (job <= 0) throw error("did not take the document");
+    // A job that did not get the whole document is cancelled rather than printed cut.
+    const auto cancel = [&](const PrinterError& e) {
+        cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.c_str(), job, 0);
+        throw e;
+    };
+
+    if (cupsStartDocument(CUPS_HTTP_DEFAULT, queue.c_str(), job, title.c_str(), CUPS_FORMAT_PDF,
+                          1) != HTTP_STATUS_CONTINUE) {
+        cancel(error("did not take the document"));
+    }
+    std::vector<char> buffer(1 << 16);
+    bool sent = true;
+    while (sent && in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got == 0) break;
+        sent = cupsWriteRequestData(CUPS_HTTP_DEFAULT, buffer.data(), got) == HTTP_STATUS_CONTINUE;
+    }
+    const PrinterError lost = error("lost the document while it was sent");
+    const bool readAll = in.eof();
+    const ipp_status_t status = cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.c_str());
+    if (!sent || !readAll) cancel(lost);
+    if (IppFailed(status)) throw error("did not accept the document");
+}
+
+const IClock& DefaultClock() {
+    static const SystemClock clock;
+    return clock;
+}
+
+}  // namespace
+
+struct QtPrinterPlatform::TRawDocument {
+    std::optional<TPendingOutputFile> file;  // "Quernel PDF" or the output file
+    std::string printer;                     // a CUPS queue
+    int job = 0;
+    bool failed = false;  // a write failed: the caller learnt it from RawWrite's answer
+};
+
+QtPrinterPlatform::QtPrinterPlatform() : QtPrinterPlatform(DefaultClock()) {}
+
+QtPrinterPlatform::QtPrinterPlatform(const IClock& clock) : clock_(clock) {
+    RefreshPrinters();
+}
+
+QtPrinterPlatform::~QtPrinterPlatform() {
+    DropDocument();
+    if (raw_ && raw_->job > 0) {
+        // A raw job never finished must not print half.
+        cupsCancelJob2(CUPS_HTTP_DEFAULT, raw_->printer.c_str(), raw_->job, 0);
+    }
+}
+
+fs::path QtPrinterPlatform::PdfFolder() {
+    if (const char* dir = std::getenv("QUERNEL_PDF_DIR"); dir && *dir) return dir;
+    return fs::path(QFile::encodeName(QDir::homePath()).toStdString()) / "QUERNEL" / "PDF";
+}
+
+void QtPrinterPlatform::SetOutputFile(const fs::path& path) {
+    if (document_) {
+        throw PrinterError("Cannot change the output file while a document is being printed.");
+    }
+    outputFile_ = path;
+    setup_.reset();
+}
+
+std::vector<std::string> QtPrinterPlatform::Printers() {
+    return printers_;
+}
+
+void QtPrinterPlatform::RefreshPrinters() {
+    const std::string current = index_ >= 0 ? printers_[static_cast<std::size_t>(index_)] : "";
+    std::vector<std::string> names;
+    std::string defaultName;
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    for (int i = 0; i < count; ++i) {
+        const cups_dest_t& dest = dests[i];
+        if (dest.is_default && defaultName.empty()) defaultName = dest.name;
+        // Instances ("queue/instance") are option sets of a queue, not printers of their own.
+        if (dest.instance == nullptr) names.emplace_back(dest.name);
+    }
+    cupsFreeDests(count, dests);
+    names.emplace_back(kPdfPrinterName);
+
+    printers_ = std::move(names);
+    const auto indexOf = [&](const std::string& name) {
+        for (std::size_t i = 0; i < printers_.size(); ++i) {
+            if (printers_[i] == name) return static_cast<int>(i);
+        }
+        return -1;
+    };
+    defaultIndex_ = indexOf(defaultName);
+    if (defaultIndex_ < 0) defaultIndex_ = static_cast<int>(printers_.size()) - 1;
+    const int kept = current.empty() ? -1 : indexOf(current);
+    index_ = kept >= 0 ? kept : defaultIndex_;
+    if (!document_) setup_.reset();
+}
+
+int QtPrinterPlatform::PrinterIndex() {
+    return index_;
+}
+
+void QtPrinterPlatform::SetPrinterIndex(int index) {
+    if (document_) {
+        throw PrinterError("Cannot change the printer while a document is being printed.");
+    }
+    if (index == -1) {
+        index = defaultIndex_;
+    } else if (index < 0 || index >= static_cast<int>(printers_.size())) {
+        throw PrinterError("There is no printer number " + std::to_string(index) + " (there are " +
+                           std::to_string(printers_.size()) + ").");
+    }
+    if (index != index_) setup_.reset();
+    index_ = index;
+}
+
+std::string QtPrinterPlatform::Title() {
+    return title_;
+}
+
+void QtPrinterPlatform::SetTitle(const std::string& title) {
+    title_ = title;
+}
+
+int QtPrinterPlatform::Copies() {
+    return copies_;
+}
+
+void QtPrinterPlatform::SetCopies(int copies) {
+    if (copies < 1) {
+        throw PrinterError("The number of copies must be at least 1, not " +
+                           std::to_string(copies) + ".");
+    }
+    copies_ = copies;
+}
+
+bool QtPrinterPlatform::Printing() {
+    return document_ != nullptr;
+}
+
+std::string QtPrinterPlatform::CurrentName() const {
+    return index_ >= 0 ? printers_[static_cast<std::size_t>(index_)] : std::string();
+}
+
+std::string QtPrinterPlatform::TargetText() const {
+    if (!outputFile_.empty()) return "the file \"" + outputFile_.string() + "\"";
+    return "the printer \"" + CurrentName() + "\"";
+}
+
+bool QtPrinterPlatform::ToPdf() const {
+    return !outputFile_.empty() ||
+           (index_ >= 0 && printers_[static_cast<std::size_t>(index_)] == kPdfPrinterName);
+}
+
+const QtPrinterPlatform::TSetup& QtPrinterPlatform::Setup() {
+    if (setup_) return *setup_;
+    QRect page, paper;
+    QRectF paperPoints;
+    int dpiX = kPdfResolution, dpiY = kPdfResolution;
+    TSetup setup;
+    if (ToPdf()) {
+        const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                 QMarginsF(0, 0, 0, 0));
+        page = layout.paintRectPixels(kPdfResolution);
+        paper = layout.fullRectPixels(kPdfResolution);
+        paperPoints = layout.fullRect(QPageLayout::Point);
+        setup.media = layout.pageSize().key().toUtf8();
+    } else {
+        const std::string name = CurrentName();
+        const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(name));
+        if (info.isNull()) throw PrinterError("The printer \"" + name + "\" is not available.");
+        QPrinter printer(info, QPrinter::HighResolution);
+        if (printer.outputFormat() != QPrinter::NativeFormat || !printer.isValid() ||
+            printer.printerName() != QString::fromStdString(name)) {
+            throw PrinterError("The printer \"" + name + "\" is not available.");
+        }
+        page = printer.pageRect(QPrinter::DevicePixel).toRect();
+        paper = printer.paperRect(QPrinter::DevicePixel).toRect();
+        paperPoints = printer.paperRect(QPrinter::Point);
+        dpiX = printer.logicalDpiX();
+        dpiY = printer.logicalDpiY();
+        setup.media = printer.pageLayout().pageSize().key().toUtf8();
+    }
+    setup.caps.dpiX = dpiX;
+    setup.caps.dpiY = dpiY;
+    setup.caps.pageWidth = page.width();
+    setup.caps.pageHeight = page.height();
+    setup.caps.physicalOffsetX = page.left() - paper.left();
+    setup.caps.physicalOffsetY = page.top() - paper.top();
+    setup.page.paperWidth = paperPoints.width();
+    setup.page.paperHeight = paperPoints.height();
+    setup.page.dpiX = dpiX;
+    setup.page.dpiY = dpiY;
+    setup.page.offsetX = setup.caps.physicalOffsetX;
+    setup.page.offsetY = setup.caps.physicalOffsetY;
+    setup_ = std::move(setup);
+    return *setup_;
+}
+
+TDeviceCaps QtPrinterPlatform::DeviceCaps() {
+    return Setup().caps;
+}
+
+std::vector<std::string> QtPrinterPlatform::Fonts() {
+    std::vector<std::string> names;
+    for (const QString& family : QFontDatabase::families()) names.push_back(family.toStdString());
+    return names;
+}
+
+void QtPrinterPlatform::BeginDoc() {
+    if (document_) throw PrinterError("A document is already being printed.");
+    const bool pdf = ToPdf();
+    const TSetup& setup = Setup();
+
+    std::unique_ptr<TPendingOutputFile> file;
+    if (!outputFile_.empty()) {
+        file = std::make_unique<TPendingOutputFile>(TPendingOutputFile::Exactly(outputFile_));
+    } else if (pdf) {
+        file = std::make_unique<TPendingOutputFile>(TPendingOutputFile::InFolder(
+            PdfFolder(), DocumentFileStem(title_, ToLocal(clock_.Now())), ".pdf"));
+    } else {
+        // The document goes to a temporary file that EndDoc hands to CUPS, so that an aborted
+        // document prints nothing and a refusal is reported.
+        file = std::make_unique<TPendingOutputFile>(TPendingOutputFile::InFolder(
+            QFile::encodeName(QDir::tempPath()).toStdString(), "quernel-job", ".pdf"));
+    }
+
+    TPendingOutputFile* out = file.get();
+    auto document = std::make_unique<TPdfDocument>(
+        [out](const void* data, std::size_t size) { return out->Write(data, size); }, TargetText(),
+        setup.page, title_, ToLocal(clock_.Now()));
+    file_ = std::move(file);
+    document_ = std::move(document);
+    documentPrinter_ = pdf ? std::string() : CurrentName();
+    documentCopies_ = pdf ? 1 : copies_;
+    documentMedia_ = setup.media;
+}
+
+void QtPrinterPlatform::RequireDocument(const char* what) const {
+    if (!document_) throw PrinterError(std::string(what) + " without a document being printed.");
+}
+
+void QtPrinterPlatform::NewPage() {
+    RequireDocument("NewPage");
+    document_->NewPage();
+}
+
+void QtPrinterPlatform::EndDoc() {
+    RequireDocument("EndDoc");
+    // The document ends here whatever happens; on failure its file is removed.
+    const std::unique_ptr<TPendingOutputFile> file = std::move(file_);
+    const std::unique_ptr<TPdfDocument> document = std::move(document_);
+    const std::string queue = std::exchange(documentPrinter_, std::string());
+    document->Finish();
+    if (queue.empty()) {
+        lastOutputPath_ = file->Commit();
+        return;
+    }
+    setup_.reset();
+    SubmitPdfJob(queue, file->TempPath(), title_, documentCopies_, documentMedia_);
+}
+
+void QtPrinterPlatform::DropDocument() noexcept {
+    document_.reset();
+    file_.reset();
+    documentPrinter_.clear();
+}
+
+void QtPrinterPlatform::AbortDoc() {
+    DropDocument();
+}
+
+void QtPrinterPlatform::SetBkModeTransparent() {
+    // Text in a PDF never paints a background.
+}
+
+void QtPrinterPlatform::MoveTo(int x, int y) {
+    pen_ = {x, y};
+}
+
+TPoint QtPrinterPlatform::PenPos() {
+    return pen_;
+}
+
+void QtPrinterPlatform::TextOut(int x, int y, const TFontDesc& font, ByteView text) {
+    if (!document_) RequireDocument("TextOut");
+    document_->TextOut(x, y, font, text);
+}
+
+void QtPrinterPlatform::StretchDraw(const TRect& rect, const IPicture& picture) {
+    RequireDocument("StretchDraw");
+    const auto* qtPicture = dynamic_cast<const QtPicture*>(&picture);
+    if (!qtPicture) throw PrinterError("The picture was not loaded by the Qt picture loader.");
+    document_->DrawImage(rect, qtPicture->Image());
+}
+
+int QtPrinterPlatform::RawOpen(const std::string& printerName, const std::string& documentName) {
+    if (raw_) throw PrinterError("A raw document is already open.");
+    auto raw = std::make_unique<TRawDocument>();
+    if (!outputFile_.empty()) {
+        raw->file.emplace(TPendingOutputFile::Exactly(outputFile_));
+    } else if (printerName == kPdfPrinterName) {
+        raw->file.emplace(TPendingOutputFile::InFolder(
+            PdfFolder(), DocumentFileStem(documentName, ToLocal(clock_.Now())), ".prn"));
+    } else {
+        const int job =
+            cupsCreateJob(CUPS_HTTP_DEFAULT, printerName.c_str(), documentName.c_str(), 0, nullptr);
+        if (job <= 0) return NonZero(cupsLastError());
+        if (cupsStartDocument(CUPS_HTTP_DEFAULT, printerName.c_str(), job, documentName.c_str(),
+                              CUPS_FORMAT_RAW, 1) != HTTP_STATUS_CONTINUE) {
+            const int error = NonZero(cupsLastError());
+            cupsCancelJob2(CUPS_HTTP_DEFAULT, printerName.c_str(), job, 0);
+            return error;
+        }
+        raw->printer = printerName;
+        raw->job = job;
+    }
+    raw_ = std::move(raw);
+    return 0;
+}
+
+std::size_t QtPrinterPlatform::RawWrite(ByteView data) {
+    if (!raw_ || data.empty()) return 0;
+    if (raw_->failed) return 0;
+    const bool written =
+        raw_->file
+            ? raw_->file->Write(data.data(), data.size())
+            : cupsWriteRequestData(CUPS_HTTP_DEFAULT, reinterpret_cast<const char*>(data.data()),
+                                   data.size()) == HTTP_STATUS_CONTINUE;
+    if (!written) raw_->failed = true;
+    return written ? data.size() : 0;
+}
+
+void QtPrinterPlatform::RawClose() {
+    if (!raw_) return;
+    const std::unique_ptr<TRawDocument> raw = std::move(raw_);
+    // After a failed write the document is dropped (the caller knows from RawWrite): no file
+    // is left and no job prints half.
+    if (raw->file) {
+        if (raw->failed) return;
+        lastOutputPath_ = raw->file->Commit();
+        return;
+    }
+    const ipp_status_t status = cupsFinishDocument(CUPS_HTTP_DEFAULT, raw->printer.c_str());
+    if (raw->failed) {
+        cupsCancelJob2(CUPS_HTTP_DEFAULT, raw->printer.c_str(), raw->job, 0);
+        return;
+    }
+    if (IppFailed(status)) {
+        throw PrinterError("The printer \"" + raw->printer +
+                           "\" did not take the raw document: " + cupsLastErrorString());
+    }
+}
+
+}  // namespace quernel

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QByteArray>
+
+#include "engine/PrinterPlatform.h"
+#include "host/Clock.h"
+#include "platform/OutputFile.h"
+#include "platform/PdfDocument.h"
+
+namespace quernel {
+
+// The printing platform on Qt PrintSupport and CUPS. The printers are the CUPS queues in CUPS's
+// order and, last, the built-in "Quernel PDF", which writes each document as a PDF file
+// "<title>_<date>_<time>.pdf" (raw documents as ".prn") into PdfFolder(). Needs a
+// QGuiApplication.
+//
+// Every document is written as PDF by TPdfDocument (see PdfDocument.h for why not by QPrinter).
+// A CUPS queue's page size, resolution and margins come from QPrinter; its document goes to a
+// temporary PDF file handed to CUPS at EndDoc, so that AbortDoc prints nothing and a refused
+// job raises an error.
+class QtPrinterPlatform final : public IPrinterPlatform {
+  public:
+    static constexpr const char* kPdfPrinterName = "Quernel PDF";
+    static constexpr int kPdfResolution = 600;
+
+    // Reads the printer list; the current printer is the default one. The clock names files.
+    QtPrinterPlatform();
+    explicit QtPrinterPlatform(const IClock& clock);
+    ~QtPrinterPlatform() override;
+    QtPrinterPlatform(const QtPrinterPlatform&) = delete;
+    QtPrinterPlatform& operator=(const QtPrinterPlatform&) = delete;
+
+    // $QUERNEL_PDF_DIR when set, else ~/QUERNEL/PDF.
+    static std::filesystem::path PdfFolder();
+
+    // The next documents, drawn (as PDF) or raw, go to exactly this file, replacing it, whatever
+    // printer is current; an empty path goes back to the printers.
+    void SetOutputFile(const std::filesystem::path& path);
+    // The file the last finished document was saved as ("Quernel PDF" or the output file);
+    // empty when there is none.
+    const std::filesystem::path& LastOutputPath() const { return lastOutputPath_; }
+
+    std::vector<std::string> Printers() override;
+    void RefreshPrinters() override;
+    int PrinterIndex() override;
+    void SetPrinterIndex(int index) override;
+
+    std::string Title() override;
+    void SetTitle(const std::string& title) override;
+    int Copies() override;
+    void SetCopies(int copies) override;
+
+    bool Printing() override;
+    void BeginDoc() override;
+    void NewPage() override;
+    void EndDoc() override;
+    void AbortDoc() override;
+
+    TDeviceCaps DeviceCaps() override;
+    std::vector<std::string> Fonts() override;
+
+    void SetBkModeTransparent() override;
+    void MoveTo(int x, int y) override;
+    TPoint PenPos() override;
+    void TextOut(int x, int y, const TFontDesc& font, ByteView text) override;
+    void StretchDraw(const TRect& rect, const IPicture& picture) override;
+
+    int RawOpen(const std::string& printerName, const std::string& documentName) override;
+    std::size_t RawWrite(ByteView data) override;
+    void RawClose() override;
+
+  private:
+    struct TRawDocument;
+
+    // The current printer's sheet and device metrics.
+    struct TSetup {
+        TDeviceCaps caps;
+        TPdfPageSetup page;
+        QByteArray media;  // the page size's name for CUPS
+    };
+
+    bool ToPdf() const;
+    std::string CurrentName() const;
+    std::string TargetText() const;  // "the printer ..." or "the file ..." for messages
+    const TSetup& Setup();
+    void DropDocument() noexcept;
+    void RequireDocument(const char* what) const;
+
+    const IClock& clock_;
+    std::vector<std::string> printers_;
+    int defaultIndex_ = -1;
+    int index_ = -1;
+    std::string title_;
+    int copies_ = 1;
+    std::filesystem::path outputFile_;
+    std::filesystem::path lastOutputPath_;
+    TPoint pen_;
+
+    // The current printer's metrics, read once per printer choice: before and during a document.
+    std::optional<TSetup> setup_;
+    // The document being printed: its file (declared first: the document writes into it), and
+    // its CUPS queue (empty for a PDF kept as a file), copies and page size for that queue.
+    std::unique_ptr<TPendingOutputFile> file_;
+    std::unique_ptr<TPdfDocument> document_;
+    std::string documentPrinter_;
+    int documentCopies_ = 1;
+    QByteArray documentMedia_;
+    std::unique_ptr<TRawDocument> raw_;
+};
+
+}  // namespace quernel
