@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/PrinterPlatform.h"
+#include "host/AppSettings.h"
 
 namespace quernel {
 
@@ -18,8 +19,6 @@ class IPrinterSetupDialog {
     // True when the user confirmed the dialog.
     virtual bool Execute(IPrinterPlatform& printer) = 0;
 };
-
-inline constexpr const char* kDefaultFontName = "Liberation Mono";
 
 // The main printer and the font of the printouts, as the window's printer drop-down and
 // font list show them. Everything that prints uses the platform's current printer, which this
