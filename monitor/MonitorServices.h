@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/Bytes.h"
+
+namespace quernel {
+
+class IClock;
+class IPrinterPlatform;
+class TbwLog;
+
+// Values published from the settings that every file monitor reads.
+struct TMonitorSettings {
+    double WaitBeforePrint = 3;  // seconds a changed file must be quiet before it prints
+    double WaitForPageMax = 30;  // extra seconds after which an unfinished page prints anyway
+    int FileSaveMode = 0;        // 0 the DOS program appends, 1 it overwrites
+    bool KeepState = true;       // attributes carry over to the file's next printout
+    bool IgnorePcl = false;      // passed to the print engine
+};
+
+// A file as directory lookup finds it.
+struct TFoundFile {
+    std::string name;           // the file name, without its folder
+    std::uint64_t size = 0;     // bytes
+    std::uint32_t dosTime = 0;  // last write, local time, DOS packed form (2-second steps)
+};
+
+// A file opened for reading while other programs may still write it.
+class IReadFile {
+  public:
+    virtual ~IReadFile() = default;
+    virtual void Seek(std::uint64_t position) = 0;
+    // Reads up to size bytes; answers how many were read (fewer only at the end of the file).
+    virtual std::size_t Read(std::uint8_t* buffer, std::size_t size) = 0;
+};
+
+// What the monitors use of the file system. Paths use "/" between folders. Failures to open
+// or read raise FileError with a text for the user.
+class IFileSystem {
+  public:
+    virtual ~IFileSystem() = default;
+    // The regular, non-hidden file at the path; nothing when it does not exist.
+    virtual std::optional<TFoundFile> Find(const std::string& path) = 0;
+    // The regular, non-hidden files matching "<folder>/<mask>" ("*" and "?" without regard to
+    // case; "*.*" matches every name), in the order the file system lists them.
+    virtual std::vector<TFoundFile> Enumerate(const std::string& pathWithMask) = 0;
+    // Opens for reading with full sharing.
+    virtual std::unique_ptr<IReadFile> OpenRead(const std::string& path) = 0;
+    // Opens for reading and writing exclusively and closes again at once: fails with
+    // "Cannot open file "<path>". <reason>" while another process holds the file open or
+    // when it is read-only.
+    virtual void TestExclusiveOpen(const std::string& path) = 0;
+    // Deletes the file; false when that failed.
+    virtual bool Delete(const std::string& path) = 0;
+};
+
+// The document title of a printout of the file.
+class ITitleMaker {
+  public:
+    virtual ~ITitleMaker() = default;
+    virtual std::string MakePrintTitle(const std::string& fileName) = 0;
+};
+
+// What a file monitor uses of the process.
+struct TMonitorServices {
+    IFileSystem& files;
+    const IClock& clock;
+    TbwLog& history;
+    IPrinterPlatform& printer;
+    const TMonitorSettings& settings;
+    ITitleMaker* titles = nullptr;  // none: the title is empty
+};
+
+}  // namespace quernel

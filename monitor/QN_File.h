@@ -1,0 +1,113 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/QN_Print.h"
+#include "monitor/Md5.h"
+#include "monitor/MonitorServices.h"
+
+namespace quernel {
+
+// One monitored file, or one folder with a file mask. It decides from the file's size,
+// last-write time and content when a new part of a printout is complete, and hands exactly the
+// bytes not printed yet to the print engine. A file that is only appended to is printed piece
+// by piece; a file whose printed part was rewritten is printed again from its start.
+//
+// Built from an entry text: a path, or a path, "::" and a printer name. A path containing "*"
+// or "?" is a folder with a mask; the monitor then keeps one child monitor per matching file.
+class TFileMonitor {
+  public:
+    // Sizes and times not seen yet.
+    static constexpr std::int64_t kUnseen = -1;
+    static constexpr int kInitialCapacity = 32;
+
+    // With deleteOnStart the file (or every matching file of the folder) is deleted now, when
+    // nobody holds it open; failures are ignored.
+    TFileMonitor(TMonitorServices& services, const std::string& entryText, bool deleteOnStart);
+    ~TFileMonitor();
+    TFileMonitor(const TFileMonitor&) = delete;
+    TFileMonitor& operator=(const TFileMonitor&) = delete;
+
+    // A printout is due now. False at once while a document is being printed. File errors
+    // (a prefix that cannot be read for its digest) propagate; what was seen stays remembered.
+    bool IsReady();
+
+    // Prints the bytes not printed yet (fromStart false) or the file from the start of page
+    // fromPage (fromStart true), up to the last page end unless takeAll. The part counts as
+    // printed before it is printed; a failure of the print engine aborts the document,
+    // selects the remembered printer again and propagates.
+    void PrintNewData(IPrintEngine& engine, bool fromStart, int fromPage, bool deleteAfter,
+                      bool takeAll);
+
+    // Sets the printed size and recomputes the digest by reading that many bytes of the file.
+    void SetPrintedSize(std::int64_t size);
+
+    // After a printout the digest is normally extended by the bytes just printed; switched off,
+    // the whole printed prefix is read again instead (kept for measurements).
+    void SetIncrementalDigest(bool on);
+
+    const std::string& FileName() const { return FFileName; }
+    const std::string& PrinterName() const { return FPrinterName; }
+    bool IsMask() const { return FIsMask; }
+    // kUnseen until the file was seen once.
+    std::int64_t LastSize() const { return FLastSize; }
+    // The DOS packed date-time, or kUnseen.
+    std::int64_t LastTime() const { return FLastTime; }
+    std::int64_t PrintedSize() const { return FPrintedSize; }
+    const TDigest& PrintedDigest() const { return FPrintedDigest; }
+    bool Changed() const { return FChanged; }
+    bool PrintRest() const { return FPrintRest; }
+    bool HasPrinted() const { return FHasPrinted; }
+    const TPrinterStatus& PrinterState() const { return FPrinterState; }
+    // Folder mode.
+    int FileCount() const { return FFileCount; }
+    int FileCapacity() const { return FFileCapacity; }
+    int ReadyIndex() const { return FReadyIndex; }
+    const TFileMonitor& File(int index) const {
+        return *FFiles.at(static_cast<std::size_t>(index));
+    }
+    // The text up to and including the last "/" of the path ("" when there is none).
+    const std::string& FolderPart() const { return folderPart_; }
+
+  private:
+    bool CheckFileState(std::uint64_t size, std::uint32_t time, bool isNew);
+    int AddFolderFile(const std::string& fullPath);
+    void DeletePrintedFile();
+    void TryDeleteOnStart(const std::string& path);
+    void PrintPart(IPrintEngine& engine, const Bytes& part);
+    // The running digest of the file's first `size` bytes, read now.
+    TMd5 ReadPrefixDigest(std::int64_t size);
+    void ClearPrintedSize();
+    void Log(const char* text);
+
+    TMonitorServices& services_;
+
+    std::string FFileName;
+    std::string FPrinterName;
+    std::int64_t FLastSize = kUnseen;
+    std::int64_t FLastTime = kUnseen;
+    std::int64_t FPrintedSize = 0;
+    TDigest FPrintedDigest{};
+    bool FChanged = false;
+    bool FIsMask = false;
+    std::vector<std::unique_ptr<TFileMonitor>> FFiles;
+    int FFileCount = 0;
+    int FFileCapacity = 0;
+    int FReadyIndex = -1;
+    TPrinterStatus FPrinterState;
+    bool FHasPrinted = false;
+    bool FPrintRest = false;
+
+    // The digest of the printed prefix as a running state, so it can be extended.
+    TMd5 printedMd5_;
+    bool incrementalDigest_ = true;
+    std::string folderPart_;
+    // Folder mode: child index by full path, so a check of a large folder stays linear.
+    std::unordered_map<std::string, int> childByPath_;
+};
+
+}  // namespace quernel

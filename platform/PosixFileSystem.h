@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "monitor/MonitorServices.h"
+
+namespace quernel {
+
+// The monitors' file system on POSIX: stat and readdir for lookups, plain descriptors for
+// reading, /proc for telling whether another process holds a file open.
+class TPosixFileSystem final : public IFileSystem {
+  public:
+    std::optional<TFoundFile> Find(const std::string& path) override;
+    std::vector<TFoundFile> Enumerate(const std::string& pathWithMask) override;
+    std::unique_ptr<IReadFile> OpenRead(const std::string& path) override;
+    // Fails for a file without write permission (as a read-only file refuses a writer, also to
+    // root) and while any descriptor other than the one opened for the test refers to the file,
+    // in any process of the user, this one included.
+    void TestExclusiveOpen(const std::string& path) override;
+    bool Delete(const std::string& path) override;
+};
+
+// The local time of the moment in the DOS packed form: bits 0-4 seconds / 2, 5-10 minutes,
+// 11-15 hours, 16-20 day, 21-24 month, 25-31 years since 1980. Moments before 1980 give
+// 1980-01-01 00:00:00, moments after 2107 the last second of 2107.
+std::uint32_t DosDateTime(std::time_t time);
+
+// Whether the name matches the mask: "*" any run of characters, "?" one character, letters
+// without regard to case; a mask ending in ".*" also matches names without a dot (so "*.*"
+// matches every name), as on DOS.
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+}  // namespace quernel
