@@ -34,6 +34,12 @@ std::vector<std::string> RecordingPrinter::Printers() {
     return printers;
 }
 
+std::vector<std::string> RecordingPrinter::PageTextsOfAll() const {
+    std::vector<std::string> out(documents.size());
+    for (const auto& t : texts) out[static_cast<std::size_t>(t.document)] += ToString(t.bytes);
+    return out;
+}
+
 void RecordingPrinter::RefreshPrinters() {
     ++refreshes;
     if (!laterLists.empty()) {

@@ -67,6 +67,8 @@ class RecordingPrinter final : public IPrinterPlatform {
     std::vector<Text> TextsOnPage(int page) const;
     // All drawn bytes of the last document, one string per sheet.
     std::vector<std::string> PageTexts() const;
+    // The drawn bytes of every document, one string per document.
+    std::vector<std::string> PageTextsOfAll() const;
 
     // --- IPrinterPlatform ---
     std::vector<std::string> Printers() override;

@@ -1,0 +1,69 @@
+#include "monitor/MonitoredList.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace quernel {
+
+namespace {
+
+std::string FoldedPath(const std::string& text) {
+    std::string path = EntryPath(text);
+    for (char& c : path) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return path;
+}
+
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) <
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+}  // namespace
+
+std::string EntryPath(const std::string& text) {
+    return text.substr(0, text.find("::"));
+}
+
+bool TMonitoredList::IsMonitored(const std::string& text) const {
+    const std::string path = FoldedPath(text);
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [&](const TMonitoredEntry& e) { return FoldedPath(e.text) == path; });
+}
+
+int TMonitoredList::Insert(TMonitoredEntry entry) {
+    const auto at = std::upper_bound(entries_.begin(), entries_.end(), entry.text,
+                                     [](const std::string& text, const TMonitoredEntry& e) {
+                                         return LessIgnoringCase(text, e.text);
+                                     });
+    return static_cast<int>(entries_.insert(at, std::move(entry)) - entries_.begin());
+}
+
+int TMonitoredList::Add(const std::string& text, bool deleteOnStart) {
+    return Insert({text, std::make_unique<TFileMonitor>(services_, text, deleteOnStart)});
+}
+
+void TMonitoredList::Remove(int index) {
+    entries_.erase(entries_.begin() + index);
+}
+
+int TMonitoredList::Replace(int index, const std::string& text) {
+    auto monitor = std::make_unique<TFileMonitor>(services_, text, false);
+    Remove(index);
+    return Insert({text, std::move(monitor)});
+}
+
+void TMonitoredList::Clear() {
+    entries_.clear();
+}
+
+std::vector<std::string> TMonitoredList::Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& e : entries_) texts.push_back(e.text);
+    return texts;
+}
+
+}  // namespace quernel

@@ -1,0 +1,192 @@
+#include "monitor/Monitoring.h"
+
+#include <cstdio>
+#include <exception>
+#include <system_error>
+
+#include "host/BW_log.h"
+#include "host/ErrorReport.h"
+#include "host/FileUtil.h"
+#include "host/KeyStore.h"
+#include "monitor/QuernelCore.h"
+
+namespace quernel {
+
+namespace fs = std::filesystem;
+
+TMonitoring::TMonitoring(TQuernelCore& core)
+    : core_(core),
+      services_{core.services_.files,   core.services_.clock,  core.services_.history,
+                core.services_.printer, core.monitorSettings_, this},
+      list_(services_) {}
+
+void TMonitoring::SetActive(bool on) {
+    if (on == active_) return;
+    active_ = on;
+    core_.services_.history.Add(on ? "Monitorowanie włączone" : "Monitorowanie wyłączone");
+}
+
+void TMonitoring::Tick(ITimer& timer) {
+    if (!active_) return;
+    timer.Stop();
+    try {
+        const int count = list_.Count();
+        for (int i = 0; i < count && i < list_.Count(); ++i) {
+            TFileMonitor& monitor = *list_[i].monitor;
+            if (monitor.IsReady()) RunPrintJob(monitor, false, 1);
+        }
+    } catch (const std::exception& e) {
+        core_.services_.errors.ShowError(e.what());
+    }
+    timer.Start();
+}
+
+void TMonitoring::RunPrintJob(TFileMonitor& monitor, bool manual, int fromPage) {
+    const AppSettings& s = core_.settings_;
+    TPrintInterface job(core_.printServices_);
+    job.SetPage(s.MgLeft, s.MgTop, s.MgRight, s.MgBottom, s.CharsPerLine, s.LinesPerPage,
+                s.CharsPerLineHor, s.LinesPerPageHor, s.PageOrientation, s.Copies);
+    if (const auto font = core_.SelectedFont()) job.SetFont(*font, 2, core_.charMap_);
+    job.LoadDefaultSequences();
+    job.AddSequences(core_.sequences_);
+    if (manual) {
+        monitor.PrintNewData(job, true, fromPage, false, true);
+    } else {
+        monitor.PrintNewData(job, false, 1, s.DeleteAfter, !s.WaitForPage);
+    }
+}
+
+void TMonitoring::PrintFile(IMonitoringDialogs& dialogs) {
+    const auto file = dialogs.ChooseFile();
+    if (!file) return;
+    const auto page = dialogs.ChooseStartPage(lastStartPage_);
+    if (!page) return;
+    lastStartPage_ = *page;
+    try {
+        TFileMonitor monitor(services_, *file, false);
+        core_.services_.history.Add("Ręczne drukowanie : " + *file);
+        RunPrintJob(monitor, true, *page);
+    } catch (const std::exception& e) {
+        core_.services_.errors.ShowError(e.what());
+    }
+}
+
+void TMonitoring::AddFile(IMonitoringDialogs& dialogs) {
+    const auto file = dialogs.ChooseFile();
+    if (!file) return;
+    if (list_.IsMonitored(*file)) {
+        core_.services_.history.Add("Plik już jest monitorowany: " + *file);
+        return;
+    }
+    list_.Add(*file, false);
+    core_.services_.history.Add("Nowy plik monitorowany: " + *file);
+    SaveMonitoredList();
+}
+
+void TMonitoring::AddFolder(IMonitoringDialogs& dialogs) {
+    const auto choice = dialogs.ChooseFolder();
+    if (!choice) return;
+    std::string folder = choice->folder;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    if (folder != "/") folder += '/';
+    const std::string entry = folder + (choice->mask.empty() ? "*.*" : choice->mask);
+    if (list_.IsMonitored(entry)) {
+        core_.services_.history.Add("Katalog już był monitorowany: " + entry);
+        return;
+    }
+    list_.Add(entry, false);
+    core_.services_.history.Add("Nowy katalog monitorowany: " + entry);
+    SaveMonitoredList();
+}
+
+void TMonitoring::RemoveEntry(int index) {
+    if (index < 0 || index >= list_.Count()) return;
+    core_.services_.history.Add("Zakończono monitorowanie: " + list_[index].text);
+    list_.Remove(index);
+    SaveMonitoredList();
+}
+
+void TMonitoring::ChooseEntryPrinter(int index, IMonitoringDialogs& dialogs) {
+    if (index < 0 || index >= list_.Count()) return;
+    std::vector<std::string> choices{kMainPrinterChoice};
+    const auto printers = core_.services_.printer.Printers();
+    choices.insert(choices.end(), printers.begin(), printers.end());
+    const auto chosen = dialogs.ChoosePrinter(choices);
+    if (!chosen || *chosen < 0 || *chosen >= static_cast<int>(choices.size())) return;
+    std::string text = EntryPath(list_[index].text);
+    if (*chosen > 0) text += "::" + choices[static_cast<std::size_t>(*chosen)];
+    list_.Replace(index, text);
+    core_.services_.history.Add("Ustawiono Drukarke: " + text);
+    SaveMonitoredList();
+}
+
+void TMonitoring::SaveMonitoredList() {
+    auto key = core_.store_.OpenSettingsKey(core_.settings_.Settings4All, KeyAccess::kFull);
+    if (!key) return;
+    key->WriteInteger("MonitoredFilesCNT", list_.Count());
+    for (int i = 0; i < list_.Count(); ++i) {
+        key->WriteString("MonitoredFile" + std::to_string(i), list_[i].text);
+    }
+}
+
+void TMonitoring::LoadMonitoredList() {
+    TbwLog& log = core_.services_.history;
+    const bool deleteOnStart = core_.settings_.DeleteFilesOnStart;
+    int count = -1;
+    if (auto key = core_.store_.OpenSettingsKey(core_.settings_.Settings4All, KeyAccess::kRead)) {
+        count = key->ReadInteger("MonitoredFilesCNT").value_or(-1);
+        list_.Clear();
+        for (int i = 0; i < count; ++i) {
+            const std::string text =
+                key->ReadString("MonitoredFile" + std::to_string(i)).value_or("");
+            if (list_.IsMonitored(text)) {
+                log.Add("Plik już jest monitorowany: " + text);
+            } else {
+                list_.Add(text, deleteOnStart);
+            }
+        }
+        const std::string& defaultFile = core_.services_.defaultPrintFile;
+        if (!list_.IsMonitored(defaultFile)) list_.Add(defaultFile, deleteOnStart);
+    }
+    const fs::path import = core_.services_.programDir / "monitored.txt";
+    std::error_code ec;
+    if (count > 0 || !fs::exists(import, ec)) return;
+    Bytes data;
+    try {
+        data = ReadWholeFile(import);
+    } catch (const std::exception& e) {
+        core_.services_.errors.ShowError(e.what());
+        return;
+    }
+    list_.Clear();
+    // One entry per line feed; bytes after the last line feed are not an entry.
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (data[i] != '\n') continue;
+        const std::string text(data.begin() + static_cast<std::ptrdiff_t>(start),
+                               data.begin() + static_cast<std::ptrdiff_t>(i));
+        start = i + 1;
+        if (list_.IsMonitored(text)) {
+            log.Add("Plik jest już monitorowany: " + text);
+        } else {
+            list_.Add(text, deleteOnStart);
+        }
+    }
+}
+
+std::string TMonitoring::MakePrintTitle(const std::string& fileName) {
+    const AppSettings& s = core_.settings_;
+    if (s.PrintTitleAsFile) return fileName.substr(fileName.find_last_of('/') + 1);
+    if (!s.NumberPrints) return {};
+    const LocalDateTime now = ToLocal(core_.services_.clock.Now());
+    char date[16];
+    std::snprintf(date, sizeof date, "%04d_%02d_%02d", now.year, now.month, now.day);
+    const std::string base = s.PrintTitleName + "_" + date;
+    auto key = core_.store_.OpenSettingsKey(s.Settings4All, KeyAccess::kFull);
+    if (!key) return {};
+    const int number = key->ReadInteger("LastNumber").value_or(0) + 1;
+    key->WriteInteger("LastNumber", number);
+    return base + "_" + std::to_string(number);
+}
+
+}  // namespace quernel

@@ -1,0 +1,174 @@
+#include "monitor/QuernelCore.h"
+
+#include <exception>
+
+#include "engine/DataFiles.h"
+#include "host/BW_log.h"
+#include "host/ErrorReport.h"
+#include "monitor/Monitoring.h"
+
+namespace quernel {
+
+TQuernelCore::TQuernelCore(TCoreServices& services)
+    : services_(services),
+      store_(services.keys, services.history, services.fileLog),
+      background_(services.pictures),
+      printServices_{services.printer, services.history, services.fileLog, services.errors, raw_,
+                     &background_},
+      selection_(services.printer, services.errors, services.sleeper),
+      monitoring_(std::make_unique<TMonitoring>(*this)) {}
+
+TQuernelCore::~TQuernelCore() = default;
+
+void TQuernelCore::UpdateSettings(const std::function<void(AppSettings&)>& edit) {
+    const AppSettings before = settings_;
+    edit(settings_);
+    AppSettings& s = settings_;
+    // The two title options exclude each other; the one switched on wins.
+    if (s.NumberPrints && !before.NumberPrints) s.PrintTitleAsFile = false;
+    if (s.PrintTitleAsFile && !before.PrintTitleAsFile) s.NumberPrints = false;
+    if (s.AlwaysDefault != before.AlwaysDefault) selection_.SetAlwaysDefault(s.AlwaysDefault);
+    const bool pictureChanged =
+        s.PrintBackground != before.PrintBackground ||
+        s.BackgroundPicture != before.BackgroundPicture || s.PictureLeft != before.PictureLeft ||
+        s.PictureRight != before.PictureRight || s.PictureTop != before.PictureTop ||
+        s.PictureBottom != before.PictureBottom;
+    if (pictureChanged) ApplyBackground();
+    PublishValues();
+}
+
+void TQuernelCore::LoadSettings() {
+    store_.LoadSettings(settings_, *this);
+}
+
+void TQuernelCore::SaveSettings() {
+    store_.SaveSettings(settings_, *this);
+}
+
+void TQuernelCore::DumpSettings() {
+    store_.DumpSettings(settings_, *this);
+}
+
+void TQuernelCore::ApplyBackground() {
+    const AppSettings& s = settings_;
+    if (s.PrintBackground) {
+        background_.SetBackground(s.BackgroundPicture, s.PictureLeft, s.PictureRight, s.PictureTop,
+                                  s.PictureBottom);
+    } else {
+        background_.ClearBackground();
+    }
+}
+
+void TQuernelCore::PublishValues() {
+    const AppSettings& s = settings_;
+    raw_.enabled = s.RAWEnable;
+    raw_.initText = s.RAWInit;
+    raw_.fixCrLf = s.RAWFixCRLF;
+    raw_.endWithFormFeed = s.RAWEndWithFF;
+    raw_.useCharMap = s.RAWcharMap;
+    monitorSettings_.WaitBeforePrint = s.WaitBeforePrint;
+    monitorSettings_.WaitForPageMax = s.WaitForPageMax;
+    monitorSettings_.FileSaveMode = s.FileSaveMode;
+    monitorSettings_.KeepState = s.KeepState;
+    monitorSettings_.IgnorePcl = s.Ignore_PCL;
+}
+
+void TQuernelCore::SetSequencesName(const std::string& name) {
+    settings_.Sequences = name;
+    if (!sequencesEditMode_) ActivateSequences(name);
+}
+
+void TQuernelCore::SaveSequences() {
+    try {
+        if (sequencesEditMode_ && !settings_.Sequences.empty()) {
+            SaveSequencesByName(services_.programDir, settings_.Sequences, sequences_,
+                                services_.history);
+        }
+    } catch (const std::exception& e) {
+        services_.errors.ShowError(e.what());
+    }
+    sequencesEditMode_ = false;
+}
+
+std::vector<std::string> TQuernelCore::ListSequences() const {
+    return ListSequenceTables(services_.programDir);
+}
+
+void TQuernelCore::SetCharMapName(const std::string& name) {
+    settings_.CharMap = name;
+    if (!charMapEditMode_) ActivateCharMap(name);
+}
+
+void TQuernelCore::SaveCharMap() {
+    try {
+        if (charMapEditMode_ && !settings_.CharMap.empty()) {
+            SaveCharMapByName(services_.programDir, settings_.CharMap, charMap_, services_.history);
+        }
+    } catch (const std::exception& e) {
+        services_.errors.ShowError(e.what());
+    }
+    charMapEditMode_ = false;
+}
+
+std::vector<std::string> TQuernelCore::ListCharMaps() const {
+    return quernel::ListCharMaps(services_.programDir);
+}
+
+void TQuernelCore::AutoRunSwitchedOn() {
+    if (registerAutostart) registerAutostart();
+}
+
+void TQuernelCore::AlwaysDefaultSwitchedOn() {
+    selection_.SetAlwaysDefault(true);
+}
+
+void TQuernelCore::ApplyLoadedSettings() {
+    ApplyBackground();
+    PublishValues();
+}
+
+void TQuernelCore::EndEditModes() {
+    charMapEditMode_ = false;
+    sequencesEditMode_ = false;
+}
+
+void TQuernelCore::ActivateCharMap(const std::string& name) {
+    try {
+        LoadCharMapByName(services_.programDir, name, charMap_, services_.history);
+    } catch (const std::exception& e) {
+        services_.errors.ShowError(e.what());
+    }
+}
+
+void TQuernelCore::ActivateSequences(const std::string& name) {
+    try {
+        LoadSequencesByName(services_.programDir, name, sequences_, services_.history);
+    } catch (const std::exception& e) {
+        services_.errors.ShowError(e.what());
+    }
+}
+
+void TQuernelCore::RestorePrinter(const std::string& name) {
+    if (name.empty() && !selection_.PrinterNames().empty()) selection_.SelectPrinter(0);
+    selection_.SelectPrinterByName(name);
+}
+
+void TQuernelCore::RestoreFont(const std::string& name) {
+    selection_.SelectFontByName(name);
+}
+
+std::optional<std::string> TQuernelCore::SelectedPrinter() {
+    if (selection_.SelectedPrinter() < 0) return std::nullopt;
+    return selection_.SelectedPrinterName();
+}
+
+std::optional<std::string> TQuernelCore::SelectedFont() {
+    if (selection_.SelectedFont() < 0) return std::nullopt;
+    return selection_.SelectedFontName();
+}
+
+void TQuernelCore::LoadMonitoredList() {
+    monitoring_->LoadMonitoredList();
+}
+
+}  // namespace quernel

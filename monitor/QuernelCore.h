@@ -1,0 +1,132 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/CharMap.h"
+#include "engine/EscapeSequences.h"
+#include "engine/PrinterSelection.h"
+#include "engine/QN_Picture.h"
+#include "engine/QN_Print.h"
+#include "host/AppSettings.h"
+#include "monitor/MonitorServices.h"
+
+namespace quernel {
+
+class IErrorReport;
+class IKeyStore;
+class ISleeper;
+class TMonitoring;
+class TbwLog;
+class TfileLog;
+
+// The platform back ends and process-wide objects the application core works with.
+struct TCoreServices {
+    IPrinterPlatform& printer;
+    IKeyStore& keys;
+    IPictureLoader& pictures;
+    IFileSystem& files;
+    const IClock& clock;
+    ISleeper& sleeper;
+    IErrorReport& errors;
+    TbwLog& history;
+    TfileLog& fileLog;
+    std::filesystem::path programDir;  // Seq, CharMap, monitored.txt
+    std::string defaultPrintFile;      // the entry that is always monitored
+};
+
+// What the main window owns, without the window: the settings and the values published from
+// them, the active control-code table and character map, the printer selection and the
+// monitoring. The window binds its controls to this; without a display it runs alone.
+class TQuernelCore final : public ISettingsTarget {
+  public:
+    explicit TQuernelCore(TCoreServices& services);
+    ~TQuernelCore() override;
+
+    // --- settings ---
+    const AppSettings& Settings() const { return settings_; }
+    // Changes settings the way the window's controls do: the published values, the
+    // background picture and the coupled choices follow at once. Nothing is stored until
+    // SaveSettings.
+    void UpdateSettings(const std::function<void(AppSettings&)>& edit);
+    void LoadSettings();
+    void SaveSettings();
+    void DumpSettings();
+
+    // Values the monitors and the print engine read.
+    const TMonitorSettings& MonitorSettings() const { return monitorSettings_; }
+    const TRawSettings& Raw() const { return raw_; }
+    const TBackgroundPicture& Background() const { return background_; }
+    TPrintServices& PrintServices() { return printServices_; }
+
+    // --- active control-code table and character map ---
+    const TEscapeSequences& ActiveSequences() const { return sequences_; }
+    TEscapeSequences& EditSequences() { return sequences_; }
+    const std::string& SequencesName() const { return settings_.Sequences; }
+    // A new name in the box: loads that table unless the editor is in edit mode.
+    void SetSequencesName(const std::string& name);
+    // Saves under the name in edit mode (not for an empty name); edit mode ends either way.
+    void SaveSequences();
+    bool SequencesEditMode() const { return sequencesEditMode_; }
+    void SetSequencesEditMode(bool on) { sequencesEditMode_ = on; }
+    std::vector<std::string> ListSequences() const;
+
+    const TCharMapRecord& ActiveCharMap() const { return charMap_; }
+    TCharMapRecord& EditCharMap() { return charMap_; }
+    const std::string& CharMapName() const { return settings_.CharMap; }
+    void SetCharMapName(const std::string& name);
+    void SaveCharMap();
+    bool CharMapEditMode() const { return charMapEditMode_; }
+    void SetCharMapEditMode(bool on) { charMapEditMode_ = on; }
+    std::vector<std::string> ListCharMaps() const;
+
+    // --- printer and font ---
+    TPrinterSelection& Printers() { return selection_; }
+
+    // --- monitoring ---
+    TMonitoring& Monitoring() { return *monitoring_; }
+
+    TCoreServices& Services() { return services_; }
+
+    // Runs the autostart registration when the loaded settings switch AutoRun on.
+    std::function<void()> registerAutostart;
+
+    // ISettingsTarget
+    void AutoRunSwitchedOn() override;
+    void AlwaysDefaultSwitchedOn() override;
+    void ApplyLoadedSettings() override;
+    void EndEditModes() override;
+    void ActivateCharMap(const std::string& name) override;
+    void ActivateSequences(const std::string& name) override;
+    void RestorePrinter(const std::string& name) override;
+    void RestoreFont(const std::string& name) override;
+    std::optional<std::string> SelectedPrinter() override;
+    std::optional<std::string> SelectedFont() override;
+    void LoadMonitoredList() override;
+
+  private:
+    void ApplyBackground();
+    void PublishValues();
+
+    TCoreServices& services_;
+    AppSettings settings_;
+    TSettingsStore store_;
+    TMonitorSettings monitorSettings_;
+    TRawSettings raw_;
+    TBackgroundPicture background_;
+    TPrintServices printServices_;
+    TEscapeSequences sequences_;
+    bool sequencesEditMode_ = false;
+    TCharMapRecord charMap_ = TCharMapRecord::Identity();
+    bool charMapEditMode_ = false;
+    TPrinterSelection selection_;
+    std::unique_ptr<TMonitoring> monitoring_;
+
+    friend class TMonitoring;
+};
+
+}  // namespace quernel

@@ -1,0 +1,152 @@
+#include "platform/HeadlessApp.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "host/BW_log.h"
+#include "host/Clock.h"
+#include "host/ErrorReport.h"
+#include "host/ProgramDir.h"
+#include "monitor/Monitoring.h"
+#include "monitor/QuernelCore.h"
+#include "platform/IniKeyStore.h"
+#include "platform/PosixFileSystem.h"
+#include "platform/QtPicture.h"
+#include "platform/QtPrinterPlatform.h"
+
+namespace quernel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ConsoleHistory final : public IHistoryView {
+  public:
+    void AppendLine(const std::string& line) override {
+        std::fprintf(stdout, "%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+};
+
+class ConsoleErrors final : public IErrorReport {
+  public:
+    explicit ConsoleErrors(const IClock& clock) : clock_(clock) {}
+    void ShowError(const std::string& message) override {
+        std::fprintf(stderr, "%s : %s\n", TimeStamp(ToLocal(clock_.Now())).c_str(),
+                     message.c_str());
+        std::fflush(stderr);
+    }
+
+  private:
+    const IClock& clock_;
+};
+
+class QtTimer final : public ITimer {
+  public:
+    explicit QtTimer(QTimer& timer) : timer_(timer) {}
+    void Start() override { timer_.start(); }
+    void Stop() override { timer_.stop(); }
+
+  private:
+    QTimer& timer_;
+};
+
+// SIGINT and SIGTERM reach the event loop through a pipe.
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+fs::path HomeFolder() {
+    const char* home = std::getenv("HOME");
+    return home != nullptr && *home != '\0' ? fs::path(home) : fs::temp_directory_path();
+}
+
+}  // namespace
+
+bool NoDisplay() {
+    const auto unset = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v == nullptr || *v == '\0';
+    };
+    return unset("DISPLAY") && unset("WAYLAND_DISPLAY");
+}
+
+int RunHeadless(int argc, char** argv) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+
+    SystemClock clock;
+    ConsoleHistory console;
+    TbwLog history(clock);
+    const fs::path programDir = ResolveProgramDir(ProgramDirInputsFromEnvironment());
+    TfileLog fileLog = TfileLog::ForProgram(clock, programDir, ExecutableName());
+    ConsoleErrors errors(clock);
+    QtPrinterPlatform printer(clock);
+    IniKeyStore keys = IniKeyStore::FromEnvironment();
+    QtPictureLoader pictures;
+    TPosixFileSystem files;
+    SystemSleeper sleeper;
+
+    // The folder a DOS emulator's printer port writes into.
+    const fs::path quernelHome = HomeFolder() / "QUERNEL";
+    std::error_code ec;
+    fs::create_directories(quernelHome, ec);
+
+    TCoreServices services{printer,
+                           keys,
+                           pictures,
+                           files,
+                           clock,
+                           sleeper,
+                           errors,
+                           history,
+                           fileLog,
+                           programDir,
+                           (quernelHome / "PRN2FILE.TXT").string()};
+    TQuernelCore core(services);
+
+    history.Attach(&console);
+    history.Add("Ustawienia domyślne");
+    core.Printers().FillPrinterList();
+    core.LoadSettings();
+    core.Monitoring().SetActive(true);
+
+    QTimer timer;
+    timer.setInterval(500);
+    QtTimer tick(timer);
+    QObject::connect(&timer, &QTimer::timeout, [&] { core.Monitoring().Tick(tick); });
+    timer.start();
+
+    if (::pipe2(signalPipe, O_CLOEXEC) != 0) return 1;
+    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+        char byte;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
+        timer.stop();
+        core.SaveSettings();
+        app.quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+
+    const int rc = app.exec();
+    history.Attach(nullptr);
+    return rc;
+}
+
+}  // namespace quernel
