@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "engine/QN_Picture.h"
+#include "engine/QN_Print.h"
+#include "fakes/FakeClock.h"
+#include "fakes/RecordingErrorReport.h"
+#include "fakes/RecordingHistoryView.h"
+#include "host/BW_log.h"
+#include "integration/CupsHarness.h"
+#include "platform/QtPicture.h"
+#include "platform/QtPrinterPlatform.h"
+#include "support/TempDir.h"
+
+namespace quernel::test {
+namespace {
+
+// Quernel printing through a real CUPS scheduler: raw bytes and rendered documents as they
+// arrive at the queue's backend.
+class CupsPrintingTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        harness_ = new CupsHarness();
+        harness_->Start();
+        harness_->SetEnvironment();
+    }
+    static void TearDownTestSuite() {
+        delete harness_;
+        harness_ = nullptr;
+    }
+    void SetUp() override {
+        harness_->Reset();
+        printer = std::make_unique<QtPrinterPlatform>();
+        services = std::make_unique<TPrintServices>(
+            TPrintServices{*printer, history, fileLog, errors, raw, &background});
+    }
+
+    // One job the way the file monitor runs it, on the named queue; `between` runs after the
+    // job was set up and before it prints.
+    void PrintJob(const std::string& queue, const Bytes& data, const std::string& title,
+                  int copies = 1, const std::function<void()>& between = {}) {
+        printer->SetPrinterIndex(FindPrinterByName(*printer, queue));
+        TPrintInterface job(*services);
+        job.SetPage(5, 5, 5, 5, 80, 67, 120, 46, 0, copies);
+        job.SetFont("Liberation Mono", 2, TCharMapRecord::Identity());
+        job.LoadDefaultSequences();
+        if (between) between();
+        job.BeginJob(title);
+        TPrinterStatus status;
+        try {
+            job.PrintData(data, 0, false, false, status);
+            job.EndJob();
+        } catch (...) {
+            printer->AbortDoc();
+            throw;
+        }
+    }
+
+    static std::string Queue(int i) { return harness_->QueueNames().at(i); }
+
+    static CupsHarness* harness_;
+    TempDir dir;
+    FakeClock clock;
+    RecordingHistoryView view;
+    TbwLog history{clock, &view};
+    TfileLog fileLog{clock, {}, {}};
+    RecordingErrorReport errors;
+    TRawSettings raw;
+    QtPictureLoader pictures;
+    TBackgroundPicture background{pictures};
+    std::unique_ptr<QtPrinterPlatform> printer;
+    std::unique_ptr<TPrintServices> services;
+};
+
+CupsHarness* CupsPrintingTest::harness_ = nullptr;
+
+TEST_F(CupsPrintingTest, PrintersAreTheQueuesThenThePdfPrinter) {
+    EXPECT_EQ(printer->Printers(),
+              (std::vector<std::string>{Queue(0), Queue(1), QtPrinterPlatform::kPdfPrinterName}));
+    printer->SetPrinterIndex(-1);
+    EXPECT_EQ(printer->Printers().at(printer->PrinterIndex()), harness_->DefaultQueue());
+}
+
+TEST_F(CupsPrintingTest, DirectModeDeliversTheExactBytes) {
+    raw.enabled = true;
+    PrintJob(Queue(0), {0x41, 0x0D, 0x0A, 0x42, 0x0D}, "Faktura 7", 3);
+    raw.fixCrLf = false;
+    raw.initText = "#27 @";
+    PrintJob(Queue(0), {'a', '\n', 0x00, 0xFF, 0x0C}, "Druga");
+    raw = {};
+    raw.enabled = true;
+    raw.initText = "abc";
+    PrintJob(Queue(1), {'\n', '\n'}, "");
+
+    const auto a = harness_->WaitForJobs(Queue(0), 2);
+    ASSERT_EQ(a.size(), 2u);
+    EXPECT_EQ(a[0].bytes,
+              "\x1b"
+              "EA\r\nB\r\n\x0c");
+    EXPECT_EQ(a[0].title, "Faktura 7");
+    EXPECT_EQ(a[0].copies, 1);  // copies do not apply to raw data
+    EXPECT_EQ(a[1].bytes, std::string("\x1b@a\n\0\xff\x0c", 7));
+    const auto b = harness_->WaitForJobs(Queue(1), 1);
+    ASSERT_EQ(b.size(), 1u);
+    EXPECT_EQ(b[0].bytes, "abc\r\n\r\n\x0c");
+    EXPECT_EQ(b[0].title, "Brackwood Quernel");
+    EXPECT_TRUE(errors.messages.empty());
+    EXPECT_EQ(view.Messages(), std::vector<std::string>(3, "Druk w trybie bezpośrenim (RAW)"));
+}
+
+TEST_F(CupsPrintingTest, RenderedJobArrivesAsPdfWithItsPagesCopiesAndText) {
+    PrintJob(Queue(1), ToBytes("Strona pierwsza\r\n\x0cStrona druga"), "Raport", 2);
+    const auto jobs = harness_->WaitForJobs(Queue(1), 1);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].title, "Raport");
+    EXPECT_EQ(jobs[0].copies, 2);
+    ASSERT_TRUE(jobs[0].bytes.starts_with("%PDF-"));
+    WriteFile(dir / "job.pdf", jobs[0].bytes);
+    const std::string info =
+        CupsHarness::RunCommand({"pdfinfo", (dir / "job.pdf").string()}).output;
+    const auto pages = info.find("Pages:");
+    ASSERT_NE(pages, std::string::npos) << info;
+    EXPECT_EQ(std::stoi(info.substr(pages + 6)), 2) << info;
+    const std::string text =
+        CupsHarness::RunCommand({"pdftotext", (dir / "job.pdf").string(), "-"}).output;
+    EXPECT_NE(text.find("Strona pierwsza"), std::string::npos) << text;
+    EXPECT_NE(text.find("Strona druga"), std::string::npos) << text;
+}
+
+TEST_F(CupsPrintingTest, DeletedQueueIsReportedNotSilent) {
+    // Gone after the job was set up: the raw job cannot be created.
+    raw.enabled = true;
+    PrintJob(Queue(1), ToBytes("x"), "T", 1, [] { harness_->DeleteQueue(Queue(1)); });
+    ASSERT_EQ(errors.messages.size(), 1u);
+    EXPECT_TRUE(errors.messages[0].starts_with("Błąd: ")) << errors.messages[0];
+    EXPECT_NE(errors.messages[0], "Błąd: 0");
+
+    // Gone before: an error is raised (naming the printer) or reported, never silence.
+    for (bool direct : {true, false}) {
+        raw.enabled = direct;
+        const std::size_t reported = errors.messages.size();
+        try {
+            PrintJob(Queue(1), ToBytes("x"), "T");
+            EXPECT_EQ(errors.messages.size(), reported + 1) << "direct " << direct;
+        } catch (const PrinterError& e) {
+            EXPECT_NE(std::string(e.what()).find(Queue(1)), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(printer->Printing());
+    }
+    EXPECT_TRUE(harness_->CapturedJobs(Queue(0)).empty());
+}
+
+// The command-line tool on a queue: the bytes of direct mode arrive unchanged.
+TEST_F(CupsPrintingTest, RenderToolSendsRawBytesToAQueue) {
+    WriteFile(dir / "in.prn", Bytes{0x41, 0x0D, 0x0A, 0x42, 0x0D});
+    const auto result =
+        CupsHarness::RunCommand({std::string(QUERNEL_BIN_DIR) + "/quernel-render", "--raw",
+                                 "--printer", Queue(0), (dir / "in.prn").string()});
+    ASSERT_EQ(result.exit_code, 0) << result.output;
+    const auto jobs = harness_->WaitForJobs(Queue(0), 1);
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].bytes,
+              "\x1b"
+              "EA\r\nB\r\n\x0c");
+}
+
+}  // namespace
+}  // namespace quernel::test

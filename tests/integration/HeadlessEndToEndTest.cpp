@@ -1,0 +1,180 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "integration/CupsHarness.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace quernel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// quernel --headless as a separate process, with its own settings roots, program folder and
+// home, printing on the private CUPS scheduler while a simulated DOS program appends
+// printouts to the default print file.
+class HeadlessEndToEndTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        harness_ = new CupsHarness();
+        harness_->Start();
+        harness_->SetEnvironment();
+    }
+    static void TearDownTestSuite() {
+        delete harness_;
+        harness_ = nullptr;
+    }
+    void SetUp() override {
+        harness_->Reset();
+        std::filesystem::create_directories(dir / "home/QUERNEL");
+        std::filesystem::create_directories(dir / "program");
+    }
+    void TearDown() override { Stop(); }
+
+    // The settings the program finds at its start, as INI lines.
+    void Settings(const std::string& lines) {
+        WriteFile(dir / "config/Brackwood/Quernel.conf",
+                  "[General]\nAutoRun=0\nWaitBeforePrint=1\nWaitForPageMax=0\nPrinter=" +
+                      harness_->QueueNames()[0] + "\n" + lines);
+    }
+
+    void Launch() {
+        const std::string program = std::string(QUERNEL_BIN_DIR) + "/quernel";
+        std::vector<std::string> env;
+        for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+        const auto set = [&](const std::string& name, const std::string& value) {
+            std::erase_if(env, [&](const std::string& v) { return v.starts_with(name + "="); });
+            env.push_back(name + "=" + value);
+        };
+        set("HOME", (dir / "home").string());
+        set("QUERNEL_CONFIG_HOME", (dir / "config").string());
+        set("QUERNEL_CONFIG_MACHINE", (dir / "machine").string());
+        set("QUERNEL_PROGRAM_DIR", (dir / "program").string());
+        set("QUERNEL_PDF_DIR", (dir / "pdf").string());
+        std::vector<char*> envp;
+        for (auto& v : env) envp.push_back(v.data());
+        envp.push_back(nullptr);
+        std::string arg0 = program, arg1 = "--headless";
+        char* argv[] = {arg0.data(), arg1.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string out = (dir / "stdout.txt").string();
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                         0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        ASSERT_EQ(posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        // Started once the monitoring is on and the file has had its first look.
+        WaitForOutput("Monitorowanie włączone");
+        std::this_thread::sleep_for(1200ms);
+    }
+
+    // Ends the program as a service manager would; answers its exit status.
+    int Stop() {
+        if (pid_ <= 0) return -1;
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    std::string Output() const {
+        std::ifstream in(dir / "stdout.txt");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void WaitForOutput(const std::string& text) {
+        for (int i = 0; i < 100 && Output().find(text) == std::string::npos; ++i) {
+            std::this_thread::sleep_for(100ms);
+        }
+        ASSERT_NE(Output().find(text), std::string::npos) << Output();
+    }
+
+    // A DOS program printing: appends a printout to the print file.
+    void DosPrints(const std::string& bytes) {
+        std::ofstream out(dir / "home/QUERNEL/PRN2FILE.TXT", std::ios::binary | std::ios::app);
+        out << bytes;
+    }
+
+    std::string PdfText(const std::string& pdf, const std::string& name) {
+        WriteFile(dir / name, pdf);
+        return CupsHarness::RunCommand({"pdftotext", "-layout", (dir / name).string(), "-"}).output;
+    }
+    int PdfPages(const std::string& pdf, const std::string& name) {
+        WriteFile(dir / name, pdf);
+        const std::string info = CupsHarness::RunCommand({"pdfinfo", (dir / name).string()}).output;
+        const auto at = info.find("Pages:");
+        return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
+    }
+
+    static CupsHarness* harness_;
+    TempDir dir;
+    pid_t pid_ = -1;
+};
+
+CupsHarness* HeadlessEndToEndTest::harness_ = nullptr;
+
+TEST_F(HeadlessEndToEndTest, DosPrintoutsArePrintedOnceEvenAfterARestart) {
+    Settings("");
+    Launch();
+    const std::string queue = harness_->QueueNames()[0];
+    // Three printouts, each a few seconds apart: ESC/P codes, Polish letters in code page
+    // 852, form feeds.
+    DosPrints(
+        "\x1b@\x1b"
+        "EFaktura nr 1\x1b"
+        "F\r\nRazem: 100,00 zl\r\n\x0c");
+    std::this_thread::sleep_for(2500ms);
+    DosPrints(std::string("\x1b-\x01Za\xbe\xa2\x88\x86 g\xa9\x98l\xa5 ja\xab\xe4\x1b-") + '\0' +
+              "\r\n\x0cStrona 2\r\n\x0c");
+    std::this_thread::sleep_for(2500ms);
+    DosPrints("Trzeci wydruk\r\n\x0c");
+    const auto jobs = harness_->WaitForJobs(queue, 3, 20s);
+    ASSERT_EQ(jobs.size(), 3u) << Output();
+    EXPECT_EQ(PdfPages(jobs[0].bytes, "1.pdf"), 1);
+    EXPECT_NE(PdfText(jobs[0].bytes, "1.pdf").find("Faktura nr 1"), std::string::npos);
+    EXPECT_EQ(PdfPages(jobs[1].bytes, "2.pdf"), 2);
+    const std::string second = PdfText(jobs[1].bytes, "2.pdf");
+    EXPECT_NE(second.find("Zażółć gęślą jaźń"), std::string::npos) << second;
+    EXPECT_NE(second.find("Strona 2"), std::string::npos) << second;
+    EXPECT_NE(PdfText(jobs[2].bytes, "3.pdf").find("Trzeci wydruk"), std::string::npos);
+    const std::string log = Output();
+    EXPECT_NE(log.find("PRN2FILE.TXT start drukowania"), std::string::npos) << log;
+    EXPECT_NE(log.find("PRN2FILE.TXT wydrukowany"), std::string::npos) << log;
+
+    EXPECT_EQ(Stop(), 0);
+    // After a restart the content already there is not printed again; new printouts are.
+    Launch();
+    std::this_thread::sleep_for(2000ms);
+    EXPECT_EQ(harness_->CapturedJobs(queue).size(), 3u);
+    DosPrints("Po restarcie\r\n\x0c");
+    const auto after = harness_->WaitForJobs(queue, 4, 20s);
+    ASSERT_EQ(after.size(), 4u) << Output();
+    EXPECT_NE(PdfText(after[3].bytes, "4.pdf").find("Po restarcie"), std::string::npos);
+    EXPECT_EQ(Stop(), 0);
+    // The settings were saved on the way out.
+    EXPECT_NE(ReadText(dir / "config/Brackwood/Quernel.conf").find("CharsPerLine=80"),
+              std::string::npos);
+}
+
+TEST_F(HeadlessEndToEndTest, DirectModeSendsTheRawBytes) {
+    Settings("RAWEnable=1\nRAWInit=#27 @\n");
+    Launch();
+    DosPrints("A\r\nB\x0c");
+    const auto jobs = harness_->WaitForJobs(harness_->QueueNames()[0], 1, 20s);
+    ASSERT_EQ(jobs.size(), 1u) << Output();
+    EXPECT_EQ(jobs[0].bytes, "\x1b@A\r\nB\x0c");
+    EXPECT_NE(Output().find("Druk w trybie bezpośrenim (RAW)"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quernel::test
