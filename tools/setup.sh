@@ -3,7 +3,9 @@
 
 QUERNEL_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    libgtest-dev
+    libgtest-dev libssl-dev libbenchmark-dev
+    qt6-base-dev libcups2-dev fonts-liberation2 fonts-dejavu-core poppler-utils
+    cups-daemon cups-client
 )
 
 quernel_install_missing() {
