@@ -55,6 +55,10 @@ struct TFontDesc {
     std::string faceName;
     int height = 0;      // cell height (ascent + descent), pixels
     int width = 0;       // average character width, pixels
+    // The exact distance from one character to the next along the line (the renderer places
+    // characters at truncated multiples of it), for back ends that lay out whole lines;
+    // 0 means width.
+    double advance = 0;
     int escapement = 0;  // tenths of a degree; -900 = text rotated 90 degrees clockwise
     int orientation = 0;
     int weight = 400;  // 700 = bold

@@ -275,6 +275,7 @@ void TPrintInterface::DrawRun(ByteView bytes) {
     TFontDesc& font = runFont_;
     font.height = script ? static_cast<int>(0.72 * lineHeight_) : lineHeight_;
     font.width = static_cast<int>(script ? 0.72 * charAdvance_ : charAdvance_);
+    font.advance = charAdvance_;  // where the next run starts, also for a smaller script cell
     font.escapement = font.orientation = landscape_ ? -900 : 0;
     font.weight = (canvasStyle_ & font_style::kBold) ? 700 : 400;
     font.italic = canvasStyle_ & font_style::kItalic;
