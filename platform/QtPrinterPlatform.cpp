@@ -81,6 +81,22 @@ const IClock& DefaultClock() {
     return clock;
 }
 
+// A stopped queue accepts jobs and keeps them: nothing prints until it is resumed. Say so
+// instead of staying silent, after the job was handed over (it is not lost).
+void ThrowIfQueueStopped(const std::string& queue) {
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr);
+    if (dest == nullptr) return;
+    const char* state = cupsGetOption("printer-state", dest->num_options, dest->options);
+    const char* why = cupsGetOption("printer-state-message", dest->num_options, dest->options);
+    const bool stopped = state != nullptr && std::string(state) == "5";  // IPP_PSTATE_STOPPED
+    const std::string reason = why != nullptr && *why != '\0' ? std::string(" (") + why + ")" : "";
+    cupsFreeDests(1, dest);
+    if (stopped) {
+        throw PrinterError("The printer \"" + queue + "\" is stopped" + reason +
+                           ": the document waits in its queue until the printer is resumed.");
+    }
+}
+
 }  // namespace
 
 struct QtPrinterPlatform::TRawDocument {
@@ -312,6 +328,7 @@ void QtPrinterPlatform::EndDoc() {
     }
     setup_.reset();
     SubmitPdfJob(queue, file->TempPath(), title_, documentCopies_, documentMedia_);
+    ThrowIfQueueStopped(queue);
 }
 
 void QtPrinterPlatform::DropDocument() noexcept {
@@ -388,22 +405,22 @@ std::size_t QtPrinterPlatform::RawWrite(ByteView data) {
 void QtPrinterPlatform::RawClose() {
     if (!raw_) return;
     const std::unique_ptr<TRawDocument> raw = std::move(raw_);
-    // After a failed write the document is dropped (the caller knows from RawWrite): no file
-    // is left and no job prints half.
+    // After a failed write a file document is dropped (the caller knows from RawWrite), so no
+    // cut file is left.
     if (raw->file) {
         if (raw->failed) return;
         lastOutputPath_ = raw->file->Commit();
         return;
     }
+    // A job whose write fell short is still finished, so what arrived prints (the caller
+    // reports the short write).
     const ipp_status_t status = cupsFinishDocument(CUPS_HTTP_DEFAULT, raw->printer.c_str());
-    if (raw->failed) {
-        cupsCancelJob2(CUPS_HTTP_DEFAULT, raw->printer.c_str(), raw->job, 0);
-        return;
-    }
+    if (raw->failed) return;
     if (IppFailed(status)) {
         throw PrinterError("The printer \"" + raw->printer +
                            "\" did not take the raw document: " + cupsLastErrorString());
     }
+    ThrowIfQueueStopped(raw->printer);
 }
 
 }  // namespace quernel

@@ -152,6 +152,29 @@ TEST_F(CupsPrintingTest, DeletedQueueIsReportedNotSilent) {
     EXPECT_TRUE(harness_->CapturedJobs(Queue(0)).empty());
 }
 
+TEST_F(CupsPrintingTest, StoppedQueueIsReportedAndTheJobWaitsInIt) {
+    harness_->StopQueue(Queue(0));
+    for (bool direct : {true, false}) {
+        raw.enabled = direct;
+        try {
+            PrintJob(Queue(0), ToBytes("Czeka\r\n"), direct ? "surowy" : "strony");
+            ADD_FAILURE() << "no error for a stopped queue, direct " << direct;
+        } catch (const PrinterError& e) {
+            EXPECT_NE(std::string(e.what()).find("stopped"), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(printer->Printing());
+    }
+    EXPECT_TRUE(harness_->CapturedJobs(Queue(0)).empty());
+    // Nothing was lost: both jobs print once the printer is resumed.
+    harness_->StartQueue(Queue(0));
+    const auto jobs = harness_->WaitForJobs(Queue(0), 2);
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[0].bytes,
+              "\x1b"
+              "ECzeka\r\n\x0c");
+    EXPECT_TRUE(jobs[1].bytes.starts_with("%PDF-"));
+}
+
 // The command-line tool on a queue: the bytes of direct mode arrive unchanged.
 TEST_F(CupsPrintingTest, RenderToolSendsRawBytesToAQueue) {
     WriteFile(dir / "in.prn", Bytes{0x41, 0x0D, 0x0A, 0x42, 0x0D});
