@@ -25,3 +25,15 @@ double LocalSeconds(const LocalDateTime& t) {
 }
 
 }  // namespace quernel
+
+namespace quernel {
+
+double LocalSeconds(TimePoint time) {
+    using namespace std::chrono;
+    const auto sinceEpoch = time.time_since_epoch();
+    const double fraction =
+        duration<double>(sinceEpoch - duration_cast<seconds>(sinceEpoch)).count();
+    return LocalSeconds(ToLocal(time)) + (fraction < 0 ? fraction + 1 : fraction);
+}
+
+}  // namespace quernel

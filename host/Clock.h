@@ -45,5 +45,7 @@ LocalDateTime ToLocal(TimePoint time);
 // Seconds since an arbitrary fixed day, counted in local wall-clock time: differences between
 // two such values are local date-time differences, as the file-age rules want them.
 double LocalSeconds(const LocalDateTime& t);
+// The same for a moment, keeping its fraction of a second.
+double LocalSeconds(TimePoint time);
 
 }  // namespace quernel

@@ -233,7 +233,7 @@ bool TFileMonitor::CheckFileState(std::uint64_t size, std::uint32_t time, bool i
     std::optional<double> age;
     const auto Age = [&] {
         if (!age) {
-            age = LocalSeconds(ToLocal(services_.clock.Now())) -
+            age = LocalSeconds(services_.clock.Now()) -
                   DosLocalSeconds(static_cast<std::uint32_t>(time));
         }
         return *age;

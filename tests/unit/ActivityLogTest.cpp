@@ -14,6 +14,13 @@ TEST(TimeStampTest, DateAndTimeExceptDuringTheFirstSecondAfterMidnight) {
     EXPECT_EQ(TimeStamp({2024, 3, 9, 0, 0, 1}), "2024-03-09 00:00:01");
 }
 
+TEST(LocalTimeTest, MomentsKeepTheirFractionOfASecond) {
+    const TimePoint t = FakeClock::FromLocal(2024, 3, 9, 17, 5, 1);
+    EXPECT_DOUBLE_EQ(LocalSeconds(t + std::chrono::milliseconds(250)) - LocalSeconds(t), 0.25);
+    EXPECT_DOUBLE_EQ(LocalSeconds(t) - LocalSeconds(LocalDateTime{2024, 3, 8, 17, 5, 1}), 86400);
+    EXPECT_DOUBLE_EQ(LocalSeconds(t), LocalSeconds(ToLocal(t)));
+}
+
 TEST(HistoryLogTest, DropsMessagesUntilAViewIsAttached) {
     FakeClock clock(FakeClock::FromLocal(2024, 3, 9, 17, 5, 1));
     RecordingHistoryView view;

@@ -25,11 +25,11 @@ class MonitoringTest : public CoreFixture {
 
 TEST_F(MonitoringTest, DosProgramWritesQuernelPrints) {
     Start();
-    Run(1);
+    Run(2);
     Append(defaultFile, "Faktura 1\r\n\x0c");
-    Run(2.5);
-    EXPECT_TRUE(printer.documents.empty());  // not quiet long enough yet
-    Run(1.5);
+    Run(3);
+    EXPECT_TRUE(printer.documents.empty());  // quiet for exactly the wait: not yet
+    Run(0.5);
     EXPECT_EQ(Printed(), (std::vector<std::string>{"Faktura 1"}));
     EXPECT_EQ(timer.stops, timer.starts);
     EXPECT_TRUE(timer.running);
