@@ -228,9 +228,12 @@ const QtPrinterPlatform::TSetup& QtPrinterPlatform::Setup() {
     QRectF paperPoints;
     int dpiX = kPdfResolution, dpiY = kPdfResolution;
     TSetup setup;
+    const auto chosen = layouts_.find(CurrentName());
     if (ToPdf()) {
-        const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                 QMarginsF(0, 0, 0, 0));
+        const QPageLayout layout = chosen != layouts_.end() && outputFile_.empty()
+                                       ? chosen->second
+                                       : QPageLayout(QPageSize(QPageSize::A4),
+                                                     QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
         page = layout.paintRectPixels(kPdfResolution);
         paper = layout.fullRectPixels(kPdfResolution);
         paperPoints = layout.fullRect(QPageLayout::Point);
@@ -244,6 +247,7 @@ const QtPrinterPlatform::TSetup& QtPrinterPlatform::Setup() {
             printer.printerName() != QString::fromStdString(name)) {
             throw PrinterError("The printer \"" + name + "\" is not available.");
         }
+        if (chosen != layouts_.end()) printer.setPageLayout(chosen->second);
         page = printer.pageRect(QPrinter::DevicePixel).toRect();
         paper = printer.paperRect(QPrinter::DevicePixel).toRect();
         paperPoints = printer.paperRect(QPrinter::Point);
@@ -265,6 +269,22 @@ const QtPrinterPlatform::TSetup& QtPrinterPlatform::Setup() {
     setup.page.offsetY = setup.caps.physicalOffsetY;
     setup_ = std::move(setup);
     return *setup_;
+}
+
+QPageLayout QtPrinterPlatform::PageLayout(const std::string& printer) {
+    const auto chosen = layouts_.find(printer);
+    if (chosen != layouts_.end()) return chosen->second;
+    if (printer == kPdfPrinterName) {
+        return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+    }
+    const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(printer));
+    if (info.isNull()) return QPageLayout();
+    return QPrinter(info, QPrinter::HighResolution).pageLayout();
+}
+
+void QtPrinterPlatform::SetPageLayout(const std::string& printer, const QPageLayout& layout) {
+    layouts_[printer] = layout;
+    if (!document_) setup_.reset();
 }
 
 TDeviceCaps QtPrinterPlatform::DeviceCaps() {

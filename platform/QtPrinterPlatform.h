@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPageLayout>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +47,12 @@ class QtPrinterPlatform final : public IPrinterPlatform {
     // The file the last finished document was saved as ("Quernel PDF" or the output file);
     // empty when there is none.
     const std::filesystem::path& LastOutputPath() const { return lastOutputPath_; }
+
+    // The page size, orientation and margins a printer set-up dialog chose for a printer; its
+    // documents use them from then on. Without one a queue uses its own defaults and
+    // "Quernel PDF" A4 portrait without margins.
+    QPageLayout PageLayout(const std::string& printer);
+    void SetPageLayout(const std::string& printer, const QPageLayout& layout);
 
     std::vector<std::string> Printers() override;
     void RefreshPrinters() override;
@@ -104,6 +112,7 @@ class QtPrinterPlatform final : public IPrinterPlatform {
 
     // The current printer's metrics, read once per printer choice: before and during a document.
     std::optional<TSetup> setup_;
+    std::map<std::string, QPageLayout> layouts_;
     // The document being printed: its file (declared first: the document writes into it), and
     // its CUPS queue (empty for a PDF kept as a file), copies and page size for that queue.
     std::unique_ptr<TPendingOutputFile> file_;
