@@ -9,6 +9,7 @@
 #include "engine/RenderCommand.h"
 #include "engine/TracePrinter.h"
 #include "host/ProgramDir.h"
+#include "platform/QtEnvironment.h"
 #include "platform/QtPicture.h"
 #include "platform/QtPrinterPlatform.h"
 
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
     if (options.explain) return RunExplain(options, programDir, std::cout, std::cerr);
 
     // The tool never shows a window; fonts and pictures still need Qt's GUI library.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    PrepareQtEnvironment(std::getenv("QT_QPA_PLATFORM") == nullptr);
     QGuiApplication app(argc, argv);
     QtPictureLoader pictures;
     if (options.trace) {

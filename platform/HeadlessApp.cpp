@@ -20,6 +20,7 @@
 #include "monitor/QuernelCore.h"
 #include "platform/IniKeyStore.h"
 #include "platform/PosixFileSystem.h"
+#include "platform/QtEnvironment.h"
 #include "platform/QtPicture.h"
 #include "platform/QtPrinterPlatform.h"
 
@@ -84,7 +85,7 @@ bool NoDisplay() {
 }
 
 int RunHeadless(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    PrepareQtEnvironment(true);
     QGuiApplication app(argc, argv);
 
     SystemClock clock;
