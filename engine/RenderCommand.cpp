@@ -11,6 +11,7 @@
 #include "engine/EscapeSequences.h"
 #include "engine/Explain.h"
 #include "engine/QN_Picture.h"
+#include "host/AppSettings.h"
 #include "host/BW_log.h"
 #include "host/Clock.h"
 #include "host/ErrorReport.h"
@@ -78,6 +79,12 @@ bool ParseDevice(const std::string& text, TDeviceCaps& caps) {
 struct Range {
     int low, high;
 };
+
+// The range of a numeric setting, so the tool accepts what the program's settings accept.
+Range RangeOf(std::string_view setting) {
+    const SettingInfo* info = FindSetting(setting);
+    return {info->low, info->high};
+}
 
 // Prints the error report's messages and remembers that something failed.
 class StreamErrorReport final : public IErrorReport {
@@ -167,7 +174,9 @@ RenderArgs ParseRenderArgs(const std::vector<std::string>& args) {
         };
         const auto margins = [&](std::array<int, 4>& into, const std::string& text) {
             if (!ParseInts(text, ',', 4, ints) ||
-                std::any_of(ints.begin(), ints.end(), [](int m) { return m < -10 || m > 500; })) {
+                std::any_of(ints.begin(), ints.end(), [margin = RangeOf("MgLeft")](int m) {
+                    return m < margin.low || m > margin.high;
+                })) {
                 return bad();
             }
             std::copy(ints.begin(), ints.end(), into.begin());
@@ -193,13 +202,14 @@ RenderArgs ParseRenderArgs(const std::vector<std::string>& args) {
         } else if (a == "--margins") {
             if (takeValue()) margins(o.margins, value);
         } else if (a == "--grid") {
-            pair(o.charsPerLine, {40, 240}, o.linesPerPage, {20, 120});
+            pair(o.charsPerLine, RangeOf("CharsPerLine"), o.linesPerPage, RangeOf("LinesPerPage"));
         } else if (a == "--grid-landscape") {
-            pair(o.charsPerLineHor, {40, 360}, o.linesPerPageHor, {20, 120});
+            pair(o.charsPerLineHor, RangeOf("CharsPerLineHor"), o.linesPerPageHor,
+                 RangeOf("LinesPerPageHor"));
         } else if (a == "--orientation") {
-            intIn(o.orientation, {0, 2});
+            intIn(o.orientation, RangeOf("PageOrientation"));
         } else if (a == "--copies") {
-            intIn(o.copies, {1, 100});
+            intIn(o.copies, RangeOf("Copies"));
         } else if (a == "--title") {
             if (takeValue()) o.title = value;
         } else if (a == "--background") {

@@ -8,6 +8,7 @@
 
 #include "engine/PrinterPlatform.h"
 #include "engine/QN_Print.h"
+#include "host/AppSettings.h"
 
 namespace quernel {
 
@@ -23,7 +24,7 @@ struct RenderOptions {
 
     std::string output;   // -o: a PDF file
     std::string printer;  // --printer: a printer by name
-    std::string font = "Liberation Mono";
+    std::string font = kDefaultFontName;
     std::array<int, 4> margins{5, 5, 5, 5};  // left, top, right, bottom, mm
     int charsPerLine = 80, linesPerPage = 67;
     int charsPerLineHor = 120, linesPerPageHor = 46;
