@@ -12,31 +12,8 @@ namespace quernel {
 
 namespace {
 
-std::string ErrnoText(int error) {
-    return std::strerror(error);
-}
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-  private:
-    int fd_;
-};
-
 Bytes ReadUpTo(const std::filesystem::path& path, std::size_t maxBytes) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
     Bytes data;
     std::uint8_t buffer[65536];
@@ -55,6 +32,14 @@ Bytes ReadUpTo(const std::filesystem::path& path, std::size_t maxBytes) {
 
 }  // namespace
 
+UniqueFd::~UniqueFd() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::string ErrnoText(int error) {
+    return std::strerror(error);
+}
+
 std::string CannotOpenFileMessage(const std::filesystem::path& path, const std::string& reason) {
     return "Cannot open file \"" + path.string() + "\". " + reason;
 }
@@ -69,7 +54,7 @@ Bytes ReadFilePrefix(const std::filesystem::path& path, std::size_t maxBytes) {
 
 void WriteFileAtomic(const std::filesystem::path& path, ByteView data) {
     std::string temp = path.string() + ".XXXXXX";
-    Fd fd(::mkstemp(temp.data()));
+    UniqueFd fd(::mkstemp(temp.data()));
     if (fd.get() < 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
     const auto fail = [&](int error) {
         ::unlink(temp.c_str());

@@ -14,6 +14,27 @@ class FileError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// An open file descriptor, closed with its owner.
+class UniqueFd {
+  public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    ~UniqueFd();
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+  private:
+    int fd_;
+};
+
+// The system's text for an errno value.
+std::string ErrnoText(int error);
+
 // "Cannot open file "<path>". <reason>"
 std::string CannotOpenFileMessage(const std::filesystem::path& path, const std::string& reason);
 

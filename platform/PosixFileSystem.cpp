@@ -17,24 +17,6 @@ namespace quernel {
 
 namespace {
 
-std::string ErrnoText(int error) {
-    return std::strerror(error);
-}
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
 class Dir {
   public:
     explicit Dir(DIR* dir) : dir_(dir) {}
@@ -126,7 +108,7 @@ class PosixReadFile final : public IReadFile {
         throw FileError("Cannot read file \"" + path_ + "\". " + ErrnoText(error));
     }
 
-    Fd fd_;
+    UniqueFd fd_;
     std::string path_;
 };
 
@@ -235,7 +217,7 @@ std::unique_ptr<IReadFile> TPosixFileSystem::OpenRead(const std::string& path) {
 }
 
 void TPosixFileSystem::TestExclusiveOpen(const std::string& path) {
-    const Fd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY));
+    const UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));

@@ -9,7 +9,7 @@
 #include "fakes/RecordingErrorReport.h"
 #include "fakes/RecordingHistoryView.h"
 #include "host/BW_log.h"
-#include "integration/CupsHarness.h"
+#include "integration/CupsSuite.h"
 #include "platform/QtPicture.h"
 #include "platform/QtPrinterPlatform.h"
 #include "support/TempDir.h"
@@ -19,19 +19,10 @@ namespace {
 
 // Quernel printing through a real CUPS scheduler: raw bytes and rendered documents as they
 // arrive at the queue's backend.
-class CupsPrintingTest : public ::testing::Test {
+class CupsPrintingTest : public CupsSuite {
   protected:
-    static void SetUpTestSuite() {
-        harness_ = new CupsHarness();
-        harness_->Start();
-        harness_->SetEnvironment();
-    }
-    static void TearDownTestSuite() {
-        delete harness_;
-        harness_ = nullptr;
-    }
     void SetUp() override {
-        harness_->Reset();
+        CupsSuite::SetUp();
         printer = std::make_unique<QtPrinterPlatform>();
         services = std::make_unique<TPrintServices>(
             TPrintServices{*printer, history, fileLog, errors, raw, &background});
@@ -60,7 +51,6 @@ class CupsPrintingTest : public ::testing::Test {
 
     static std::string Queue(int i) { return harness_->QueueNames().at(i); }
 
-    static CupsHarness* harness_;
     TempDir dir;
     FakeClock clock;
     RecordingHistoryView view;
@@ -73,8 +63,6 @@ class CupsPrintingTest : public ::testing::Test {
     std::unique_ptr<QtPrinterPlatform> printer;
     std::unique_ptr<TPrintServices> services;
 };
-
-CupsHarness* CupsPrintingTest::harness_ = nullptr;
 
 TEST_F(CupsPrintingTest, PrintersAreTheQueuesThenThePdfPrinter) {
     EXPECT_EQ(printer->Printers(),

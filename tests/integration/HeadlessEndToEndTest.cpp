@@ -9,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "integration/CupsHarness.h"
+#include "integration/CupsSuite.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -22,19 +22,10 @@ using namespace std::chrono_literals;
 // quernel --headless as a separate process, with its own settings roots, program folder and
 // home, printing on the private CUPS scheduler while a simulated DOS program appends
 // printouts to the default print file.
-class HeadlessEndToEndTest : public ::testing::Test {
+class HeadlessEndToEndTest : public CupsSuite {
   protected:
-    static void SetUpTestSuite() {
-        harness_ = new CupsHarness();
-        harness_->Start();
-        harness_->SetEnvironment();
-    }
-    static void TearDownTestSuite() {
-        delete harness_;
-        harness_ = nullptr;
-    }
     void SetUp() override {
-        harness_->Reset();
+        CupsSuite::SetUp();
         std::filesystem::create_directories(dir / "home/QUERNEL");
         std::filesystem::create_directories(dir / "program");
     }
@@ -116,12 +107,9 @@ class HeadlessEndToEndTest : public ::testing::Test {
         return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
     }
 
-    static CupsHarness* harness_;
     TempDir dir;
     pid_t pid_ = -1;
 };
-
-CupsHarness* HeadlessEndToEndTest::harness_ = nullptr;
 
 TEST_F(HeadlessEndToEndTest, DosPrintoutsArePrintedOnceEvenAfterARestart) {
     Settings("");
