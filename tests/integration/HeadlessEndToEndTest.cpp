@@ -66,7 +66,7 @@ class HeadlessEndToEndTest : public CupsSuite {
         posix_spawn_file_actions_destroy(&actions);
         // Started once the monitoring is on and the file has had its first look.
         WaitForOutput("Monitorowanie włączone");
-        std::this_thread::sleep_for(1200ms);
+        std::this_thread::sleep_for(2000ms);
     }
 
     // Ends the program as a service manager would; answers its exit status.
@@ -115,16 +115,16 @@ TEST_F(HeadlessEndToEndTest, DosPrintoutsArePrintedOnceEvenAfterARestart) {
     Settings("");
     Launch();
     const std::string queue = harness_->QueueNames()[0];
-    // Three printouts, each a few seconds apart: ESC/P codes, Polish letters in code page
-    // 852, form feeds.
+    // Three printouts, each once the one before has printed: ESC/P codes, Polish letters in
+    // code page 852, form feeds.
     DosPrints(
         "\x1b@\x1b"
         "EFaktura nr 1\x1b"
         "F\r\nRazem: 100,00 zl\r\n\x0c");
-    std::this_thread::sleep_for(2500ms);
+    ASSERT_EQ(harness_->WaitForJobs(queue, 1, 20s).size(), 1u) << Output();
     DosPrints(std::string("\x1b-\x01Za\xbe\xa2\x88\x86 g\xa9\x98l\xa5 ja\xab\xe4\x1b-") + '\0' +
               "\r\n\x0cStrona 2\r\n\x0c");
-    std::this_thread::sleep_for(2500ms);
+    ASSERT_EQ(harness_->WaitForJobs(queue, 2, 20s).size(), 2u) << Output();
     DosPrints("Trzeci wydruk\r\n\x0c");
     const auto jobs = harness_->WaitForJobs(queue, 3, 20s);
     ASSERT_EQ(jobs.size(), 3u) << Output();
