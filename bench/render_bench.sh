@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Renders a realistic 1000-page DOS printout to PDF with quernel-render and gives the same
 # text to CUPS's texttopdf filter and to paps, in one run; prints times, output sizes, peak
-# memory and the ratios. Usage: bench/render_bench.sh [PAGES] (needs a Release build in
-# build/release: ./run --help builds it).
+# memory and the ratios. Usage: bench/render_bench.sh [PAGES]; it builds what it needs in
+# build/bench (Release).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 pages=${1:-1000}
-build="$root/build/release"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+build="$root/build/bench"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUERNEL_BUILD_TESTS=OFF \
+    -DQUERNEL_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target quernel-render make_printout >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -9,6 +9,7 @@
 #include <QRawFont>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <condition_variable>
@@ -32,8 +33,8 @@ namespace quernel {
 namespace {
 
 // zlib level of the page contents. On 1000 pages of 80 x 66 characters of words: level 1
-// gives 3.2 KiB per page, level 3 3.0 KiB in about the same time, level 6 2.7 KiB but takes
-// twice as long as all the rest of the work.
+// gives 2.85 KiB per page, level 3 2.75 KiB in about the same time, level 6 2.64 KiB but
+// compresses 40% slower.
 constexpr int kContentLevel = 3;
 // Pages are compressed on a worker thread and written this many pages later.
 constexpr std::size_t kCompressionLag = 8;
@@ -47,14 +48,18 @@ constexpr double kSyntheticSlant = 0.2126;
 constexpr double kSyntheticBoldStroke = 1.0 / 24;  // of the font size
 // Characters the chosen font lacks come from these, then from Qt's own font fallback.
 constexpr const char* kFallbackFamilies[] = {"DejaVu Sans Mono", "DejaVu Sans"};
-// A Type 3 font (faces without TrueType outlines) has one-byte codes.
-constexpr std::size_t kType3Codes = 256;
 constexpr std::size_t kMaxEntries = 256;
 // Positions closer than this (device pixels) count as equal.
 constexpr double kSamePosition = 0.01;
+// With the exact character advance known, a character drawn less than this (device pixels)
+// from where the advance puts it needs no adjustment: the renderer truncates its positions, so
+// they trail the exact ones by less than a pixel.
+constexpr double kWithinPixel = 1;
 // Up to this many blank cells between two glyphs are shown as space glyphs, which compress
 // better than a position adjustment; wider gaps become an adjustment.
 constexpr int kMaxSpaceGlyphs = 8;
+// A new underline or strike-out may extend one of this many lines drawn last.
+constexpr std::size_t kLinesMerged = 4;
 constexpr std::size_t kCMapChunk = 100;
 
 constexpr std::int16_t kUnresolved = -2;
@@ -76,10 +81,10 @@ bool SameText(const std::string& a, const std::string& b) {
 
 // TFontDesc's comparison, cheapest fields first.
 bool SameFont(const TFontDesc& a, const TFontDesc& b) {
-    return a.height == b.height && a.width == b.width && a.escapement == b.escapement &&
-           a.weight == b.weight && a.italic == b.italic && a.underline == b.underline &&
-           a.strikeOut == b.strikeOut && a.charset == b.charset && a.orientation == b.orientation &&
-           a.pitch == b.pitch && SameText(a.faceName, b.faceName);
+    return a.height == b.height && a.width == b.width && a.advance == b.advance &&
+           a.escapement == b.escapement && a.weight == b.weight && a.italic == b.italic &&
+           a.underline == b.underline && a.strikeOut == b.strikeOut && a.charset == b.charset &&
+           a.orientation == b.orientation && a.pitch == b.pitch && SameText(a.faceName, b.faceName);
 }
 
 bool IsBlank(char32_t ch) {
@@ -99,30 +104,30 @@ void AppendNumbers(std::string& out, std::initializer_list<double> values, int d
     }
 }
 
+constexpr char kHex[] = "0123456789ABCDEF";
+
+void AppendHex2(std::string& out, unsigned value) {
+    out += kHex[(value >> 4) & 15];
+    out += kHex[value & 15];
+}
+
 void AppendHex4(std::string& out, unsigned value) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 15];
 }
 
-// A glyph code (one or two bytes) as it stands inside a literal string, with ( ) \ and CR
-// escaped: at most four bytes.
-struct TCodeBytes {
-    std::array<char, 4> bytes{};
-    std::uint8_t length = 0;
+// Every font resource has one-byte codes, given to glyphs in the order they are first drawn.
+// The bytes a literal string would have to escape are left out, so that every glyph is one
+// byte of the content as it is; a face with more glyphs than codes gets more font resources.
+bool NeedsEscape(unsigned byte) {
+    return byte == '(' || byte == ')' || byte == '\\' || byte == '\r';
+}
 
-    TCodeBytes() = default;
-    TCodeBytes(unsigned code, bool oneByte) {
-        if (!oneByte) Add(static_cast<unsigned char>(code >> 8));
-        Add(static_cast<unsigned char>(code & 0xFF));
-    }
-    void Add(unsigned char b) {
-        if (b == '(' || b == ')' || b == '\\' || b == '\r') {
-            bytes[length++] = '\\';
-            if (b == '\r') b = 'r';
-        }
-        bytes[length++] = static_cast<char>(b);
-    }
-};
+// The first code after `code` that needs no escape; 256 when there is none.
+unsigned NextCode(int code) {
+    unsigned next = static_cast<unsigned>(code + 1);
+    while (next < 256 && NeedsEscape(next)) ++next;
+    return next;
+}
 
 // A page's content stream as it grows: glyph codes are appended inline (a std::string's
 // push_back is a call per byte, and most of a page is glyph codes).
@@ -131,10 +136,9 @@ class TContent {
     void Clear() { size_ = 0; }
     std::string_view View() const { return {data_.get(), size_}; }
 
-    [[gnu::always_inline]] void Code(const TCodeBytes& code) {
-        if (capacity_ - size_ < code.bytes.size()) Grow(code.bytes.size());
-        std::memcpy(data_.get() + size_, code.bytes.data(), code.bytes.size());
-        size_ += code.length;
+    [[gnu::always_inline]] void Code(char code) {
+        if (size_ == capacity_) Grow(1);
+        data_[size_++] = code;
     }
     TContent& operator+=(std::string_view text) {
         if (capacity_ - size_ < text.size()) Grow(text.size());
@@ -143,6 +147,8 @@ class TContent {
         return *this;
     }
     TContent& operator+=(char c) { return *this += std::string_view(&c, 1); }
+    bool EndsWith(std::string_view text) const { return View().ends_with(text); }
+    void Drop(std::size_t bytes) { size_ -= std::min(bytes, size_); }
     // Numbers, each followed by a blank, with at most `decimals` decimals.
     void Numbers(std::initializer_list<double> values, int decimals) {
         std::string text;
@@ -208,27 +214,21 @@ std::string NameOf(const QString& text) {
     return out.empty() ? "Font" : out;
 }
 
-// A ToUnicode CMap for codes of `codeBytes` bytes.
-std::string ToUnicodeCMap(const std::vector<std::pair<std::uint32_t, char32_t>>& map,
-                          int codeBytes) {
+// A ToUnicode CMap for one-byte codes.
+std::string ToUnicodeCMap(const std::vector<std::pair<unsigned, char32_t>>& map) {
     std::string out =
         "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n"
         "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>>def\n"
-        "/CMapName/Adobe-Identity-UCS def\n/CMapType 2 def\n1 begincodespacerange\n";
-    out += codeBytes == 1 ? "<00><FF>\n" : "<0000><FFFF>\n";
-    out += "endcodespacerange\n";
-    const auto code = [&](std::uint32_t c) {
-        std::string hex;
-        AppendHex4(hex, c);
-        return "<" + (codeBytes == 1 ? hex.substr(2) : hex) + ">";
-    };
+        "/CMapName/Adobe-Identity-UCS def\n/CMapType 2 def\n1 begincodespacerange\n"
+        "<00><FF>\nendcodespacerange\n";
     for (std::size_t i = 0; i < map.size(); i += kCMapChunk) {
         const std::size_t n = std::min(kCMapChunk, map.size() - i);
         out += std::to_string(n) + " beginbfchar\n";
         for (std::size_t k = i; k < i + n; ++k) {
             const char32_t ch = map[k].second;
-            out += code(map[k].first);
             out += '<';
+            AppendHex2(out, map[k].first);
+            out += "><";
             if (ch >= 0x10000) {
                 AppendHex4(out, 0xD800 + ((ch - 0x10000) >> 10));
                 AppendHex4(out, 0xDC00 + ((ch - 0x10000) & 0x3FF));
@@ -341,7 +341,7 @@ struct TPdfDocument::TImpl {
         bool bold = false;
         bool italic = false;
         bool fixedPitch = false;
-        std::vector<int> fonts;  // its font resources; a Type 3 face needs one per 256 glyphs
+        std::vector<int> fonts;  // its font resources, one per 252 glyphs
     };
 
     struct TGlyphUse {
@@ -349,14 +349,15 @@ struct TPdfDocument::TImpl {
         char32_t ch = 0;  // what the glyph shows; 0 for none
     };
 
-    // A font resource of the document.
+    // A font resource of the document: a Type0 font sharing its face's CIDFont, or a Type 3
+    // font.
     struct TFont {
         int face = 0;
         int object = 0;  // the font dictionary, reserved when the resource is made
         std::string name;
-        bool simple = false;                      // one-byte codes (Type 3)
-        std::map<std::uint32_t, TGlyphUse> used;  // by code; for TrueType, code = glyph
-        std::unordered_map<std::uint32_t, std::uint32_t> codes;  // Type 3: glyph -> code
+        std::map<unsigned, TGlyphUse> used;                 // by code
+        std::unordered_map<std::uint32_t, unsigned> codes;  // glyph -> code
+        int lastCode = -1;
     };
 
     // The text state for one font resource at one size and direction. Glyphs step `step`
@@ -370,20 +371,25 @@ struct TPdfDocument::TImpl {
         double stroke = 0;   // line width of a synthetic bold; 0 = fill only
         double dirX = 1;
         double dirY = 0;
-        double step = 0;        // the displacement as a viewer computes it from the values written
-        double unit = 0;        // pixels per thousandth of a TJ adjustment
-        double slack = 0;       // half of that: a smaller difference needs no adjustment
+        double step = 0;  // the displacement as a viewer computes it from the values written
+        double unit = 0;  // pixels per thousandth of a TJ adjustment
+        // The step is the renderer's exact advance: glyphs may sit within a pixel of where
+        // they are asked for.
+        bool exact = false;
+        // A smaller difference needs no adjustment: half a unit, or kWithinPixel when exact.
+        double slack = 0;
         double perStep = 0;     // 1 / step
         bool hasSpace = false;  // the font has a space glyph, coded as `space`
-        TCodeBytes space;
+        char space = 0;
         bool operator==(const TTextStyle& o) const {
             return font == o.font && size == o.size && scale == o.scale && spacing == o.spacing &&
-                   slant == o.slant && stroke == o.stroke && dirX == o.dirX && dirY == o.dirY;
+                   slant == o.slant && stroke == o.stroke && dirX == o.dirX && dirY == o.dirY &&
+                   exact == o.exact;
         }
     };
 
     struct TCell {
-        TCodeBytes code;
+        char code = 0;
         std::int16_t style = kUnresolved;  // index into the entry's styles, or kBlank
     };
 
@@ -464,26 +470,28 @@ struct TPdfDocument::TImpl {
     TEntry& EntryFor(const TFontDesc& desc);
     void Resolve(TEntry& entry, std::uint8_t byte);
     int FaceFor(const QRawFont& drawn, int stretch);
-    std::pair<int, std::uint32_t> UseGlyph(int face, std::uint32_t glyph, char32_t ch);
+    std::pair<int, char> UseGlyph(int face, std::uint32_t glyph, char32_t ch);
     int StyleFor(TEntry& entry, int face, int font, const QRawFont& drawn, quint32 glyph);
 
     void TextOut(int x, int y, const TFontDesc& desc, ByteView text);
     [[gnu::noinline]] void TextOutGeneral(int x, int y, const TFontDesc& desc, ByteView text);
-    // Appends the glyph to the open run of its style when it lies `along` the run exactly one
-    // step on, or after a few blank cells (shown as space glyphs); false otherwise.
-    bool AppendToRun(const TTextStyle& style, double along, const TCodeBytes& code);
+    // Appends the glyph to the open run of its style when it lies `along` the run one step on
+    // (within the style's slack), or after a few blank cells (shown as space glyphs); false
+    // otherwise.
+    bool AppendToRun(const TTextStyle& style, double along, char code);
     // Whether (x, y) lies on the open run's baseline, and where along it.
     bool OnRunBaseline(double x, double y, double& along) const;
-    void Show(const TTextStyle& style, double x, double y, const TCodeBytes& code);
+    void Show(const TTextStyle& style, double x, double y, char code);
     void StartRun(const TTextStyle& style, double x, double y);
+    // Sets the font, scaling, spacing and rendering of the style where they differ.
+    void SetState(const TTextStyle& style);
     void CloseRun();
     void EndText();
     void AddLine(const TLine& line);
     void DrawImage(const TRect& rect, const QImage& image);
     std::pair<std::string, int> ImageFor(const QImage& image);
 
-    void WriteFont(const TFont& font);
-    void WriteTrueTypeFont(const TFont& font, const TFace& face, const std::string& baseName);
+    void WriteTrueTypeFace(const TFace& face, int index);
     void WriteType3Font(const TFont& font, const TFace& face);
     int WriteToUnicode(const TFont& font);
 };
@@ -556,7 +564,15 @@ void TPdfDocument::TImpl::Finish() {
     EndPage();
     WriteCompressedPages(0);
     finished = true;
-    for (const TFont& font : fonts) WriteFont(font);
+    for (std::size_t i = 0; i < faces.size(); ++i) {
+        const TFace& face = faces[i];
+        if (face.fonts.empty()) continue;
+        if (face.trueType) {
+            WriteTrueTypeFace(face, static_cast<int>(i));
+        } else {
+            for (int f : face.fonts) WriteType3Font(fonts[static_cast<std::size_t>(f)], face);
+        }
+    }
 
     std::string resources = "<<";
     if (!fonts.empty()) {
@@ -669,39 +685,31 @@ int TPdfDocument::TImpl::FaceFor(const QRawFont& drawn, int stretch) {
     return index;
 }
 
-std::pair<int, std::uint32_t> TPdfDocument::TImpl::UseGlyph(int faceIndex, std::uint32_t glyph,
-                                                            char32_t ch) {
+std::pair<int, char> TPdfDocument::TImpl::UseGlyph(int faceIndex, std::uint32_t glyph,
+                                                   char32_t ch) {
     TFace& face = faces[static_cast<std::size_t>(faceIndex)];
-    const auto newFont = [&](bool simple) {
+    for (int index : face.fonts) {
+        const TFont& font = fonts[static_cast<std::size_t>(index)];
+        if (const auto found = font.codes.find(glyph); found != font.codes.end()) {
+            return {index, static_cast<char>(found->second)};
+        }
+    }
+    if (face.fonts.empty() ||
+        NextCode(fonts[static_cast<std::size_t>(face.fonts.back())].lastCode) > 255) {
         TFont font;
         font.face = faceIndex;
         font.object = writer.Reserve();
         font.name = "F" + std::to_string(fonts.size() + 1);
-        font.simple = simple;
         fonts.push_back(std::move(font));
         face.fonts.push_back(static_cast<int>(fonts.size()) - 1);
-        return face.fonts.back();
-    };
-    if (face.trueType) {
-        const int index = face.fonts.empty() ? newFont(false) : face.fonts.front();
-        fonts[static_cast<std::size_t>(index)].used.emplace(glyph, TGlyphUse{glyph, ch});
-        return {index, glyph};
     }
-    for (int index : face.fonts) {
-        const TFont& font = fonts[static_cast<std::size_t>(index)];
-        if (const auto found = font.codes.find(glyph); found != font.codes.end()) {
-            return {index, found->second};
-        }
-    }
-    int index = face.fonts.empty() ? -1 : face.fonts.back();
-    if (index < 0 || fonts[static_cast<std::size_t>(index)].codes.size() >= kType3Codes) {
-        index = newFont(true);
-    }
+    const int index = face.fonts.back();
     TFont& font = fonts[static_cast<std::size_t>(index)];
-    const auto code = static_cast<std::uint32_t>(font.codes.size());
+    const unsigned code = NextCode(font.lastCode);
+    font.lastCode = static_cast<int>(code);
     font.codes.emplace(glyph, code);
     font.used.emplace(code, TGlyphUse{glyph, ch});
-    return {index, code};
+    return {index, static_cast<char>(code)};
 }
 
 int TPdfDocument::TImpl::StyleFor(TEntry& entry, int faceIndex, int font, const QRawFont& drawn,
@@ -722,7 +730,10 @@ int TPdfDocument::TImpl::StyleFor(TEntry& entry, int faceIndex, int font, const 
     style.font = font;
     style.size = Round(entry.sizing.pixelSize, 3);
     style.scale = Round(scale, 4);
-    style.spacing = Round(entry.sizing.advance / style.scale - face.width * style.size / 1000, 4);
+    // Glyphs step the renderer's exact advance when it is known, otherwise the cell width.
+    style.exact = entry.desc.advance > 0;
+    const double advance = style.exact ? entry.desc.advance : entry.sizing.advance;
+    style.spacing = Round(advance / style.scale - face.width * style.size / 1000, 4);
     style.slant = entry.desc.italic && !face.italic ? kSyntheticSlant : 0;
     style.stroke = entry.desc.weight >= QFont::Bold && !face.bold
                        ? Round(style.size * kSyntheticBoldStroke, 2)
@@ -731,13 +742,13 @@ int TPdfDocument::TImpl::StyleFor(TEntry& entry, int faceIndex, int font, const 
     style.dirY = entry.dirY;
     style.step = (face.width * style.size / 1000 + style.spacing) * style.scale;
     style.unit = style.size * style.scale / 1000;
-    style.slack = style.unit / 2;
+    style.slack = style.exact ? kWithinPixel : style.unit / 2;
     style.perStep = 1 / style.step;
     if (const quint32 space = GlyphFor(face.raw, U' '); space != 0) {
         const auto [spaceFont, code] = UseGlyph(faceIndex, space, U' ');
         if (spaceFont == font) {
             style.hasSpace = true;
-            style.space = TCodeBytes(code, fonts[static_cast<std::size_t>(font)].simple);
+            style.space = code;
         }
     }
     for (std::size_t i = 0; i < entry.styles.size(); ++i) {
@@ -786,7 +797,7 @@ void TPdfDocument::TImpl::Resolve(TEntry& entry, std::uint8_t byte) {
     // No font has it: the chosen font's missing-glyph box, which shows no character.
     const int face = FaceFor(drawn, stretch);
     const auto [font, code] = UseGlyph(face, glyph, glyph != 0 ? ch : 0);
-    cell.code = TCodeBytes(code, fonts[static_cast<std::size_t>(font)].simple);
+    cell.code = code;
     cell.style = static_cast<std::int16_t>(StyleFor(entry, face, font, drawn, glyph));
 }
 
@@ -794,7 +805,7 @@ void TPdfDocument::TImpl::Resolve(TEntry& entry, std::uint8_t byte) {
 
 void TPdfDocument::TImpl::TextOut(int x, int y, const TFontDesc& desc, ByteView text) {
     // The renderer's usual call: one character in the cell right after the last one, in the
-    // same font, continuing the open run without adjustment.
+    // same font, continuing the open run.
     if (text.size() == 1 && next.entry != nullptr && x == next.x && y == next.y &&
         !desc.underline && !desc.strikeOut && SameFont(next.entry->desc, desc)) {
         const TEntry& entry = *next.entry;
@@ -875,8 +886,7 @@ void TPdfDocument::TImpl::TextOutGeneral(int x, int y, const TFontDesc& desc, By
     }
 }
 
-bool TPdfDocument::TImpl::AppendToRun(const TTextStyle& style, double along,
-                                      const TCodeBytes& code) {
+bool TPdfDocument::TImpl::AppendToRun(const TTextStyle& style, double along, char code) {
     const double delta = along - runPos;
     if (std::abs(delta) < style.slack) {
         content.Code(code);
@@ -903,39 +913,62 @@ bool TPdfDocument::TImpl::OnRunBaseline(double x, double y, double& along) const
     return std::abs(dx * runStyle.dirY - dy * runStyle.dirX) < kSamePosition;
 }
 
-void TPdfDocument::TImpl::Show(const TTextStyle& style, double x, double y,
-                               const TCodeBytes& code) {
-    bool continues = runOpen && (runStylePtr == &style || runStyle == style);
-    if (continues) {
-        const double dx = x - runX;
-        const double dy = y - runY;
-        // Off the run's baseline: a new run.
-        continues = std::abs(dx * style.dirY - dy * style.dirX) < kSamePosition;
-        if (continues) {
-            runStylePtr = &style;
-            double delta = dx * style.dirX + dy * style.dirY - runPos;
-            if (delta >= style.step / 2 && style.hasSpace) {
-                // Whole blank cells, give or take what earlier adjustments left over.
-                const double blanks = std::floor(delta / style.step + 0.5);
-                if (blanks >= 1 && blanks <= kMaxSpaceGlyphs) {
-                    for (int k = 0; k < static_cast<int>(blanks); ++k) content.Code(style.space);
-                    runPos += blanks * style.step;
-                    delta -= blanks * style.step;
+void TPdfDocument::TImpl::Show(const TTextStyle& style, double x, double y, char code) {
+    const bool same = runOpen && (runStylePtr == &style || runStyle == style);
+    const double dx = x - runX;
+    const double dy = y - runY;
+    // On the open run's baseline, in its direction and slant: the text goes on from the
+    // viewer's text position, with no move of the line, also in a new style when both place
+    // glyphs within a pixel (a move of the line puts a new run exactly where it is asked for).
+    if (runOpen && std::abs(dx * style.dirY - dy * style.dirX) < kSamePosition &&
+        (same || (style.exact && runStyle.exact && style.dirX == runStyle.dirX &&
+                  style.dirY == runStyle.dirY && style.slant == runStyle.slant))) {
+        double delta = dx * style.dirX + dy * style.dirY - runPos;
+        if (!same) {
+            // Blank cells before a change of style are usually the old style's.
+            if (runStyle.hasSpace && delta >= runStyle.step / 2) {
+                const double blanks = std::floor(delta / runStyle.step + 0.5);
+                if (blanks <= kMaxSpaceGlyphs &&
+                    std::abs(delta - blanks * runStyle.step) < runStyle.slack) {
+                    for (int k = 0; k < static_cast<int>(blanks); ++k) {
+                        content.Code(runStyle.space);
+                    }
+                    runPos += blanks * runStyle.step;
+                    delta -= blanks * runStyle.step;
                 }
             }
-            if (std::abs(delta) >= style.slack) {
-                // In tenths: the same gap then always gets the same number, which compresses
-                // better than whole numbers alternating to make up for their rounding.
-                const double adjust = Round(-delta / style.unit, 1);
-                std::string number = ")";
-                AppendPdfNumber(number, adjust, 1);
-                number += '(';
-                content += number;
-                runPos -= adjust * style.unit;
+            content += ")]TJ\n";
+            SetState(style);
+            content += "[(";
+            runStyle = style;
+            next.entry = nullptr;
+        }
+        runStylePtr = &style;
+        if (delta >= style.step / 2 && style.hasSpace) {
+            // Whole blank cells, give or take what earlier adjustments left over.
+            const double blanks = std::floor(delta / style.step + 0.5);
+            if (blanks >= 1 && blanks <= kMaxSpaceGlyphs) {
+                for (int k = 0; k < static_cast<int>(blanks); ++k) content.Code(style.space);
+                runPos += blanks * style.step;
+                delta -= blanks * style.step;
             }
         }
-    }
-    if (!continues) {
+        if (std::abs(delta) >= style.slack) {
+            // In tenths: the same gap then always gets the same number, which compresses
+            // better than whole numbers alternating to make up for their rounding.
+            const double adjust = Round(-delta / style.unit, 1);
+            std::string number;
+            if (content.EndsWith("[(")) {
+                content.Drop(1);  // no empty string before the number
+            } else {
+                number = ")";
+            }
+            AppendPdfNumber(number, adjust, 1);
+            number += '(';
+            content += number;
+            runPos -= adjust * style.unit;
+        }
+    } else {
         StartRun(style, x, y);
         runStylePtr = &style;
     }
@@ -943,13 +976,7 @@ void TPdfDocument::TImpl::Show(const TTextStyle& style, double x, double y,
     runPos += style.step;
 }
 
-void TPdfDocument::TImpl::StartRun(const TTextStyle& style, double x, double y) {
-    CloseRun();
-    if (!inText) {
-        content += "BT\n";
-        inText = true;
-        haveLine = false;
-    }
+void TPdfDocument::TImpl::SetState(const TTextStyle& style) {
     if (style.font != stateFont || style.size != stateSize) {
         content += '/';
         content += fonts[static_cast<std::size_t>(style.font)].name;
@@ -978,6 +1005,16 @@ void TPdfDocument::TImpl::StartRun(const TTextStyle& style, double x, double y) 
         }
         stateStroke = style.stroke;
     }
+}
+
+void TPdfDocument::TImpl::StartRun(const TTextStyle& style, double x, double y) {
+    CloseRun();
+    if (!inText) {
+        content += "BT\n";
+        inText = true;
+        haveLine = false;
+    }
+    SetState(style);
 
     // Text space: x along the baseline, y toward the top of the characters (slanted for a
     // synthetic italic); the page's y grows downward.
@@ -1030,14 +1067,22 @@ void TPdfDocument::TImpl::CloseRun() {
 }
 
 void TPdfDocument::TImpl::AddLine(const TLine& line) {
-    if (!lines.empty()) {
-        TLine& last = lines.back();
-        // A line continuing the previous one on the same baseline extends it.
-        if (last.dirX == line.dirX && last.dirY == line.dirY && last.top == line.top &&
-            last.thickness == line.thickness &&
-            std::abs(last.x + last.length * last.dirX - line.x) < kSamePosition &&
-            std::abs(last.y + last.length * last.dirY - line.y) < kSamePosition) {
-            last.length += line.length;
+    // A line that starts on a recent line of the same kind, or at most a pixel after its end
+    // (the renderer truncates the cells' positions), extends it: one continuous line, as a
+    // printer draws it. An underline and a strike-out of the same text alternate.
+    const std::size_t first = lines.size() > kLinesMerged ? lines.size() - kLinesMerged : 0;
+    for (std::size_t i = lines.size(); i-- > first;) {
+        TLine& last = lines[i];
+        if (last.dirX != line.dirX || last.dirY != line.dirY || last.top != line.top ||
+            last.thickness != line.thickness) {
+            continue;
+        }
+        const double dx = line.x - last.x;
+        const double dy = line.y - last.y;
+        const double along = dx * last.dirX + dy * last.dirY;
+        if (std::abs(dx * last.dirY - dy * last.dirX) < kSamePosition && along > -kSamePosition &&
+            along < last.length + kWithinPixel + kSamePosition) {
+            last.length = std::max(last.length, along + line.length);
             return;
         }
     }
@@ -1136,34 +1181,31 @@ void TPdfDocument::TImpl::DrawImage(const TRect& rect, const QImage& image) {
 // ---------------------------------------------------------------- writing the fonts
 
 int TPdfDocument::TImpl::WriteToUnicode(const TFont& font) {
-    std::vector<std::pair<std::uint32_t, char32_t>> map;
+    std::vector<std::pair<unsigned, char32_t>> map;
     for (const auto& [code, use] : font.used) {
         if (use.ch != 0) map.emplace_back(code, use.ch);
     }
     const int object = writer.Reserve();
-    writer.WriteStream(object, "", ToUnicodeCMap(map, font.simple ? 1 : 2), kResourceLevel);
+    writer.WriteStream(object, "", ToUnicodeCMap(map), kResourceLevel);
     return object;
 }
 
-void TPdfDocument::TImpl::WriteFont(const TFont& font) {
-    const TFace& face = faces[static_cast<std::size_t>(font.face)];
-    if (!font.simple) {
-        // The subset tag: six capital letters from the font's number.
-        std::string tag;
-        for (int i = 0, n = static_cast<int>(&font - fonts.data()); i < 6; ++i, n /= 26) {
-            tag += static_cast<char>('A' + n % 26);
-        }
-        WriteTrueTypeFont(font, face, "QN" + tag.substr(0, 4) + "+" + face.name);
-    } else {
-        WriteType3Font(font, face);
-    }
-}
+void TPdfDocument::TImpl::WriteTrueTypeFace(const TFace& face, int index) {
+    // The subset tag: QN and four capital letters from the face's number.
+    std::string tag = "QN";
+    for (int i = 0, n = index; i < 4; ++i, n /= 26) tag += static_cast<char>('A' + n % 26);
+    const std::string baseName = tag + "+" + face.name;
 
-void TPdfDocument::TImpl::WriteTrueTypeFont(const TFont& font, const TFace& face,
-                                            const std::string& baseName) {
+    // One subset for all the face's font resources, its glyphs under their own indexes.
     std::vector<std::uint32_t> glyphs;
-    for (const auto& [code, use] : font.used) glyphs.push_back(use.glyph);
-    const TFontTables tables = [&](std::string_view tag) { return TableOf(face.raw, tag); };
+    for (int f : face.fonts) {
+        for (const auto& [code, use] : fonts[static_cast<std::size_t>(f)].used) {
+            glyphs.push_back(use.glyph);
+        }
+    }
+    std::sort(glyphs.begin(), glyphs.end());
+    glyphs.erase(std::unique(glyphs.begin(), glyphs.end()), glyphs.end());
+    const TFontTables tables = [&](std::string_view table) { return TableOf(face.raw, table); };
     const std::string program = SubsetTrueType(tables, glyphs);
     if (program.empty()) {
         throw PrinterError("The font \"" + face.name + "\" cannot be embedded in the document.");
@@ -1198,39 +1240,67 @@ void TPdfDocument::TImpl::WriteTrueTypeFont(const TFont& font, const TFace& face
     const int descriptorObject = writer.Reserve();
     writer.WriteObject(descriptorObject, descriptor);
 
-    // Widths: every glyph is laid out one cell on; ranges of consecutive glyphs share it.
+    // Widths by glyph (CID = glyph index): every glyph is laid out one cell on; ranges of
+    // consecutive glyphs share it.
     std::string widths = "[";
-    for (auto it = font.used.begin(); it != font.used.end();) {
-        auto last = it;
-        while (std::next(last) != font.used.end() && std::next(last)->first == last->first + 1) {
-            ++last;
-        }
+    for (std::size_t i = 0; i < glyphs.size();) {
+        std::size_t last = i;
+        while (last + 1 < glyphs.size() && glyphs[last + 1] == glyphs[last] + 1) ++last;
         AppendNumbers(
-            widths, {static_cast<double>(it->first), static_cast<double>(last->first), face.width},
+            widths, {static_cast<double>(glyphs[i]), static_cast<double>(glyphs[last]), face.width},
             2);
-        it = std::next(last);
+        i = last + 1;
     }
     widths += "]";
+    const std::string system = "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>";
     const int cid = writer.Reserve();
-    std::string cidFont = "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + baseName +
-                          "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
-                          "/FontDescriptor " +
-                          std::to_string(descriptorObject) + " 0 R/DW ";
+    std::string cidFont = "<</Type/Font/Subtype/CIDFontType2/BaseFont/" + baseName + system +
+                          "/FontDescriptor " + std::to_string(descriptorObject) + " 0 R/DW ";
     AppendPdfNumber(cidFont, face.width, 2);
     cidFont += "/W" + widths + "/CIDToGIDMap/Identity>>";
     writer.WriteObject(cid, cidFont);
 
-    const int toUnicode = WriteToUnicode(font);
-    writer.WriteObject(font.object, "<</Type/Font/Subtype/Type0/BaseFont/" + baseName +
-                                        "/Encoding/Identity-H/DescendantFonts[" +
-                                        std::to_string(cid) + " 0 R]/ToUnicode " +
-                                        std::to_string(toUnicode) + " 0 R>>");
+    // Each font resource: its one-byte codes to CIDs by an embedded CMap, to text by its
+    // ToUnicode map.
+    for (int f : face.fonts) {
+        const TFont& font = fonts[static_cast<std::size_t>(f)];
+        const std::string cmapName = tag + "-" + font.name;
+        std::string cmap = "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n" +
+                           system + "def\n/CMapName/" + cmapName +
+                           " def\n/CMapType 1 def\n1 begincodespacerange\n<00><FF>\n"
+                           "endcodespacerange\n";
+        for (auto it = font.used.begin(); it != font.used.end();) {
+            const auto n = std::min<std::size_t>(
+                kCMapChunk, static_cast<std::size_t>(std::distance(it, font.used.end())));
+            cmap += std::to_string(n) + " begincidchar\n";
+            for (std::size_t k = 0; k < n; ++k, ++it) {
+                cmap += '<';
+                AppendHex2(cmap, it->first);
+                cmap += "> " + std::to_string(it->second.glyph) + "\n";
+            }
+            cmap += "endcidchar\n";
+        }
+        cmap += "endcmap\nCMapName currentdict/CMap defineresource pop\nend\nend\n";
+        const int encoding = writer.Reserve();
+        writer.WriteStream(encoding, "/Type/CMap/CMapName/" + cmapName + system, cmap,
+                           kResourceLevel);
+        const int toUnicode = WriteToUnicode(font);
+        writer.WriteObject(font.object, "<</Type/Font/Subtype/Type0/BaseFont/" + baseName +
+                                            "/Encoding " + std::to_string(encoding) +
+                                            " 0 R/DescendantFonts[" + std::to_string(cid) +
+                                            " 0 R]/ToUnicode " + std::to_string(toUnicode) +
+                                            " 0 R>>");
+    }
 }
 
 void TPdfDocument::TImpl::WriteType3Font(const TFont& font, const TFace& face) {
     std::string procs = "<<";
-    std::string differences = "[0";
+    std::string differences = "[";
+    std::string widths = "[";
     QRectF box;
+    const unsigned firstCode = font.used.begin()->first;
+    const unsigned lastCode = font.used.rbegin()->first;
+    unsigned expected = 256;  // the code a name in Differences stands for without a number
     for (const auto& [code, use] : font.used) {
         const QPainterPath path = face.raw.pathForGlyph(use.glyph);
         box |= path.boundingRect();
@@ -1238,12 +1308,18 @@ void TPdfDocument::TImpl::WriteType3Font(const TFont& font, const TFace& face) {
         writer.WriteStream(object, "", GlyphProcedure(path, face.width), kResourceLevel);
         const std::string name = "g" + std::to_string(code);
         procs += "/" + name + " " + std::to_string(object) + " 0 R";
+        if (code != expected) {
+            if (differences.size() > 1) differences += ' ';
+            differences += std::to_string(code);
+        }
         differences += "/" + name;
+        expected = code + 1;
+    }
+    for (unsigned code = firstCode; code <= lastCode; ++code) {
+        AppendNumbers(widths, {font.used.contains(code) ? face.width : 0}, 2);
     }
     procs += ">>";
     differences += "]";
-    std::string widths = "[";
-    for (std::size_t i = 0; i < font.used.size(); ++i) AppendNumbers(widths, {face.width}, 2);
     widths += "]";
     const int toUnicode = WriteToUnicode(font);
     std::string dictionary = "<</Type/Font/Subtype/Type3/FontBBox[";
@@ -1251,8 +1327,8 @@ void TPdfDocument::TImpl::WriteType3Font(const TFont& font, const TFace& face) {
                   {std::floor(box.left()), std::floor(-box.bottom()), std::ceil(box.right())}, 0);
     AppendPdfNumber(dictionary, std::ceil(-box.top()), 0);
     dictionary += "]/FontMatrix[0.001 0 0 0.001 0 0]/CharProcs" + procs +
-                  "/Encoding<</Type/Encoding/Differences" + differences +
-                  ">>/FirstChar 0/LastChar " + std::to_string(font.used.size() - 1) + "/Widths" +
+                  "/Encoding<</Type/Encoding/Differences" + differences + ">>/FirstChar " +
+                  std::to_string(firstCode) + "/LastChar " + std::to_string(lastCode) + "/Widths" +
                   widths + "/ToUnicode " + std::to_string(toUnicode) + " 0 R/Resources<<>>>>";
     writer.WriteObject(font.object, dictionary);
 }

@@ -4,7 +4,8 @@
 // one deliberate exception to printing through Qt: Qt writes a positioned text operator for
 // every glyph and compresses every page at zlib's default level, so a 1000-page printout took
 // seconds and about 9 KB per page, and offers no setting for either. Here a line of text is
-// one TJ array, fonts are embedded as subsets, and each page goes to the file when it is done.
+// one TJ array per style with a byte per glyph, fonts are embedded as subsets, and each page
+// goes to the file when it is done.
 // Qt still supplies what it is good at: the fonts (QRawFont), pictures (QImage) and zlib.
 
 #include <memory>

@@ -6,9 +6,14 @@
 #include <QRawFont>
 #include <QRegion>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <functional>
+#include <map>
 
+#include "engine/CharMap.h"
 #include "engine/CodePages.h"
 #include "platform/QtPageCanvas.h"
 #include "platform/QtPrinterPlatform.h"
@@ -47,6 +52,61 @@ QRect CellOf(const TCall& call, int i) {
 QRect ToRaster(const QRect& device) {
     return QRect(device.left() / kScale, device.top() / kScale, device.width() / kScale,
                  device.height() / kScale);
+}
+
+// The operators of a page's content stream that place text: literal strings are skipped with
+// their escapes.
+struct TTextOperators {
+    int arrays = 0;   // TJ
+    int numbers = 0;  // position adjustments inside TJ arrays
+    int moves = 0;    // Td, T* and Tm
+    int escapes = 0;  // backslashes inside strings
+};
+
+TTextOperators TextOperatorsOf(const std::string& content) {
+    TTextOperators ops;
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        const char c = content[i];
+        if (c == '(') {
+            for (++i; i < content.size() && content[i] != ')'; ++i) {
+                if (content[i] == '\\') {
+                    ++ops.escapes;
+                    ++i;
+                }
+            }
+        } else if (c == 'T' && i + 1 < content.size()) {
+            const char op = content[i + 1];
+            if (op == 'J') ++ops.arrays;
+            if (op == 'd' || op == '*' || op == 'm') ++ops.moves;
+        } else if ((c == '-' || std::isdigit(static_cast<unsigned char>(c))) && i > 0 &&
+                   (content[i - 1] == ')' || content[i - 1] == '[')) {
+            ++ops.numbers;
+        }
+    }
+    return ops;
+}
+
+// The content stream of the (last) page with text.
+std::string TextContent(const fs::path& pdf) {
+    std::string content;
+    for (const std::string& s : test::PdfStreams(pdf)) {
+        if (s.find("BT\n") != std::string::npos) content = s;
+    }
+    return content;
+}
+
+// The words pdftotext finds, each with its left edge (the first glyph's origin) in device
+// pixels (600 dpi from the sheet's corner, where the drawing origin is).
+std::vector<std::pair<std::string, double>> WordsOf(const fs::path& pdf) {
+    const std::string html = test::RunCommand("pdftotext -bbox " + test::Quote(pdf) + " -");
+    std::vector<std::pair<std::string, double>> words;
+    for (std::size_t at = html.find("<word xMin=\""); at != std::string::npos;
+         at = html.find("<word xMin=\"", at + 1)) {
+        const std::size_t open = html.find('>', at) + 1;
+        words.emplace_back(html.substr(open, html.find('<', open) - open),
+                           std::stod(html.substr(at + 12)) * 600 / 72);
+    }
+    return words;
 }
 
 // A printout through the platform into one PDF file.
@@ -96,8 +156,11 @@ TEST_F(PlatformPdfOutput, GlyphsLandInTheCellsQtPageCanvasDrawsThem) {
         {2400, 1900, Font("DejaVu Sans", 400, 140), "oWi"},  // a condensed face
         {4600, 2600, down, "TgE"},
     };
-    // One call per character, as the renderer makes them: cells 241 or 242 pixels apart.
+    // One call per character, as the renderer makes them: cells 241 or 242 pixels apart, with
+    // the exact advance, so glyphs may sit up to a device pixel (1/8 of a raster pixel) from
+    // their cells; the tolerances below hold that.
     TFontDesc perChar = Font("Liberation Mono", 400, 241);
+    perChar.advance = 241.6;
     for (int i = 0; i < 9; ++i) {
         calls.push_back(
             {static_cast<int>(400 + i * 241.6), 800, perChar, std::string(1, "HxH@jHWHg"[i])});
@@ -178,29 +241,12 @@ TEST_F(PlatformPdfOutput, LineOfSingleCharacterCallsIsOneTextArrayAdjustedOnlyAt
         }
     });
 
-    std::string content;
-    for (const std::string& s : test::PdfStreams(pdf())) {
-        if (s.find("BT\n") != std::string::npos) content = s;
-    }
+    const std::string content = TextContent(pdf());
     ASSERT_FALSE(content.empty());
-    // Walk the content: literal strings (with their escapes) and the tokens between them.
-    int arrays = 0, numbers = 0;
-    for (std::size_t i = 0; i < content.size(); ++i) {
-        const char c = content[i];
-        if (c == '(') {
-            for (++i; i < content.size() && content[i] != ')'; ++i) {
-                if (content[i] == '\\') ++i;
-            }
-        } else if (c == 'T' && i + 1 < content.size() && content[i + 1] == 'J') {
-            ++arrays;
-        } else if ((c == '-' || std::isdigit(static_cast<unsigned char>(c))) && i > 0 &&
-                   content[i - 1] == ')') {
-            ++numbers;
-        }
-    }
-    EXPECT_EQ(arrays, 3);
+    const TTextOperators ops = TextOperatorsOf(content);
+    EXPECT_EQ(ops.arrays, 3);
     EXPECT_GT(expectedNumbers, 0);
-    EXPECT_EQ(numbers, expectedNumbers);
+    EXPECT_EQ(ops.numbers, expectedNumbers);
     const std::string text = test::PdfPageText(pdf(), 1);
     // (pdftotext splits a line at a wide gap.)
     for (const char* part : {"Faktura numer 12/2024 z dnia 9 marca",
@@ -303,6 +349,160 @@ TEST_F(PlatformPdfOutput, BoldFaceAndUnbrokenUnderlineAndStrikeOut) {
     ASSERT_GT(strike.count, 0);
     EXPECT_LT(strike.box.bottom(), 2200 / kScale + baseline);
     EXPECT_GT(strike.box.top(), 2200 / kScale);
+}
+
+// With the renderer's exact advance, one call per character at truncated positions needs
+// position numbers only for real jumps (a tab past the blank glyphs, a backspace), and a line
+// is one move of the text position across changes of style; every word starts within a pixel
+// of where it was asked for. Underlines and strike-outs of neighbouring cells, touching or a
+// pixel apart, are one rectangle each.
+TEST_F(PlatformPdfOutput, RendererLinesNeedNumbersOnlyForJumpsAndStayWithinAPixel) {
+    TFontDesc regular = Font("Liberation Mono", 101, 59);
+    regular.advance = 59.05;
+    TFontDesc bold = regular, under = regular, both = regular;
+    bold.weight = 700;
+    under.underline = both.underline = both.strikeOut = true;
+    TFontDesc condensed = Font("Liberation Mono", 101, 34);
+    condensed.advance = 34.735;
+    TFontDesc wide = Font("Liberation Mono", 101, 118);
+    wide.advance = 118.1;
+    std::vector<std::pair<std::string, int>> words;  // as asked for: text, left
+    std::vector<std::pair<int, int>> lines;          // left and right of the lined text
+    double along = 118.11;
+    int y = 118;
+    Print([&](QtPrinterPlatform& p) {
+        const auto text = [&](const std::string& s, const TFontDesc& f) {
+            for (std::size_t i = 0; i < s.size(); ++i) {
+                const int x = static_cast<int>(along);
+                p.TextOut(x, y, f, ToBytes(s.substr(i, 1)));
+                if (f.underline && i == 0) lines.emplace_back(x, 0);
+                if (f.underline) lines.back().second = x + f.width;
+                along += f.advance;
+                if (s[i] == ' ' || s[i] == '_') continue;  // (the underscore overprints)
+                if (i == 0 || s[i - 1] == ' ') words.emplace_back("", x);
+                words.back().first += s[i];
+            }
+        };
+        text("Faktura ", regular);
+        text("numer 12/2024 z dnia", under);  // cells a pixel apart from the 18th on
+        text(" 9 marca ", regular);
+        text("Razem", bold);
+        text(" do zaplaty: ", regular);
+        text("1234,56 zl", condensed);
+        text(" oraz ", regular);
+        text("VAT", wide);
+        text(" koniec", regular);
+        along = 118.11;
+        y += 101;
+        text("Pozycja", regular);
+        along += 20 * regular.advance;  // a tab
+        text("uwagi", regular);
+        along -= regular.advance;  // a backspace
+        text("_ brak ", regular);
+        text("konto", both);
+        along = 118.11;
+        y += 101;
+        text("sprzedawca nabywca faktura brutto netto podatek razem termin zaplaty konto bank",
+             regular);
+    });
+
+    const std::string content = TextContent(pdf());
+    const TTextOperators ops = TextOperatorsOf(content);
+    EXPECT_EQ(ops.numbers, 2);
+    EXPECT_EQ(ops.moves, 3);
+    const auto found = WordsOf(pdf());
+    ASSERT_EQ(words.size(), 30u);
+    for (std::size_t w = 0, i = 0; w < words.size(); ++w, ++i) {
+        while (i < found.size() && found[i].first != words[w].first) ++i;
+        ASSERT_LT(i, found.size()) << words[w].first;
+        EXPECT_NEAR(found[i].second, words[w].second, 1.0) << words[w].first;
+    }
+    // Rectangles as "x y width height re", in the order drawn.
+    std::vector<std::array<double, 4>> rects;
+    std::istringstream in(content.substr(content.rfind("ET\n")));
+    for (std::string line; std::getline(in, line);) {
+        std::array<double, 4> r{};
+        if (std::sscanf(line.c_str(), "%lf %lf %lf %lf re", &r[0], &r[1], &r[2], &r[3]) == 4) {
+            rects.push_back(r);
+        }
+    }
+    ASSERT_EQ(rects.size(), 3u) << content;
+    ASSERT_EQ(lines.size(), 2u);
+    for (std::size_t r = 0; r < rects.size(); ++r) {
+        const auto [left, right] = lines[r == 0 ? 0 : 1];
+        EXPECT_NEAR(rects[r][0], left, 0.01);
+        EXPECT_NEAR(rects[r][0] + rects[r][2], right, 0.01);
+    }
+    EXPECT_NE((lines[0].second - lines[0].first) % 59, 0);  // some cells a pixel apart
+}
+
+// A face with more glyphs than one-byte codes is split into font resources that share one
+// embedded subset and one CIDFont, whose widths cover every glyph their encodings name; glyph
+// codes are never escaped, all text is extracted, and glyphs of a later resource are drawn
+// just as in a document of their own.
+TEST_F(PlatformPdfOutput, FaceWithMoreGlyphsThanCodesSharesOneSubsetAndStaysText) {
+    std::vector<TCall> calls, greek;
+    std::string expected;
+    std::set<char32_t> before;  // drawn before the Greek lines: more than one resource holds
+    int y = 118;
+    for (const std::uint8_t charset : {238, 204, 161, 255}) {
+        const auto& table = CodePageTable(CodePageForCharset(charset));
+        std::string bytes;
+        for (int b = charset == 238 ? 0x21 : 0x80; b < 256; ++b) {
+            const char32_t ch = table[static_cast<std::size_t>(b)];
+            if (ch <= 0x20 || (ch >= 0x7F && ch <= 0xA0) || ch == 0xFFFD) continue;  // blanks
+            bytes += static_cast<char>(b);
+            AppendUtf8(expected, ch);
+            if (charset == 238 || charset == 204) before.insert(ch);
+        }
+        for (std::size_t i = 0; i < bytes.size(); i += 64, y += 101) {
+            calls.push_back(
+                {118, y, Font("Liberation Mono", 101, 59, charset), bytes.substr(i, 64)});
+            if (charset == 161) greek.push_back(calls.back());
+        }
+    }
+    ASSERT_GT(before.size(), 256u);
+    Print(calls);
+
+    std::string text = test::PdfPageText(pdf(), 1);
+    std::erase_if(text, [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(TextOperatorsOf(TextContent(pdf())).escapes, 0);
+    const std::string fonts = test::PdfFonts(pdf());
+    EXPECT_NE(fonts.find("+LiberationMono "), fonts.rfind("+LiberationMono "));
+    std::string objects;
+    for (const std::string& s : test::PdfStreams(pdf())) objects += s;
+    const auto count = [](const std::string& in, const std::string& what) {
+        int n = 0;
+        for (std::size_t at = in.find(what); at != std::string::npos; at = in.find(what, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count(objects, "/Subtype/CIDFontType2"), 1);
+    EXPECT_EQ(count(ToString(ReadWholeFile(pdf())), "/Length1 "), 1);
+    std::set<unsigned> cids, widths;
+    std::istringstream in(objects);
+    for (std::string line; std::getline(in, line);) {
+        unsigned code = 0, cid = 0;
+        if (std::sscanf(line.c_str(), "<%2x> %u", &code, &cid) == 2) cids.insert(cid);
+    }
+    std::istringstream w(objects.substr(objects.find("/W[") + 3));
+    double first = 0, last = 0, width = 0;
+    while (w >> first >> last >> width) {
+        for (auto g = static_cast<unsigned>(first); g <= last; ++g) widths.insert(g);
+    }
+    EXPECT_GT(cids.size(), 256u);
+    EXPECT_TRUE(std::includes(widths.begin(), widths.end(), cids.begin(), cids.end()));
+
+    const QImage page = Page(1);
+    printer_.SetOutputFile(temp_ / "greek.pdf");
+    Print(greek);
+    const QImage alone = test::RasterisePage(temp_ / "greek.pdf", 1, kRasterDpi, temp_.path());
+    const QRect area =
+        ToRaster(QRect(118, greek[0].y, 64 * 59, 101 * static_cast<int>(greek.size())));
+    ASSERT_GT(InkIn(alone, area).count, 500);
+    EXPECT_EQ(alone.copy(area), page.copy(area));
 }
 
 // A face without TrueType outlines (a Type 1 or CFF font) is embedded as Type 3 fonts of its
