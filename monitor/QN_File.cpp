@@ -128,7 +128,7 @@ int TFileMonitor::AddFolderFile(const std::string& fullPath) {
     child->SetIncrementalDigest(incrementalDigest_);
     FFiles.push_back(std::move(child));
     const int index = FFileCount++;
-    childByPath_.emplace(fullPath, index);
+    childByName_.emplace(fullPath.substr(folderPart_.size()), index);
     return index;
 }
 
@@ -182,10 +182,9 @@ bool TFileMonitor::IsReady() {
 
     // At most one file of the folder is released per call; the others wait for later calls.
     for (const TFoundFile& found : services_.files.Enumerate(FFileName)) {
-        const std::string path = folderPart_ + found.name;
-        const auto known = childByPath_.find(path);
-        const bool isNew = known == childByPath_.end();
-        const int index = isNew ? AddFolderFile(path) : known->second;
+        const auto known = childByName_.find(found.name);
+        const bool isNew = known == childByName_.end();
+        const int index = isNew ? AddFolderFile(folderPart_ + found.name) : known->second;
         if (FFiles[static_cast<std::size_t>(index)]->CheckFileState(found.size, found.dosTime,
                                                                     isNew)) {
             FReadyIndex = index;

@@ -106,8 +106,8 @@ class TFileMonitor {
     TMd5 printedMd5_;
     bool incrementalDigest_ = true;
     std::string folderPart_;
-    // Folder mode: child index by full path, so a check of a large folder stays linear.
-    std::unordered_map<std::string, int> childByPath_;
+    // Folder mode: child index by file name, so a check of a large folder stays linear.
+    std::unordered_map<std::string, int> childByName_;
 };
 
 }  // namespace quernel

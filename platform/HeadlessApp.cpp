@@ -97,7 +97,7 @@ int RunHeadless(int argc, char** argv) {
     QtPrinterPlatform printer(clock);
     IniKeyStore keys = IniKeyStore::FromEnvironment();
     QtPictureLoader pictures;
-    TPosixFileSystem files;
+    TPosixFileSystem files(&clock);
     SystemSleeper sleeper;
 
     // The folder a DOS emulator's printer port writes into.

@@ -31,6 +31,10 @@ class Dir {
     DIR* dir_;
 };
 
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 bool IsHidden(std::string_view name) {
     return !name.empty() && name.front() == '.';
 }
@@ -154,8 +158,23 @@ std::optional<std::string> FindHolder(dev_t device, ino_t inode, int ownFd) {
 }  // namespace
 
 std::uint32_t DosDateTime(std::time_t time) {
+    // Local time is UTC plus an offset that changes only at instants on a quarter hour (every
+    // zone's offset is a whole number of quarter hours), so the offset found for one quarter
+    // hour serves every time in it: most files of a folder need no time-zone lookup.
+    constexpr std::time_t kQuarter = 15 * 60;
+    static thread_local std::time_t cachedQuarter = -1;
+    static thread_local long cachedOffset = 0;
     std::tm tm{};
-    if (::localtime_r(&time, &tm) == nullptr || tm.tm_year < 80) return (1u << 21) | (1u << 16);
+    const std::time_t quarter = time >= 0 ? time / kQuarter : -1;
+    if (quarter >= 0 && quarter == cachedQuarter) {
+        const std::time_t local = time + cachedOffset;
+        if (::gmtime_r(&local, &tm) == nullptr) return (1u << 21) | (1u << 16);
+    } else {
+        if (::localtime_r(&time, &tm) == nullptr) return (1u << 21) | (1u << 16);
+        cachedQuarter = quarter;
+        cachedOffset = tm.tm_gmtoff;
+    }
+    if (tm.tm_year < 80) return (1u << 21) | (1u << 16);
     if (tm.tm_year > 207) {
         return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
     }
@@ -197,15 +216,35 @@ std::vector<TFoundFile> TPosixFileSystem::Enumerate(const std::string& pathWithM
     Dir dir(::opendir(folder.c_str()));
     if (dir.get() == nullptr) return found;  // a missing or unreadable folder has no files
     const int dirFd = ::dirfd(dir.get());
+    const auto add = [&](const char* name) {
+        struct stat st {};
+        if (::fstatat(dirFd, name, &st, 0) == 0 && S_ISREG(st.st_mode)) {
+            found.push_back(FoundFile(name, st));
+        }
+    };
+
+    struct stat folderStat {};
+    const TimePoint now = clock_ != nullptr ? clock_->Now() : std::chrono::system_clock::now();
+    TListing& listing = listings_[pathWithMask];
+    const bool unchanged =
+        ::fstat(dirFd, &folderStat) == 0 && listing.device == folderStat.st_dev &&
+        listing.inode == folderStat.st_ino && SameTime(listing.modified, folderStat.st_mtim) &&
+        SameTime(listing.changed, folderStat.st_ctim) && now >= listing.read &&
+        now - listing.read < std::chrono::seconds(2);
+    if (unchanged) {
+        for (const std::string& name : listing.names) add(name.c_str());
+        return found;
+    }
+    listing = {
+        folderStat.st_dev, folderStat.st_ino, folderStat.st_mtim, folderStat.st_ctim, now, {}};
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         if (IsHidden(name) || !MatchesMask(name, mask)) continue;
         if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_REG && entry->d_type != DT_LNK) {
             continue;
         }
-        struct stat st {};
-        if (::fstatat(dirFd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
-        found.push_back(FoundFile(std::string(name), st));
+        listing.names.emplace_back(name);
+        add(entry->d_name);
     }
     return found;
 }

@@ -1,10 +1,16 @@
 #pragma once
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
+#include "host/Clock.h"
 #include "monitor/MonitorServices.h"
 
 namespace quernel {
@@ -13,6 +19,9 @@ namespace quernel {
 // reading, /proc for telling whether another process holds a file open.
 class TPosixFileSystem final : public IFileSystem {
   public:
+    // The clock decides when a folder listing is read afresh; none: the system's.
+    explicit TPosixFileSystem(const IClock* clock = nullptr) : clock_(clock) {}
+
     std::optional<TFoundFile> Find(const std::string& path) override;
     std::vector<TFoundFile> Enumerate(const std::string& pathWithMask) override;
     std::unique_ptr<IReadFile> OpenRead(const std::string& path) override;
@@ -21,6 +30,23 @@ class TPosixFileSystem final : public IFileSystem {
     // in any process of the user, this one included.
     void TestExclusiveOpen(const std::string& path) override;
     bool Delete(const std::string& path) override;
+
+  private:
+    // The matching names a folder listing found, in listing order. While the folder itself is
+    // unchanged (no entry added, removed or renamed: same modification and change times) they
+    // are used again, so an idle check of a large folder costs one stat per file instead of
+    // reading the whole folder; it is read afresh at least every two seconds all the same,
+    // for file systems with coarse folder times.
+    struct TListing {
+        dev_t device = 0;
+        ino_t inode = 0;
+        timespec modified{};
+        timespec changed{};
+        TimePoint read;
+        std::vector<std::string> names;
+    };
+    const IClock* clock_;
+    std::unordered_map<std::string, TListing> listings_;
 };
 
 // The local time of the moment in the DOS packed form: bits 0-4 seconds / 2, 5-10 minutes,

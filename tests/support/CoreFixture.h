@@ -125,7 +125,7 @@ class CoreFixture : public ::testing::Test {
     RecordingPrinter printer;
     FakeKeyStore keys;
     FakePictureLoader pictures;
-    TPosixFileSystem files;
+    TPosixFileSystem files{&clock};
     FakeSleeper sleeper;
     TCoreServices services{printer, keys,    pictures, files,      clock,      sleeper,
                            errors,  history, fileLog,  programDir, defaultFile};

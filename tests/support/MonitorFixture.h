@@ -97,7 +97,7 @@ class MonitorFixture : public ::testing::Test {
     TbwLog history{clock, &view};
     RecordingPrinter printer;
     TMonitorSettings settings;
-    TPosixFileSystem files;
+    TPosixFileSystem files{&clock};
     FileNameTitles titles;
     TMonitorServices services{files, clock, history, printer, settings, &titles};
     RecordingEngine engine{&printer};

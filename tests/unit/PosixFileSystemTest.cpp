@@ -51,6 +51,24 @@ TEST(DosDateTimeTest, PacksLocalTimeInTwoSecondSteps) {
               (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u);
 }
 
+// Local time follows the zone's offset changes, also for times read one after another.
+TEST(DosDateTimeTest, FollowsDaylightSavingChanges) {
+    ::setenv("TZ", "Europe/Warsaw", 1);
+    ::tzset();
+    const auto hourMinute = [](std::uint32_t t) {
+        return ((t >> 11) & 0x1F) * 100 + ((t >> 5) & 0x3F);
+    };
+    // Summer time began on 31 March 2024 at 01:00 UTC: 02:00 local became 03:00.
+    EXPECT_EQ(hourMinute(DosDateTime(Utc(2024, 3, 31, 0, 58, 0))), 158u);
+    EXPECT_EQ(hourMinute(DosDateTime(Utc(2024, 3, 31, 0, 59, 58))), 159u);
+    EXPECT_EQ(hourMinute(DosDateTime(Utc(2024, 3, 31, 1, 0, 0))), 300u);
+    EXPECT_EQ(hourMinute(DosDateTime(Utc(2024, 3, 31, 1, 14, 58))), 314u);
+    EXPECT_EQ(hourMinute(DosDateTime(Utc(2024, 3, 9, 17, 5, 0))), 1805u);  // winter: UTC+1
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    EXPECT_EQ(hourMinute(DosDateTime(Utc(2024, 6, 1, 12, 0, 0))), 1200u);
+}
+
 TEST(DosDateTimeTest, ClampsTimesBefore1980AndAfter2107) {
     const std::uint32_t first = (1u << 21) | (1u << 16);
     EXPECT_EQ(DosDateTime(Utc(1979, 12, 31, 23, 59, 59)), first);
