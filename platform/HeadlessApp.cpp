@@ -38,13 +38,14 @@ class ConsoleHistory final : public IHistoryView {
     }
 };
 
+// Errors go to the same stream as the history, in order with it, marked so they stand out.
 class ConsoleErrors final : public IErrorReport {
   public:
     explicit ConsoleErrors(const IClock& clock) : clock_(clock) {}
     void ShowError(const std::string& message) override {
-        std::fprintf(stderr, "%s : %s\n", TimeStamp(ToLocal(clock_.Now())).c_str(),
+        std::fprintf(stdout, "%s ! %s\n", TimeStamp(ToLocal(clock_.Now())).c_str(),
                      message.c_str());
-        std::fflush(stderr);
+        std::fflush(stdout);
     }
 
   private:
