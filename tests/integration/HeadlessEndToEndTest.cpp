@@ -164,5 +164,33 @@ TEST_F(HeadlessEndToEndTest, DirectModeSendsTheRawBytes) {
     EXPECT_NE(Output().find("Druk w trybie bezpośrenim (RAW)"), std::string::npos);
 }
 
+TEST_F(HeadlessEndToEndTest, ErrorsAreReportedAndTheProgramGoesOn) {
+    const std::string queue = harness_->QueueNames()[0];
+    harness_->StopQueue(queue);
+    Settings("");
+    Launch();
+    DosPrints("Pierwszy\r\n\x0c");
+    WaitForOutput("is stopped");
+    const std::string log = Output();
+    const std::string error = log.substr(log.rfind('\n', log.find("is stopped")) + 1);
+    EXPECT_NE(error.find(" ! "), std::string::npos) << log;
+    // The program goes on: the next printout is handed over too, and both print once the
+    // printer is resumed.
+    DosPrints("Drugi\r\n\x0c");
+    const auto errors = [&] {
+        const std::string out = Output();
+        int n = 0;
+        for (std::size_t at = 0; (at = out.find("is stopped", at)) != std::string::npos; ++at) ++n;
+        return n;
+    };
+    for (int i = 0; i < 100 && errors() < 2; ++i) std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(errors(), 2) << Output();
+    harness_->StartQueue(queue);
+    const auto jobs = harness_->WaitForJobs(queue, 2, 20s);
+    ASSERT_EQ(jobs.size(), 2u) << Output();
+    EXPECT_NE(PdfText(jobs[0].bytes, "1.pdf").find("Pierwszy"), std::string::npos);
+    EXPECT_NE(PdfText(jobs[1].bytes, "2.pdf").find("Drugi"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace quernel::test
