@@ -53,8 +53,8 @@ inline constexpr std::uint8_t kStrikeOut = 8;
 // A font as the renderer asks for it: a character cell of exactly height x width pixels.
 struct TFontDesc {
     std::string faceName;
-    int height = 0;      // cell height (ascent + descent), pixels
-    int width = 0;       // average character width, pixels
+    int height = 0;  // cell height (ascent + descent), pixels
+    int width = 0;   // average character width, pixels
     // The exact distance from one character to the next along the line (the renderer places
     // characters at truncated multiples of it), for back ends that lay out whole lines;
     // 0 means width.
