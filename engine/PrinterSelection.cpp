@@ -7,17 +7,11 @@
 
 #include "host/Clock.h"
 #include "host/ErrorReport.h"
+#include "host/Text.h"
 
 namespace quernel {
 
 namespace {
-
-bool LessIgnoringCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) <
-               std::tolower(static_cast<unsigned char>(y));
-    });
-}
 
 int IndexOf(const std::vector<std::string>& names, const std::string& name) {
     const auto it = std::find(names.begin(), names.end(), name);

@@ -1,8 +1,9 @@
 #include "host/ProgramDir.h"
 
+#include "host/Environment.h"
+
 #include <unistd.h>
 
-#include <cstdlib>
 #include <system_error>
 
 namespace quernel {
@@ -10,12 +11,6 @@ namespace quernel {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::optional<std::string> Env(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') return std::nullopt;
-    return std::string(value);
-}
 
 bool Writable(const fs::path& dir) {
     return ::access(dir.c_str(), W_OK | X_OK) == 0;
@@ -37,11 +32,11 @@ std::string ExecutableName() {
 
 ProgramDirInputs ProgramDirInputsFromEnvironment() {
     ProgramDirInputs inputs;
-    if (auto dir = Env("QUERNEL_PROGRAM_DIR")) inputs.overrideDir = fs::path(*dir);
+    if (auto dir = GetEnv("QUERNEL_PROGRAM_DIR")) inputs.overrideDir = fs::path(*dir);
     inputs.executableDir = ExecutablePath().parent_path();
-    if (auto data = Env("XDG_DATA_HOME")) {
+    if (auto data = GetEnv("XDG_DATA_HOME")) {
         inputs.dataHome = *data;
-    } else if (auto home = Env("HOME")) {
+    } else if (auto home = GetEnv("HOME")) {
         inputs.dataHome = fs::path(*home) / ".local" / "share";
     } else {
         inputs.dataHome = fs::temp_directory_path();

@@ -1,5 +1,7 @@
 #include "monitor/MonitoredList.h"
 
+#include "host/Text.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -13,13 +15,6 @@ std::string FoldedPath(const std::string& text) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
     return path;
-}
-
-bool LessIgnoringCase(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) <
-               std::tolower(static_cast<unsigned char>(y));
-    });
 }
 
 }  // namespace

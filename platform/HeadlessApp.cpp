@@ -14,6 +14,7 @@
 
 #include "host/BW_log.h"
 #include "host/Clock.h"
+#include "host/Environment.h"
 #include "host/ErrorReport.h"
 #include "host/ProgramDir.h"
 #include "monitor/Monitoring.h"
@@ -70,20 +71,7 @@ void OnSignal(int) {
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
 
-fs::path HomeFolder() {
-    const char* home = std::getenv("HOME");
-    return home != nullptr && *home != '\0' ? fs::path(home) : fs::temp_directory_path();
-}
-
 }  // namespace
-
-bool NoDisplay() {
-    const auto unset = [](const char* name) {
-        const char* v = std::getenv(name);
-        return v == nullptr || *v == '\0';
-    };
-    return unset("DISPLAY") && unset("WAYLAND_DISPLAY");
-}
 
 int RunHeadless(int argc, char** argv) {
     PrepareQtEnvironment(true);
@@ -102,7 +90,7 @@ int RunHeadless(int argc, char** argv) {
     SystemSleeper sleeper;
 
     // The folder a DOS emulator's printer port writes into.
-    const fs::path quernelHome = HomeFolder() / "QUERNEL";
+    const fs::path quernelHome = QuernelFolder();
     std::error_code ec;
     fs::create_directories(quernelHome, ec);
 

@@ -11,7 +11,4 @@ namespace quernel {
 // settings and end the program. Answers the exit code.
 int RunHeadless(int argc, char** argv);
 
-// True when there is no display to show a window on.
-bool NoDisplay();
-
 }  // namespace quernel

@@ -1,11 +1,12 @@
 #include "platform/IniKeyStore.h"
 
+#include "host/Environment.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <QSettings>
 #include <QStringList>
-#include <cstdlib>
 #include <system_error>
 
 namespace quernel {
@@ -68,11 +69,6 @@ class IniKey final : public IRegistryKey {
     KeyAccess access_;
 };
 
-fs::path EnvPath(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0' ? fs::path(value) : fs::path();
-}
-
 // The key's file exists afterwards, or the answer is false.
 bool EnsureFile(const fs::path& file) {
     std::error_code ec;
@@ -90,14 +86,10 @@ IniKeyStore::IniKeyStore(fs::path userRoot, fs::path machineRoot)
     : userRoot_(std::move(userRoot)), machineRoot_(std::move(machineRoot)) {}
 
 IniKeyStore IniKeyStore::FromEnvironment() {
-    fs::path user = EnvPath("QUERNEL_CONFIG_HOME");
-    if (user.empty()) user = EnvPath("XDG_CONFIG_HOME");
-    if (user.empty()) {
-        const fs::path home = EnvPath("HOME");
-        user = home.empty() ? fs::temp_directory_path() : home / ".config";
-    }
-    fs::path machine = EnvPath("QUERNEL_CONFIG_MACHINE");
-    if (machine.empty()) machine = "/etc/xdg";
+    const fs::path user =
+        GetEnv("QUERNEL_CONFIG_HOME")
+            .value_or(GetEnv("XDG_CONFIG_HOME").value_or((HomeFolder() / ".config").string()));
+    const fs::path machine = GetEnv("QUERNEL_CONFIG_MACHINE").value_or("/etc/xdg");
     return IniKeyStore(user, machine);
 }
 

@@ -1,5 +1,7 @@
 #include "platform/QtEnvironment.h"
 
+#include "host/Environment.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,8 +12,7 @@ namespace quernel {
 
 void PrepareQtEnvironment(bool offscreen) {
     if (offscreen) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && *runtime != '\0') return;
+    if (GetEnv("XDG_RUNTIME_DIR")) return;
     const std::string folder = "/tmp/runtime-quernel-" + std::to_string(::getuid());
     ::mkdir(folder.c_str(), 0700);
     struct stat st {};

@@ -1,5 +1,7 @@
 #include "platform/QtPrinterPlatform.h"
 
+#include "host/Environment.h"
+
 #include <cups/cups.h>
 
 #include <QDir>
@@ -121,8 +123,8 @@ QtPrinterPlatform::~QtPrinterPlatform() {
 }
 
 fs::path QtPrinterPlatform::PdfFolder() {
-    if (const char* dir = std::getenv("QUERNEL_PDF_DIR"); dir && *dir) return dir;
-    return fs::path(QFile::encodeName(QDir::homePath()).toStdString()) / "QUERNEL" / "PDF";
+    if (auto dir = GetEnv("QUERNEL_PDF_DIR")) return *dir;
+    return QuernelFolder() / "PDF";
 }
 
 void QtPrinterPlatform::SetOutputFile(const fs::path& path) {

@@ -1,0 +1,22 @@
+#include "host/Environment.h"
+
+#include <cstdlib>
+
+namespace quernel {
+
+std::optional<std::string> GetEnv(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') return std::nullopt;
+    return std::string(value);
+}
+
+std::filesystem::path HomeFolder() {
+    if (auto home = GetEnv("HOME")) return *home;
+    return std::filesystem::temp_directory_path();
+}
+
+std::filesystem::path QuernelFolder() {
+    return HomeFolder() / "QUERNEL";
+}
+
+}  // namespace quernel

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace quernel {
+
+// The value of an environment variable; nothing when it is unset or empty.
+std::optional<std::string> GetEnv(const char* name);
+
+// $HOME, or the temporary folder when it is not set.
+std::filesystem::path HomeFolder();
+
+// ~/QUERNEL: the folder a DOS emulator's printer port writes into, with the PDFs below it.
+std::filesystem::path QuernelFolder();
+
+}  // namespace quernel

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+namespace quernel {
+
+// Orders texts as a sorted list box does: letters without regard to case.
+inline bool LessIgnoringCase(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) <
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+}  // namespace quernel
