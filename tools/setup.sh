@@ -3,9 +3,9 @@
 
 QUERNEL_PACKAGES=(
     cmake ninja-build g++ pkg-config
-    libgtest-dev libssl-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libssl-dev libbenchmark-dev
     qt6-base-dev libcups2-dev fonts-liberation2 fonts-dejavu-core poppler-utils
-    cups-daemon cups-client
+    cups cups-daemon cups-client
 )
 
 quernel_install_missing() {

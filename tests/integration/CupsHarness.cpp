@@ -534,10 +534,19 @@ void CupsHarness::PrepareFolders() {
 
     // ServerBin: the system's filters and helpers, but no backend except ours, so no job can
     // reach a real device and device discovery finds nothing real.
-    std::string server_bin = FirstExistingDir(
-        {"/usr/lib/cups", "/usr/libexec/cups", "/usr/lib64/cups"}, "daemon/cups-exec");
+    std::string server_bin = options_.server_bin;
     if (server_bin.empty()) {
+        server_bin = FirstExistingDir({"/usr/lib/cups", "/usr/libexec/cups", "/usr/lib64/cups"},
+                                      "daemon/cups-exec");
+    }
+    if (server_bin.empty() || !fs::exists(fs::path(server_bin) / "daemon/cups-exec")) {
         throw std::runtime_error("CUPS helper programs not found (is cups-daemon installed?)");
+    }
+    // Every job passes a filter, even a raw one (gziptoany); the filters come with the package
+    // "cups", not with cups-daemon.
+    if (!fs::exists(fs::path(server_bin) / "filter/gziptoany")) {
+        throw std::runtime_error("CUPS filters not found: " + server_bin +
+                                 "/filter/gziptoany is missing (is the package cups installed?)");
     }
     for (const auto& entry : fs::directory_iterator(server_bin)) {
         std::string name = entry.path().filename();

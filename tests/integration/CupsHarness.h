@@ -71,6 +71,9 @@ class CupsHarness {
         // The quernel-capture script. Empty: the path compiled in as QUERNEL_CAPTURE_BACKEND, else
         // the QUERNEL_CAPTURE_BACKEND environment variable.
         std::string backend_script;
+        // CUPS's ServerBin folder (helpers and filters). Empty: the system's, found by its helper
+        // programs.
+        std::string server_bin;
         // Bound for cupsd to answer on its socket after it was started.
         std::chrono::milliseconds start_timeout{15000};
         // LogLevel debug also logs everything backends write to stderr and their environment.

@@ -363,6 +363,25 @@ TEST(CupsHarnessLifecycleTest, StartFailuresAreReportedAndLeaveNothingBehind) {
             EXPECT_NE(std::string(e.what()).find("missing-backend"), std::string::npos) << e.what();
         }
     }
+    {
+        // A machine with cups-daemon but without the package that brings the filters.
+        ScratchDir serverBin;
+        fs::create_directories(serverBin.path() / "daemon");
+        std::ofstream(serverBin.path() / "daemon/cups-exec") << "";
+        fs::create_directories(serverBin.path() / "filter");
+        CupsHarness::Options options;
+        options.server_bin = serverBin.path().string();
+        CupsHarness harness(options);
+        try {
+            harness.Start();
+            FAIL() << "Start() succeeded without CUPS filters";
+        } catch (const std::runtime_error& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find("filter/gziptoany is missing"), std::string::npos) << message;
+            EXPECT_NE(message.find("package cups"), std::string::npos) << message;
+        }
+        EXPECT_FALSE(harness.IsRunning());
+    }
     EXPECT_TRUE(fs::is_empty(base.path())) << "a failed Start() left files in " << base.path();
 }
 
