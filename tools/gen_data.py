@@ -54,8 +54,9 @@ def write_seq(path, table):
         f.write(out)
 
 
-# Box drawing becomes the nearest plain character: vertical lines "|", single horizontal
-# lines "-", double horizontal lines "=", corners, tees and crosses "+"; shades and blocks "#".
+# Box drawing that the target code page lacks becomes the nearest plain character: vertical
+# lines "|", single horizontal lines "-", double horizontal lines "=", corners, tees and crosses
+# "+"; shades and blocks "#".
 def box_fallback(ch):
     import unicodedata
     name = unicodedata.name(ch, "")
@@ -72,11 +73,27 @@ def box_fallback(ch):
     return "+"
 
 
+# Symbols with a faithful plain stand-in, for code pages that lack them.
+SYMBOL_FALLBACK = {
+    "≥": ">", "≤": "<", "≈": "~", "≡": "=", "∙": ".", "·": ".", "ⁿ": "n", "¹": "1", "²": "2",
+    "³": "3", "µ": "u", "±": "+", "÷": ":", "«": "<", "»": ">", "¦": "|", "–": "-", "—": "-",
+    "‘": "'", "’": "'", "“": '"', "”": '"', "„": '"',
+}
+
+
 MAZOVIA_POLISH = {
     0x86: "ą", 0x8D: "ć", 0x8F: "Ą", 0x90: "Ę", 0x91: "ę", 0x92: "ł", 0x95: "Ć", 0x98: "Ś",
     0x9C: "Ł", 0x9E: "ś", 0xA0: "Ź", 0xA1: "Ż", 0xA2: "ó", 0xA3: "Ó", 0xA4: "ń", 0xA5: "Ń",
     0xA6: "ź", 0xA7: "ż",
 }
+
+# Kamenický (KEYBCS2), the Czech and Slovak DOS code page: code page 437 with the Czech and
+# Slovak letters in 0x80..0xAF.
+KAMENICKY_UPPER = (
+    "ČüéďäĎŤčěĚĹÍľĺÄÁ"
+    "ÉžŽôöÓůÚýÖÜŠĽÝŘť"
+    "áíóúňŇŮÔšřŕŔ¼§«»"
+)
 
 
 def decode_dos(codepage, b):
@@ -84,10 +101,17 @@ def decode_dos(codepage, b):
         if b in MAZOVIA_POLISH:
             return MAZOVIA_POLISH[b]
         return bytes([b]).decode("cp437")
+    if codepage == "kamenicky":
+        if 0x80 <= b < 0x80 + len(KAMENICKY_UPPER):
+            return KAMENICKY_UPPER[b - 0x80]
+        return bytes([b]).decode("cp437")
     return bytes([b]).decode(codepage)
 
 
-def dos_to_1250(codepage):
+def dos_to(codepage, target):
+    """The map from a DOS code page to the code page a charset draws through: every character
+    the target has keeps its identity; the rest falls back to a plain character."""
+    import unicodedata
     out = bytearray()
     for b in range(256):
         if b < 0x80:
@@ -95,14 +119,13 @@ def dos_to_1250(codepage):
             continue
         ch = decode_dos(codepage, b)
         try:
-            out += ch.encode("cp1250")
+            out += ch.encode(target)
             continue
         except UnicodeEncodeError:
             pass
-        fallback = box_fallback(ch)
+        fallback = box_fallback(ch) or SYMBOL_FALLBACK.get(ch)
         if fallback is None:
-            # Letters Windows-1250 lacks lose their accent where that leaves a letter.
-            import unicodedata
+            # Letters the target lacks lose their accent where that leaves a letter.
             base = unicodedata.normalize("NFD", ch)[0]
             fallback = base if base.isascii() and base.isalpha() else "?"
         out += fallback.encode("ascii")
@@ -110,7 +133,23 @@ def dos_to_1250(codepage):
     return bytes(out)
 
 
-EUROPA_WSCHODNIA, OEM = 3, 1
+# Charset indexes (the order of the charset list) and the code pages they draw through.
+OEM, ANSI, EUROPA_WSCHODNIA, ROSJA, KRAJE_BALTYCKIE, GRECJA = 1, 2, 3, 4, 5, 6
+DRAWN_THROUGH = {OEM: "cp852", ANSI: "cp1252", EUROPA_WSCHODNIA: "cp1250", ROSJA: "cp1251",
+                 KRAJE_BALTYCKIE: "cp1257", GRECJA: "cp1253"}
+
+# Each DOS code page goes to the charset that holds all of its national letters; box drawing
+# stays real lines only where that charset's code page has them (OEM draws through 852).
+MAPS = [
+    ("LatinII", "cp852", EUROPA_WSCHODNIA),   # Polish and Central European (Latin II)
+    ("Mazowia", "mazovia", EUROPA_WSCHODNIA),  # Polish (Mazovia)
+    ("Kamenicky", "kamenicky", OEM),           # Czech and Slovak (KEYBCS2)
+    ("CP437", "cp437", ANSI),                  # US
+    ("CP850", "cp850", ANSI),                  # Western Europe
+    ("CP866", "cp866", ROSJA),                 # Russian
+    ("CP737", "cp737", GRECJA),                # Greek
+    ("CP775", "cp775", KRAJE_BALTYCKIE),       # Baltic
+]
 
 
 def write_cmap(path, table, charset):
@@ -120,8 +159,8 @@ def write_cmap(path, table, charset):
 
 def main():
     write_seq("data/Seq/EPSON+HP.seq", EPSON_HP)
-    write_cmap("data/CharMap/LatinII.cmap", dos_to_1250("cp852"), EUROPA_WSCHODNIA)
-    write_cmap("data/CharMap/Mazowia.cmap", dos_to_1250("mazovia"), EUROPA_WSCHODNIA)
+    for name, codepage, charset in MAPS:
+        write_cmap(f"data/CharMap/{name}.cmap", dos_to(codepage, DRAWN_THROUGH[charset]), charset)
     write_cmap("data/CharMap/OEM.cmap", bytes(range(256)), OEM)
 
 
