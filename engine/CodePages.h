@@ -1,7 +1,10 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "host/Bytes.h"
 
@@ -24,6 +27,13 @@ const std::array<char32_t, 256>& CodePageTable(CodePage page);
 
 void AppendUtf8(std::string& out, char32_t cp);
 std::string ToUtf8(CodePage page, ByteView bytes);
+
+// The code point of the UTF-8 character starting at text[i], advancing i past it; nothing (and
+// i unchanged) for a byte that does not start a well-formed character.
+std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& i);
+
+// The byte of a character in a code page; nothing when the code page lacks it.
+std::optional<std::uint8_t> FromUnicode(CodePage page, char32_t cp);
 
 namespace codepage_tables {
 extern const std::array<char32_t, 256> kCp1250;

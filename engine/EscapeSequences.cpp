@@ -4,6 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "engine/CodePages.h"
 #include "host/FileUtil.h"
 
 namespace quernel {
@@ -270,28 +271,46 @@ std::string SequenceToText(ByteView bytes) {
     return text;
 }
 
-std::optional<Bytes> TextToSequence(std::string_view text) {
+std::optional<Bytes> TextToSequence(std::string_view text, std::string* error) {
+    const auto Invalid = [] { return std::optional<Bytes>(); };
     Bytes bytes;
     std::size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
         if (c == ' ') {
             ++i;
+        } else if (static_cast<std::uint8_t>(c) >= 0x80) {
+            const std::size_t start = i;
+            const std::optional<char32_t> cp = DecodeUtf8(text, i);
+            if (!cp) {
+                bytes.push_back(static_cast<std::uint8_t>(c));
+                ++i;
+                continue;
+            }
+            const std::optional<std::uint8_t> b = FromUnicode(CodePage::kCp1250, *cp);
+            if (!b) {
+                if (error) {
+                    *error = "Znaku \"" + std::string(text.substr(start, i - start)) +
+                             "\" nie ma w kodowaniu Windows-1250; wpisz jego kod jako #liczba";
+                }
+                return std::nullopt;
+            }
+            bytes.push_back(*b);
         } else if (c != '#') {
             bytes.push_back(static_cast<std::uint8_t>(c));
             ++i;
         } else if (++i < text.size()) {
-            if (text[i] < '0' || text[i] > '9') return std::nullopt;
+            if (text[i] < '0' || text[i] > '9') return Invalid();
             long long value = 0;
             while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
                 value = value * 10 + (text[i] - '0');
-                if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+                if (value > std::numeric_limits<std::int32_t>::max()) return Invalid();
                 ++i;
             }
             bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
         }
     }
-    if (bytes.empty()) return std::nullopt;
+    if (bytes.empty()) return Invalid();
     return bytes;
 }
 

@@ -172,7 +172,10 @@ void WriteSequenceFile(const std::filesystem::path& path, const TEscapeSequences
 // and the character.
 std::string SequenceToText(ByteView bytes);
 
-// Parses the notation; empty when the text is invalid or holds no byte.
-std::optional<Bytes> TextToSequence(std::string_view text);
+// Parses the notation: "#" and a decimal number is that byte, blanks separate, any other
+// character stands for its Windows-1250 byte (a byte that is not UTF-8 stands for itself).
+// Empty when the text is invalid or holds no byte; `error`, when given, then names a character
+// that Windows-1250 lacks (and stays as it is for other faults).
+std::optional<Bytes> TextToSequence(std::string_view text, std::string* error = nullptr);
 
 }  // namespace quernel

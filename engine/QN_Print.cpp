@@ -406,6 +406,11 @@ Bytes BuildRawOutput(const TRawSettings& raw, const TCharMapRecord& map, ByteVie
 
 void PrintRaw(TPrintServices& services, const TPrintInterface& job, ByteView data) {
     services.history.Add("Druk w trybie bezpośrenim (RAW)");
+    // An initialisation text in invalid notation is left out; one with a character the
+    // printer's code page cannot carry is said, so the user learns why it is missing.
+    std::string initError;
+    if (!TextToSequence(services.raw.initText, &initError) && !initError.empty())
+        services.errors.ShowError("Kod inicjujący pominięty: " + initError);
     const Bytes out = BuildRawOutput(services.raw, job.CharMap(), data);
     IPrinterPlatform& printer = services.printer;
     const int index = printer.PrinterIndex();

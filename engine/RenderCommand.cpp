@@ -225,7 +225,11 @@ RenderArgs ParseRenderArgs(const std::vector<std::string>& args) {
         } else if (a == "--raw") {
             o.raw.enabled = true;
         } else if (a == "--raw-init") {
-            if (takeValue()) o.raw.initText = value;
+            if (takeValue()) {
+                o.raw.initText = value;
+                std::string why;
+                if (!TextToSequence(value, &why) && !why.empty()) result.error = why;
+            }
         } else if (a == "--raw-fix-crlf") {
             flag(o.raw.fixCrLf);
         } else if (a == "--raw-end-ff") {

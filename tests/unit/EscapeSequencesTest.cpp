@@ -4,6 +4,7 @@
 #include <random>
 #include <set>
 
+#include "engine/CodePages.h"
 #include "engine/EscapeSequences.h"
 #include "support/TempDir.h"
 
@@ -203,6 +204,33 @@ TEST(NotationTest, Parsing) {
     EXPECT_EQ(TextToSequence(" #"), std::nullopt);  // how the byte # is shown: not parseable
     EXPECT_EQ(TextToSequence("#2147483648"), std::nullopt);
     EXPECT_EQ(TextToSequence("#99999999999999999999 A"), std::nullopt);
+}
+
+// Typed characters are the printer's 8-bit Windows-1250 bytes, not their UTF-8 form.
+TEST(NotationTest, CharactersBecomeWindows1250Bytes) {
+    EXPECT_EQ(TextToSequence("#27 ą Ż€"), (Bytes{0x1B, 0xB9, 0xAF, 0x80}));
+    EXPECT_EQ(TextToSequence("#185"), Bytes{0xB9});  // numbers stay numbers
+    // A byte that is not UTF-8 is already an 8-bit character and stands for itself.
+    EXPECT_EQ(TextToSequence("a\xB9"
+                             "b"),
+              (Bytes{'a', 0xB9, 'b'}));
+    EXPECT_EQ(TextToSequence("\xC5"), Bytes{0xC5});  // a UTF-8 lead byte cut short
+
+    std::string error;
+    EXPECT_EQ(TextToSequence("#27 ñ", &error), std::nullopt);
+    EXPECT_EQ(error, "Znaku \"ñ\" nie ma w kodowaniu Windows-1250; wpisz jego kod jako #liczba");
+    error.clear();
+    EXPECT_EQ(TextToSequence("# 27", &error), std::nullopt);
+    EXPECT_EQ(error, "");  // other faults are the caller's to word
+
+    // Every character of the code page gives its byte.
+    const auto& win = CodePageTable(CodePage::kCp1250);
+    for (int b = 0x80; b < 256; ++b) {
+        if (win[b] == 0xFFFD) continue;
+        std::string text;
+        AppendUtf8(text, win[b]);
+        EXPECT_EQ(TextToSequence(text), Bytes{static_cast<std::uint8_t>(b)}) << b;
+    }
 }
 
 TEST(NotationTest, EveryByteButTheHashSignRoundTrips) {

@@ -101,6 +101,22 @@ TEST_F(RawPrintTest, FailuresAreReported) {
     EXPECT_TRUE(printer.rawJobs[0].closed);  // what was written is still printed
 }
 
+TEST_F(RawPrintTest, InitialisationTextIsWindows1250) {
+    raw.initText = "#27 (ą";
+    PrintJob(ToBytes("x"));
+    EXPECT_EQ(Sent(), (Bytes{0x1B, '(', 0xB9, 'x', 0x0C}));
+    EXPECT_TRUE(errors.messages.empty());
+
+    // A character the code page lacks: the initialisation is left out, the data still goes,
+    // and the user is told why.
+    printer.rawJobs.clear();
+    raw.initText = "#27 ñ";
+    PrintJob(ToBytes("x"));
+    EXPECT_EQ(Sent(), (Bytes{'x', 0x0C}));
+    ASSERT_EQ(errors.messages.size(), 1u);
+    EXPECT_NE(errors.messages[0].find("Kod inicjujący pominięty: Znaku \"ñ\""), std::string::npos);
+}
+
 TEST_F(RawPrintTest, SendsToTheCurrentPrinter) {
     printer.SetPrinterIndex(1);
     PrintJob(ToBytes("abc"));

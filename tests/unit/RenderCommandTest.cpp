@@ -99,6 +99,7 @@ TEST(RenderArgsTest, WrongValuesAreRefused) {
         {"in", "-o", "a.pdf", "--printer", "P"},
         {"in", "--trace", "-o", "a.pdf"},
         {"in", "--font", ""},
+        {"in", "--raw-init", "#27 ñ"},  // a character Windows-1250 lacks
         {},
     };
     for (const auto& args : wrong) {
