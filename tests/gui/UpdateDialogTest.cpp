@@ -131,7 +131,7 @@ class UpdateDialogTest : public QObject {
         QCOMPARE(server_->requests.size(), size_t(1));
 
         clock_.Advance(24h * 2);
-        server_->answer.setCookies = {"WERSJA=1.2.3.4"};
+        server_->answer.setCookies = {"UNIQ=", "WERSJA=1.2.3.4"};  // an empty one replaces nothing
         DueTick(*dialog);
         QCOMPARE(server_->requests.size(), size_t(2));
         QCOMPARE(server_->requests[1].headers.value("cookie"), QByteArray("UNIQ=abc123"));

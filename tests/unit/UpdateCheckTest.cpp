@@ -54,21 +54,6 @@ TEST_F(UpdateCheckTest, FirstRequestCarriesNotsetAndTheExactQuery) {
               "/checkver.php?ver=2.0 beta&prog=MY PROG&reg=a&b=ż&nr=17");
 }
 
-TEST_F(UpdateCheckTest, AnsweredCheckStoresDayAndIdentifierUsedNextTime) {
-    server.reply = Reply("1.2.3.4", "", "abc123");
-    EXPECT_EQ(Run(), std::nullopt);
-    EXPECT_EQ(Update()["Date.QUERNEL"], FakeKeyStore::Value(std::to_string(kToday)));
-    EXPECT_EQ(Update()["Numer kontrolny"], FakeKeyStore::Value("abc123"));
-
-    clock.Advance(24h * 15);
-    server.reply = Reply("1.2.3.4", "", "");  // an empty identifier replaces nothing
-    Run();
-    ASSERT_EQ(server.requests.size(), 2u);
-    EXPECT_EQ(server.requests[1].cookie, "UNIQ=abc123");
-    EXPECT_EQ(Update()["Numer kontrolny"], FakeKeyStore::Value("abc123"));
-    EXPECT_EQ(Update()["Date.QUERNEL"], FakeKeyStore::Value(std::to_string(kToday + 15)));
-}
-
 TEST_F(UpdateCheckTest, AtMostOneRequestIn14Days) {
     server.reply = Reply(std::nullopt);
     struct Case {
@@ -98,14 +83,6 @@ TEST_F(UpdateCheckTest, AtMostOneRequestIn14Days) {
         Run();
         EXPECT_EQ(server.requests.size(), c.asks ? 1u : 0u) << "stored \"" << c.stored << "\"";
     }
-}
-
-TEST_F(UpdateCheckTest, FailedRequestStoresNothing) {
-    server.reply = UpdateReply{false, "Internal error", "abc123", "9.9.9.9"};
-    EXPECT_EQ(Run(), std::nullopt);
-    EXPECT_TRUE(Update().empty());
-    Run();
-    EXPECT_EQ(server.requests.size(), 2u);  // the next tick asks again
 }
 
 TEST_F(UpdateCheckTest, OnlyAnotherVersionGivesAResult) {
