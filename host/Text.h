@@ -14,4 +14,12 @@ inline bool LessIgnoringCase(const std::string& a, const std::string& b) {
     });
 }
 
+// The text with the letters a to z made capitals; other bytes stay as they are.
+inline std::string UpperAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
 }  // namespace quernel
