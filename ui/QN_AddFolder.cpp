@@ -1,0 +1,88 @@
+#include "ui/QN_AddFolder.h"
+
+#include <QDir>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace quernel {
+
+TfrmAddFolder::TfrmAddFolder(QWidget* parent, const QString& startFolder) : QDialog(parent) {
+    setObjectName("frmAddFolder");
+    setWindowTitle(QString::fromUtf8("Wybierz katalog do monitorowania"));
+
+    model_ = new QFileSystemModel(this);
+    model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    model_->setRootPath(QDir::rootPath());
+
+    dlbKatalogi_ = new QTreeView(this);
+    dlbKatalogi_->setObjectName("dlbKatalogi");
+    dlbKatalogi_->setModel(model_);
+    for (int column = 1; column < model_->columnCount(); ++column) {
+        dlbKatalogi_->hideColumn(column);
+    }
+    dlbKatalogi_->header()->hide();
+    const int line = fontMetrics().height();
+    dlbKatalogi_->setMinimumSize(fontMetrics().averageCharWidth() * 50, line * 16);
+
+    auto* folderLabel = new QLabel(QString::fromUtf8("Wybierz katalog"), this);
+    folderLabel->setBuddy(dlbKatalogi_);
+
+    edMaskaPlikow_ = new QLineEdit(this);
+    edMaskaPlikow_->setObjectName("edMaskaPlikow");
+    edMaskaPlikow_->setPlaceholderText("*.*");
+    auto* maskLabel = new QLabel(QString::fromUtf8("Maska plików"), this);
+    maskLabel->setBuddy(edMaskaPlikow_);
+
+    ok_ = new QPushButton(QString::fromUtf8("&Ok"), this);
+    ok_->setObjectName("btOk");
+    ok_->setDefault(true);
+    auto* cancel = new QPushButton(QString::fromUtf8("&Anuluj"), this);
+    cancel->setObjectName("btCancel");
+    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(dlbKatalogi_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { FolderChanged(); });
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(folderLabel);
+    layout->addWidget(dlbKatalogi_, 1);
+    layout->addWidget(maskLabel);
+    layout->addWidget(edMaskaPlikow_);
+    layout->addLayout(buttons);
+
+    SelectFolder(startFolder.isEmpty() ? QDir::homePath() : startFolder);
+}
+
+void TfrmAddFolder::SelectFolder(const QString& path) {
+    const QModelIndex index = model_->index(QDir(path).absolutePath());
+    if (!index.isValid()) return;
+    dlbKatalogi_->setCurrentIndex(index);
+    dlbKatalogi_->expand(index);
+    dlbKatalogi_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    FolderChanged();
+}
+
+QString TfrmAddFolder::Folder() const {
+    const QModelIndex index = dlbKatalogi_->currentIndex();
+    return index.isValid() ? model_->filePath(index) : QString();
+}
+
+QString TfrmAddFolder::Mask() const {
+    return edMaskaPlikow_->text().trimmed();
+}
+
+void TfrmAddFolder::FolderChanged() {
+    ok_->setEnabled(!Folder().isEmpty());
+}
+
+}  // namespace quernel
