@@ -48,6 +48,11 @@ TfrmAddFolder::TfrmAddFolder(QWidget* parent, const QString& startFolder) : QDia
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(dlbKatalogi_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { FolderChanged(); });
+    // The folders are read in the background: the selected one comes into view once its
+    // parents are there.
+    connect(model_, &QFileSystemModel::directoryLoaded, this, [this] {
+        dlbKatalogi_->scrollTo(dlbKatalogi_->currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -67,7 +72,7 @@ void TfrmAddFolder::SelectFolder(const QString& path) {
     const QModelIndex index = model_->index(QDir(path).absolutePath());
     if (!index.isValid()) return;
     dlbKatalogi_->setCurrentIndex(index);
-    dlbKatalogi_->expand(index);
+    for (QModelIndex up = index; up.isValid(); up = up.parent()) dlbKatalogi_->expand(up);
     dlbKatalogi_->scrollTo(index, QAbstractItemView::PositionAtCenter);
     FolderChanged();
 }
