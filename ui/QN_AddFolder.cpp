@@ -10,6 +10,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "ui/DialogButtons.h"
+
 namespace quernel {
 
 TfrmAddFolder::TfrmAddFolder(QWidget* parent, const QString& startFolder) : QDialog(parent) {
@@ -39,13 +41,8 @@ TfrmAddFolder::TfrmAddFolder(QWidget* parent, const QString& startFolder) : QDia
     auto* maskLabel = new QLabel(QString::fromUtf8("Maska plików"), this);
     maskLabel->setBuddy(edMaskaPlikow_);
 
-    ok_ = new QPushButton(QString::fromUtf8("&Ok"), this);
-    ok_->setObjectName("btOk");
-    ok_->setDefault(true);
-    auto* cancel = new QPushButton(QString::fromUtf8("&Anuluj"), this);
-    cancel->setObjectName("btCancel");
-    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    QHBoxLayout* buttons = AcceptRejectRow(*this);
+    ok_ = findChild<QPushButton*>("btOk");
     connect(dlbKatalogi_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { FolderChanged(); });
     // The folders are read in the background: the selected one comes into view once its
@@ -54,10 +51,6 @@ TfrmAddFolder::TfrmAddFolder(QWidget* parent, const QString& startFolder) : QDia
         dlbKatalogi_->scrollTo(dlbKatalogi_->currentIndex(), QAbstractItemView::PositionAtCenter);
     });
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(folderLabel);
     layout->addWidget(dlbKatalogi_, 1);

@@ -1,10 +1,10 @@
 #include "ui/QN_ChoosePrinter.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QPushButton>
 #include <QVBoxLayout>
+
+#include "ui/DialogButtons.h"
 
 namespace quernel {
 
@@ -21,23 +21,11 @@ TfrmChoosePrinter::TfrmChoosePrinter(const std::vector<std::string>& choices, QW
     auto* label = new QLabel(QString::fromUtf8("Wybierz Drukarkę"), this);
     label->setBuddy(lbDrukarki_);
 
-    auto* ok = new QPushButton(QString::fromUtf8("&Ok"), this);
-    ok->setObjectName("btOk");
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QString::fromUtf8("&Anuluj"), this);
-    cancel->setObjectName("btCancel");
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(lbDrukarki_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(lbDrukarki_, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(AcceptRejectRow(*this));
 }
 
 int TfrmChoosePrinter::Chosen() const {

@@ -2,9 +2,10 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+#include "ui/DialogButtons.h"
 
 namespace quernel {
 
@@ -19,24 +20,12 @@ TdlgPrintFromPage::TdlgPrintFromPage(QWidget* parent) : QDialog(parent) {
     auto* label = new QLabel(QString::fromUtf8("Drukuj od strony"), this);
     label->setBuddy(edFromPage_);
 
-    auto* print = new QPushButton(QString::fromUtf8("&Drukuj"), this);
-    print->setObjectName("btDrukuj");
-    print->setDefault(true);
-    auto* cancel = new QPushButton(QString::fromUtf8("&Anuluj"), this);
-    cancel->setObjectName("btAnuluj");
-    connect(print, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
     auto* row = new QHBoxLayout;
     row->addWidget(label);
     row->addWidget(edFromPage_, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(print);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
-    layout->addLayout(buttons);
+    layout->addLayout(AcceptRejectRow(*this, "&Drukuj", "btDrukuj", "btAnuluj"));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

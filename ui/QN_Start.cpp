@@ -74,6 +74,14 @@ QPushButton* Button(const char* name, const char* caption) {
     return button;
 }
 
+// A number field bound to a setting, with its object name and caption.
+struct SpinField {
+    const char* name;
+    const char* setting;
+    int AppSettings::*field;
+    const char* caption;
+};
+
 // A line of text that explains the control above it, indented under its caption.
 QLabel* Note(const char* text) {
     auto* label = new QLabel(Q(text));
@@ -317,15 +325,10 @@ QWidget* TqnMain::BuildPrinterTab() {
 
     auto* margins = new QGroupBox(Q("Marginesy [mm]:"));
     auto* marginGrid = new QGridLayout(margins);
-    const struct {
-        const char* name;
-        const char* setting;
-        int AppSettings::*field;
-        const char* caption;
-    } marginFields[] = {{"edMgLeft", "MgLeft", &AppSettings::MgLeft, "Lewy:"},
-                        {"edMgTop", "MgTop", &AppSettings::MgTop, "Górny:"},
-                        {"edMgRight", "MgRight", &AppSettings::MgRight, "Prawy:"},
-                        {"edMgBottom", "MgBottom", &AppSettings::MgBottom, "Dolny:"}};
+    const SpinField marginFields[] = {{"edMgLeft", "MgLeft", &AppSettings::MgLeft, "Lewy:"},
+                                      {"edMgTop", "MgTop", &AppSettings::MgTop, "Górny:"},
+                                      {"edMgRight", "MgRight", &AppSettings::MgRight, "Prawy:"},
+                                      {"edMgBottom", "MgBottom", &AppSettings::MgBottom, "Dolny:"}};
     for (int i = 0; i < 4; ++i) {
         const auto& f = marginFields[i];
         auto* spin = Spin(f.name, f.setting, f.field);
@@ -438,15 +441,11 @@ QWidget* TqnMain::BuildSettingsTab() {
 
     auto* position = new QGroupBox(Q("Położenie [mm]:"));
     auto* positionRow = new QHBoxLayout(position);
-    const struct {
-        const char* name;
-        const char* setting;
-        int AppSettings::*field;
-        const char* caption;
-    } pictureFields[] = {{"edPicLeft", "PictureLeft", &AppSettings::PictureLeft, "od lewej"},
-                         {"edPicTop", "PictureTop", &AppSettings::PictureTop, "od góry"},
-                         {"edPicRight", "PictureRight", &AppSettings::PictureRight, "od prawej"},
-                         {"edPicBottom", "PictureBottom", &AppSettings::PictureBottom, "od dołu"}};
+    const SpinField pictureFields[] = {
+        {"edPicLeft", "PictureLeft", &AppSettings::PictureLeft, "od lewej"},
+        {"edPicTop", "PictureTop", &AppSettings::PictureTop, "od góry"},
+        {"edPicRight", "PictureRight", &AppSettings::PictureRight, "od prawej"},
+        {"edPicBottom", "PictureBottom", &AppSettings::PictureBottom, "od dołu"}};
     for (const auto& f : pictureFields) {
         auto* spin = Spin(f.name, f.setting, f.field);
         positionRow->addWidget(Label(f.caption, spin));
@@ -579,8 +578,14 @@ void TqnMain::RefreshFiles() {
     const QString selected = lbFiles_->currentItem() ? lbFiles_->currentItem()->text() : QString();
     lbFiles_->clear();
     lbFiles_->addItems(texts);
-    const int row = texts.indexOf(selected);
-    if (row >= 0) lbFiles_->setCurrentRow(row);
+    // The selected entry stays selected, also when it got another printer.
+    const std::string path = EntryPath(selected.toStdString());
+    for (int row = 0; row < texts.size() && !selected.isEmpty(); ++row) {
+        if (EntryPath(texts[row].toStdString()) == path) {
+            lbFiles_->setCurrentRow(row);
+            break;
+        }
+    }
 }
 
 void TqnMain::RefreshPrinters() {

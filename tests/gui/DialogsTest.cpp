@@ -12,7 +12,6 @@
 #include <QtTest>
 
 #include "gui/GuiSupport.h"
-#include "support/QtTestEnvironment.h"
 #include "ui/ErrorBox.h"
 #include "ui/QN_About.h"
 #include "ui/QN_AddFolder.h"
@@ -197,11 +196,7 @@ class DialogsTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-    quernel::test::TempDir root;
-    quernel::test::UsePrivateQtEnvironment(root);
-    QApplication app(argc, argv);
-    DialogsTest test;
-    return QTest::qExec(&test, argc, argv);
+    return quernel::test::RunGuiTest<DialogsTest>(argc, argv);
 }
 
 #include "DialogsTest.moc"

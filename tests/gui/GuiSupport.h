@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QObject>
+#include <QtTest>
 #include <deque>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
 #include "support/CoreParts.h"
+#include "support/QtTestEnvironment.h"
 #include "ui/QN_Start.h"
 #include "ui/WindowDialogs.h"
 
@@ -53,6 +55,16 @@ inline void StartWindow(TQuernelCore& core, TbwLog& history, TqnMain& window) {
     core.LoadSettings();
     core.Monitoring().SetActive(true);
     window.ShowAtStart();
+}
+
+// The main of a GUI test program: Qt offscreen with a private home, then the test object.
+template <typename Test>
+int RunGuiTest(int argc, char** argv) {
+    TempDir root;
+    UsePrivateQtEnvironment(root);
+    QApplication app(argc, argv);
+    Test test;
+    return QTest::qExec(&test, argc, argv);
 }
 
 }  // namespace quernel::test

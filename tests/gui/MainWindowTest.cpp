@@ -17,7 +17,6 @@
 #include <algorithm>
 
 #include "gui/GuiSupport.h"
-#include "support/QtTestEnvironment.h"
 
 using namespace quernel;
 using namespace quernel::test;
@@ -448,6 +447,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(parts_->dialogs.shownChoices,
                  (std::vector<std::string>{"<główna Quernel>", "Laser", "Quernel PDF"}));
         QVERIFY(Items(*list).contains(QString::fromStdString(file + "::Laser")));
+        QVERIFY(list->currentItem() != nullptr);
         QCOMPARE(list->currentItem()->text(), QString::fromStdString(file + "::Laser"));
         W<QPushButton>("btDeleteFile")->click();
         QCOMPARE(list->count(), 2);
@@ -560,11 +560,7 @@ class MainWindowTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-    quernel::test::TempDir root;
-    quernel::test::UsePrivateQtEnvironment(root);
-    QApplication app(argc, argv);
-    MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return quernel::test::RunGuiTest<MainWindowTest>(argc, argv);
 }
 
 #include "MainWindowTest.moc"

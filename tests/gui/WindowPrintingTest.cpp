@@ -6,14 +6,8 @@
 
 #include "fakes/RecordingErrorReport.h"
 #include "gui/GuiSupport.h"
-#include "host/BW_log.h"
-#include "host/Clock.h"
+#include "gui/RealCoreParts.h"
 #include "integration/CupsHarness.h"
-#include "platform/IniKeyStore.h"
-#include "platform/PosixFileSystem.h"
-#include "platform/QtPicture.h"
-#include "platform/QtPrinterPlatform.h"
-#include "support/QtTestEnvironment.h"
 
 using namespace quernel;
 using namespace quernel::test;
@@ -32,29 +26,14 @@ class WindowPrintingTest : public QObject {
 
     void manualPrintoutReachesTheChosenQueue() {
         const std::string queue = harness_.QueueNames()[1];
-        SystemClock clock;
-        TbwLog history(clock);
-        TfileLog fileLog(clock, {}, {});
         RecordingErrorReport errors;
-        QtPrinterPlatform printer(clock);
-        IniKeyStore keys(dir_ / "config", dir_ / "machine");
-        QtPictureLoader pictures;
-        TPosixFileSystem files(&clock);
-        SystemSleeper sleeper;
         std::filesystem::create_directories(dir_ / "program");
         InstallShippedData(QUERNEL_SHIPPED_DATA_DIR, dir_ / "program");
-        TCoreServices services{printer,
-                               keys,
-                               pictures,
-                               files,
-                               clock,
-                               sleeper,
-                               errors,
-                               history,
-                               fileLog,
-                               dir_ / "program",
-                               (dir_ / "PRN2FILE.TXT").string()};
-        TQuernelCore core(services);
+        RealCoreParts parts(errors, IniKeyStore(dir_ / "config", dir_ / "machine"),
+                            dir_ / "program", (dir_ / "PRN2FILE.TXT").string(),
+                            TfileLog(clock_, {}, {}));
+        TQuernelCore& core = parts.core;
+        TbwLog& history = parts.history;
         ScriptedDialogs script;
         ScriptedWindowDialogs dialogs(script);
         TMainWindowHooks hooks;
@@ -95,16 +74,13 @@ class WindowPrintingTest : public QObject {
     }
 
   private:
+    SystemClock clock_;
     CupsHarness harness_;
     TempDir dir_;
 };
 
 int main(int argc, char** argv) {
-    quernel::test::TempDir root;
-    quernel::test::UsePrivateQtEnvironment(root);
-    QApplication app(argc, argv);
-    WindowPrintingTest test;
-    return QTest::qExec(&test, argc, argv);
+    return quernel::test::RunGuiTest<WindowPrintingTest>(argc, argv);
 }
 
 #include "WindowPrintingTest.moc"

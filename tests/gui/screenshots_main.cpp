@@ -14,16 +14,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "gui/RealCoreParts.h"
 #include "host/BW_log.h"
-#include "host/Clock.h"
 #include "host/Environment.h"
 #include "host/ProgramDir.h"
 #include "monitor/Monitoring.h"
-#include "monitor/QuernelCore.h"
-#include "platform/IniKeyStore.h"
-#include "platform/PosixFileSystem.h"
-#include "platform/QtPicture.h"
-#include "platform/QtPrinterPlatform.h"
 #include "ui/ErrorBox.h"
 #include "ui/QN_About.h"
 #include "ui/QN_AddFolder.h"
@@ -74,29 +69,16 @@ int main(int argc, char** argv) {
     outDir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(outDir);
 
-    SystemClock clock;
-    TbwLog history(clock);
-    const auto programDir = ResolveProgramDir(ProgramDirInputsFromEnvironment());
-    TfileLog fileLog = TfileLog::ForProgram(clock, programDir, ExecutableName());
     TErrorBox errors;
-    QtPrinterPlatform printer(clock);
-    IniKeyStore keys = IniKeyStore::FromEnvironment();
-    QtPictureLoader pictures;
-    TPosixFileSystem files(&clock);
-    SystemSleeper sleeper;
     std::filesystem::create_directories(QuernelFolder());
-    TCoreServices services{printer,
-                           keys,
-                           pictures,
-                           files,
-                           clock,
-                           sleeper,
-                           errors,
-                           history,
-                           fileLog,
-                           programDir,
-                           (QuernelFolder() / "PRN2FILE.TXT").string()};
-    TQuernelCore core(services);
+    const auto programDir = ResolveProgramDir(ProgramDirInputsFromEnvironment());
+    SystemClock clock;
+    test::RealCoreParts parts(errors, IniKeyStore::FromEnvironment(), programDir,
+                              (QuernelFolder() / "PRN2FILE.TXT").string(),
+                              TfileLog::ForProgram(clock, programDir, ExecutableName()));
+    TQuernelCore& core = parts.core;
+    TbwLog& history = parts.history;
+    QtPrinterPlatform& printer = parts.printer;
 
     TMainWindowHooks hooks;
     hooks.errorBox = &errors;
