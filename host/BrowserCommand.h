@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace quernel {
 
@@ -17,9 +18,25 @@ struct BrowserCommandStyle {
     bool quoteAppendedUrl = false;
 };
 
+// The help window looks for "%1" after the first character and quotes an appended address.
+inline constexpr BrowserCommandStyle kHelpWindowBrowser{1, true};
+
 // The command line that opens `url`: the text before "%1", the address, and at most 1000
-// characters of the text after "%1"; without "%1", the command, a space and the address.
+// characters of the text after "%1"; without "%1", the command, a space and the address. Empty
+// for an empty command (nothing is to be started).
 std::string BrowserCommandLine(const std::string& command, const std::string& url,
                                BrowserCommandStyle style = {});
+
+// Splits a command line into the program and its arguments: blanks separate them, double
+// quotes group blanks into one argument and are removed.
+std::vector<std::string> SplitCommandLine(const std::string& line);
+
+// The vendor's page about the program on the vendor's site ("https://host" or with a path):
+// "<site>/index.php?from=Quernel". Empty when there is no site.
+std::string VendorPageUrl(const std::string& site);
+
+// The vendor's site as the help window's button shows it: without the scheme and the final
+// slash ("www.example.com").
+std::string VendorSiteCaption(const std::string& site);
 
 }  // namespace quernel

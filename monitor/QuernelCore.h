@@ -62,6 +62,8 @@ class TQuernelCore final : public ISettingsTarget {
     const TRawSettings& Raw() const { return raw_; }
     const TBackgroundPicture& Background() const { return background_; }
     TPrintServices& PrintServices() { return printServices_; }
+    // True when the file exists and loads as a picture.
+    bool PictureUsable(const std::string& path) { return background_.PictureFileUsable(path); }
 
     // --- active control-code table and character map ---
     const TEscapeSequences& ActiveSequences() const { return sequences_; }

@@ -4,13 +4,16 @@
 #include <QString>
 #include <QStringList>
 
+#include "host/BrowserCommand.h"
+
 namespace quernel {
 
 void StartCommandLine(const std::string& commandLine) {
-    QStringList words = QProcess::splitCommand(QString::fromStdString(commandLine));
-    if (words.isEmpty()) return;
-    const QString program = words.takeFirst();
-    QProcess::startDetached(program, words, QStringLiteral("."));
+    const std::vector<std::string> words = SplitCommandLine(commandLine);
+    if (words.empty()) return;
+    QStringList arguments;
+    for (std::size_t i = 1; i < words.size(); ++i) arguments << QString::fromStdString(words[i]);
+    QProcess::startDetached(QString::fromStdString(words[0]), arguments, QStringLiteral("."));
 }
 
 }  // namespace quernel

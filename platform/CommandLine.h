@@ -5,7 +5,7 @@
 namespace quernel {
 
 // Starts a program from a command line (a browser command, for example): the line is split
-// into words as a shell would split it, double quotes keeping blanks inside a word. The program
+// into words at blanks, double quotes keeping blanks inside a word. The program
 // runs on its own in the current folder; failures are ignored.
 void StartCommandLine(const std::string& commandLine);
 

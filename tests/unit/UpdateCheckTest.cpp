@@ -171,23 +171,5 @@ TEST(UpdateServerTest, AddressFromEnvironmentElseBuild) {
     EXPECT_EQ(UpdateRequestUrl("http://h/", "/checkver.php?ver=1"), "http://h/checkver.php?ver=1");
 }
 
-TEST(BrowserCommandTest, PlaceholderOrAppendedAddress) {
-    const std::string url = "http://h/";
-    EXPECT_EQ(BrowserCommandLine("xdg-open %1", url), "xdg-open http://h/");
-    EXPECT_EQ(BrowserCommandLine("\"/opt/b r/ff\" -osint -url \"%1\" --new", url),
-              "\"/opt/b r/ff\" -osint -url \"http://h/\" --new");
-    EXPECT_EQ(BrowserCommandLine("firefox", url), "firefox http://h/");
-    EXPECT_EQ(BrowserCommandLine("firefox", url, {.quoteAppendedUrl = true}),
-              "firefox \"http://h/\"");
-    // "%1" as the very first characters: found or not, as the caller's rule says.
-    EXPECT_EQ(BrowserCommandLine("%1 x", url), "http://h/ x");
-    EXPECT_EQ(BrowserCommandLine("%1 x", url, {.placeholderFrom = 1, .quoteAppendedUrl = true}),
-              "%1 x \"http://h/\"");
-    // Only the first "%1" is replaced, and at most 1000 characters after it are kept.
-    EXPECT_EQ(BrowserCommandLine("b %1 %1", url), "b http://h/ %1");
-    const std::string tail(1500, 'x');
-    EXPECT_EQ(BrowserCommandLine("b %1" + tail, url), "b http://h/" + std::string(1000, 'x'));
-}
-
 }  // namespace
 }  // namespace quernel::test

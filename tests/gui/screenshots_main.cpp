@@ -1,0 +1,133 @@
+// quernel-screenshots OUT: builds the real main window with the real back ends (settings,
+// printers, pictures, files from the environment), and saves a picture of every tab, every
+// dialog, the tray menu and the help window into the folder OUT. Used by tools/screenshots.sh,
+// which runs it under Xvfb with a private configuration.
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QThread>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+
+#include "gui/RealCoreParts.h"
+#include "host/BW_log.h"
+#include "host/Environment.h"
+#include "host/ProgramDir.h"
+#include "monitor/Monitoring.h"
+#include "ui/ErrorBox.h"
+#include "ui/QN_About.h"
+#include "ui/QN_AddFolder.h"
+#include "ui/QN_ChoosePrinter.h"
+#include "ui/QN_FromPage.h"
+#include "ui/QN_Start.h"
+#include "ui/WindowDialogs.h"
+
+using namespace quernel;
+
+namespace {
+
+QString outDir;
+int saved = 0;
+
+void Settle() {
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(40);
+    }
+}
+
+void Save(QWidget& widget, const QString& name) {
+    Settle();
+    const QString path = QDir(outDir).filePath(name + ".png");
+    if (!widget.grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    ++saved;
+}
+
+// Shows a dialog without its event loop, saves its picture and closes it.
+void SaveDialog(QWidget& dialog, const QString& name) {
+    dialog.show();
+    Save(dialog, name);
+    dialog.close();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUT\n", argv[0]);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    outDir = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(outDir);
+
+    TErrorBox errors;
+    std::filesystem::create_directories(QuernelFolder());
+    const auto programDir = ResolveProgramDir(ProgramDirInputsFromEnvironment());
+    SystemClock clock;
+    test::RealCoreParts parts(errors, IniKeyStore::FromEnvironment(), programDir,
+                              (QuernelFolder() / "PRN2FILE.TXT").string(),
+                              TfileLog::ForProgram(clock, programDir, ExecutableName()));
+    TQuernelCore& core = parts.core;
+    TbwLog& history = parts.history;
+    QtPrinterPlatform& printer = parts.printer;
+
+    TMainWindowHooks hooks;
+    hooks.errorBox = &errors;
+    hooks.vendorSite = GetEnv("QUERNEL_VENDOR_SITE").value_or("https://www.brackwood.example");
+    hooks.onClosed = [] {};
+    TqnMain window(core, hooks);
+    history.Add("Ustawienia domyślne");
+    core.Printers().FillPrinterList();
+    core.LoadSettings();
+    core.Monitoring().SetActive(true);
+    window.ShowAtStart();
+
+    auto* tabs = window.findChild<QTabWidget*>("PageControl");
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        Save(window, QString("tab-%1-%2").arg(i + 1).arg(tabs->widget(i)->objectName()));
+    }
+    tabs->setCurrentIndex(0);
+
+    TfrmAddFolder addFolder(&window, QString::fromStdString(QuernelFolder().string()));
+    SaveDialog(addFolder, "dialog-frmAddFolder");
+    std::vector<std::string> choices{kMainPrinterChoice};
+    for (const auto& name : printer.Printers()) choices.push_back(name);
+    TfrmChoosePrinter choosePrinter(choices, &window);
+    SaveDialog(choosePrinter, "dialog-frmChoosePrinter");
+    TdlgPrintFromPage fromPage(&window);
+    SaveDialog(fromPage, "dialog-dlgPrintFromPage");
+    const auto fileDialog = TQtWindowDialogs::NewFileDialog(&window);
+    fileDialog->setDirectory(QString::fromStdString(QuernelFolder().string()));
+    SaveDialog(*fileDialog, "dialog-file");
+    const auto pictureDialog = TQtWindowDialogs::NewPictureDialog(&window);
+    pictureDialog->setDirectory(QString::fromStdString(QuernelFolder().string()));
+    SaveDialog(*pictureDialog, "dialog-picture");
+    QMessageBox error(QMessageBox::Critical, "Brackwood Quernel",
+                      QString::fromUtf8("Nie można otworzyć pliku „PRN2FILE.TXT”: brak dostępu"),
+                      QMessageBox::Ok, &window);
+    SaveDialog(error, "dialog-error");
+
+    window.HelpWindow().ShowHelp();
+    Save(window.HelpWindow(), "window-help");
+    window.HelpWindow().close();
+
+    auto* menu = window.findChild<QMenu*>("pmTray");
+    menu->popup(window.mapToGlobal(QPoint(40, 40)));
+    Save(*menu, "menu-pmTray");
+    menu->close();
+
+    std::printf("%d pictures in %s\n", saved, qPrintable(outDir));
+    window.SetEnding();
+    window.close();
+    return 0;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+class QDialog;
+class QHBoxLayout;
+
+namespace quernel {
+
+// The row of a dialog's two buttons at the right: the default button (object name "btOk"
+// unless given) accepts, "&Anuluj" ("btCancel" unless given) rejects.
+QHBoxLayout* AcceptRejectRow(QDialog& dialog, const char* acceptCaption = "&Ok",
+                             const char* acceptName = "btOk", const char* rejectName = "btCancel");
+
+}  // namespace quernel

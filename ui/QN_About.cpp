@@ -1,0 +1,132 @@
+#include "ui/QN_About.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QStringList>
+#include <QVBoxLayout>
+
+#include "host/BrowserCommand.h"
+#include "ui/AppTitle.h"
+
+namespace quernel {
+
+namespace {
+
+void StartDetached(const std::vector<std::string>& argv) {
+    if (argv.empty()) return;
+    QStringList args;
+    for (std::size_t i = 1; i < argv.size(); ++i) args << QString::fromStdString(argv[i]);
+    QProcess::startDetached(QString::fromStdString(argv[0]), args, ".");
+}
+
+}  // namespace
+
+TfrmHelp::TfrmHelp(std::string vendorSite, QWidget* parent, StartProcess start)
+    : QDialog(parent), vendorSite_(std::move(vendorSite)), start_(std::move(start)) {
+    if (!start_) start_ = StartDetached;
+    setObjectName("frmHelp");
+    setWindowTitle(QString::fromUtf8("Brackwood Quernel - Pomoc"));
+    setWindowIcon(QuernelIcon());
+    setModal(false);
+
+    auto* icon = new QLabel(this);
+    icon->setObjectName("imgIcon");
+    icon->setPixmap(QuernelIcon().pixmap(32, 32));
+
+    auto* memo = new QPlainTextEdit(this);
+    memo->setObjectName("memHelp");
+    memo->setReadOnly(true);
+    memo->setFrameShape(QFrame::NoFrame);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->setBackgroundRole(QPalette::Window);
+    memo->setPlainText(HelpText());
+
+    auto* versionCaption = new QLabel(QString::fromUtf8("Wersja"), this);
+    auto* version = new QLabel(Version(), this);
+    version->setObjectName("labVersion");
+    version->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* ok = new QPushButton(QString::fromUtf8("&Ok"), this);
+    ok->setObjectName("btOk");
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::close);
+    auto* vendor = new QPushButton(QString::fromStdString(VendorSiteCaption(vendorSite_)), this);
+    vendor->setObjectName("btVendor");
+    vendor->setAutoDefault(false);
+    vendor->setVisible(!vendorSite_.empty());
+    connect(vendor, &QPushButton::clicked, this, [this] { OpenVendorPage(); });
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(icon, 0, Qt::AlignHCenter);
+    side->addSpacing(fontMetrics().height());
+    side->addWidget(versionCaption, 0, Qt::AlignHCenter);
+    side->addWidget(version, 0, Qt::AlignHCenter);
+    side->addStretch();
+    auto* top = new QHBoxLayout;
+    top->addLayout(side);
+    top->addWidget(memo, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(vendor);
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addLayout(buttons);
+
+    // 427 x 338 with the window's own font, larger only when the desktop's font needs it.
+    const QSize wanted(427, 338);
+    setFixedSize(wanted.expandedTo(layout->minimumSize()));
+}
+
+void TfrmHelp::ShowHelp() {
+    if (!isVisible()) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            move(screen->availableGeometry().center() - rect().center());
+        }
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void TfrmHelp::OpenVendorPage() {
+    const std::string line =
+        BrowserCommandLine(kBrowserCommand, VendorPageUrl(vendorSite_), kHelpWindowBrowser);
+    if (line.empty()) return;
+    start_(SplitCommandLine(line));
+}
+
+QString TfrmHelp::Version() {
+#ifdef QUERNEL_VERSION
+    return QStringLiteral(QUERNEL_VERSION);
+#else
+    return QStringLiteral("0.0.0.0");
+#endif
+}
+
+QString TfrmHelp::HelpText() {
+    return QString::fromUtf8(
+        "Quernel pozwala programom DOS drukować w systemie Linux na drukarkach, które nie są "
+        "podłączone do portu równoległego albo nie rozumieją kodów sterujących, jakich używają "
+        "programy DOS: na przykład na drukarkach USB, sieciowych i takich, które drukują "
+        "wyłącznie grafikę.\n\n"
+        "Zakładka „Pliki” to lista plików i katalogów, do których programy DOS zapisują swoje "
+        "wydruki. Quernel obserwuje je i drukuje każdy nowy wydruk.\n\n"
+        "Na zakładce „Drukarka” wybierasz drukarkę i czcionkę, marginesy, orientację strony, "
+        "liczbę kopii oraz liczbę znaków w linii i linii na stronie.\n\n"
+        "Zakładka „Znaki” mówi, jak znaki strony kodowej DOS (na przykład polskie litery) "
+        "zamieniają się w znaki czcionki drukarki.\n\n"
+        "Zakładka „Kody” to tabela kodów sterujących, które program rozpoznaje w wydruku: "
+        "pogrubienie, podkreślenie, zagęszczenie, nowa strona i inne.\n\n"
+        "Quernel analizuje pliki wydruków, interpretuje napotkane w nich kody sterujące i na "
+        "ich podstawie układa strony.\n\n"
+        "Życzymy bezproblemowego drukowania!");
+}
+
+}  // namespace quernel

@@ -1,0 +1,157 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/AppSettings.h"
+#include "ui/MainWindow.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QSystemTrayIcon;
+class QTabWidget;
+class QTimer;
+
+namespace quernel {
+
+class IPrinterSetupDialog;
+class IWindowDialogs;
+class TCharMapTab;
+class TErrorBox;
+class TQtWindowDialogs;
+class TQuernelCore;
+class TSequencesTab;
+class TfrmHelp;
+
+// The answer to the question asked when the window is closed.
+enum class CloseAnswer { kHide, kClose, kCancel };
+
+// What the main window is given besides the core. Every member may stay empty.
+struct TMainWindowHooks {
+    // The dialogs of the commands; empty: the real Qt dialogs.
+    IWindowDialogs* dialogs = nullptr;
+    // The printer set-up dialog of "&Ustawienia"; empty: Qt's print dialog when the core prints
+    // through the Qt printing platform, otherwise the button is disabled.
+    IPrinterSetupDialog* printerSetup = nullptr;
+    // Asked when the window is closed (not while the session ends); empty: close.
+    std::function<CloseAnswer()> askClose;
+    // Called once the window has closed; empty: the application quits.
+    std::function<void()> onClosed;
+    // The error report, which gets the window as the parent of its boxes.
+    TErrorBox* errorBox = nullptr;
+    // The vendor's site for the help window's button ("https://host"); empty hides the button.
+    std::string vendorSite;
+    // The window is not shown at the start (the first tick of the file timer hides it).
+    bool startHidden = false;
+    // Whether the desktop has a tray; empty: QSystemTrayIcon::isSystemTrayAvailable.
+    std::function<bool()> trayAvailable;
+};
+
+// The main window "qnMain": seven tabs bound to the application core, and the tray icon.
+// Every control shows a setting of the core and changes it at once; print jobs read the core.
+// The window runs no timers of the monitoring: start-up owns them.
+//
+// Start-up creates it after the core and before the set-up, so that the history box sees the
+// first lines:
+//     TqnMain window(core, hooks);              // attaches the history box to core's log
+//     history.Add("Ustawienia domyślne");
+//     core.Printers().FillPrinterList(); core.LoadSettings(); core.Monitoring().SetActive(true);
+//     window.ShowAtStart();                     // shows what was loaded
+// The core and everything in the hooks must outlive the window.
+class TqnMain final : public QWidget, public IMainWindow {
+  public:
+    explicit TqnMain(TQuernelCore& core, TMainWindowHooks hooks = {}, QWidget* parent = nullptr);
+    ~TqnMain() override;
+
+    // IMainWindow
+    void ShowAtStart() override;
+    void Restore() override;
+    void Minimise() override;
+    void SetEnding() override;
+
+    // Shows the core's state in every control.
+    void Refresh();
+    // "&Drukuj plik" and "&Pomoc", on the first tab and in the tray menu.
+    void PrintFile();
+    void ShowHelp();
+
+    TfrmHelp& HelpWindow() const { return *help_; }
+    QSystemTrayIcon& TrayIcon() const { return *tray_; }
+    // The window is hidden into the tray.
+    bool InTray() const { return inTray_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+  private:
+    class MemoHistory;
+
+    QWidget* BuildPrintTab();
+    QWidget* BuildFilesTab();
+    QWidget* BuildPrinterTab();
+    QWidget* BuildSettingsTab();
+    QWidget* BuildRawTab();
+    void BuildTray();
+
+    // Controls bound to one setting: a change goes to the core, Refresh shows the core's value.
+    QCheckBox* Check(const char* name, const char* caption, bool AppSettings::*field);
+    QSpinBox* Spin(const char* name, const char* setting, int AppSettings::*field);
+    QComboBox* Choice(const char* name, const QStringList& items, int AppSettings::*field);
+    QLineEdit* Text(const char* name, std::string AppSettings::*field);
+    void Change(const std::function<void(AppSettings&)>& edit);
+
+    void RefreshSettings();
+    void RefreshPrinters();
+    void RefreshFiles();
+    void RefreshPictureStatus();
+    void SetMonitoring(bool on);
+    void ChoosePicture();
+    void UpdateTray();
+    bool TrayAvailable() const;
+    IWindowDialogs& Dialogs();
+
+    TQuernelCore& core_;
+    TMainWindowHooks hooks_;
+    std::unique_ptr<TQtWindowDialogs> ownDialogs_;
+    std::unique_ptr<IPrinterSetupDialog> ownSetup_;
+    std::unique_ptr<MemoHistory> history_;
+    std::vector<std::function<void()>> refreshers_;
+    bool ending_ = false;
+    bool inTray_ = false;
+    bool trayWasAvailable_ = false;
+    std::string checkedPicture_;
+    bool pictureChecked_ = false;
+
+    QTabWidget* PageControl_ = nullptr;
+    QCheckBox* cbActive_ = nullptr;
+    QCheckBox* cbAutostart_ = nullptr;
+    QPlainTextEdit* memLog_ = nullptr;
+    QListWidget* lbFiles_ = nullptr;
+    QComboBox* cbPrinter_ = nullptr;
+    QListWidget* lbFont_ = nullptr;
+    QLineEdit* edSample_ = nullptr;
+    QLineEdit* edBackgroundPicture_ = nullptr;
+    QLabel* labPictureOk_ = nullptr;
+    TCharMapTab* charMapTab_ = nullptr;
+    TSequencesTab* sequencesTab_ = nullptr;
+    TfrmHelp* help_ = nullptr;
+    QSystemTrayIcon* tray_ = nullptr;
+    QMenu* pmTray_ = nullptr;
+    QAction* miActive_ = nullptr;
+    QTimer* trayTimer_ = nullptr;
+};
+
+}  // namespace quernel
