@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "host/BrowserCommand.h"
+#include "host/VersionInfo.h"
 #include "ui/AppTitle.h"
 
 namespace quernel {
@@ -103,11 +104,7 @@ void TfrmHelp::OpenVendorPage() {
 }
 
 QString TfrmHelp::Version() {
-#ifdef QUERNEL_VERSION
-    return QStringLiteral(QUERNEL_VERSION);
-#else
-    return QStringLiteral("0.0.0.0");
-#endif
+    return QString::fromStdString(FileVersion());
 }
 
 QString TfrmHelp::HelpText() {

@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "gui/GuiSupport.h"
+#include "host/VersionInfo.h"
 #include "ui/ErrorBox.h"
 #include "ui/QN_About.h"
 #include "ui/QN_AddFolder.h"
@@ -175,7 +176,7 @@ class DialogsTest : public QObject {
         for (const char* word : {"DOS", "„Pliki”", "„Drukarka”", "„Znaki”", "„Kody”"}) {
             QVERIFY2(text.contains(QString::fromUtf8(word)), word);
         }
-        QCOMPARE(Find<QLabel>(help, "labVersion")->text(), QString(QUERNEL_TEST_VERSION));
+        QCOMPARE(Find<QLabel>(help, "labVersion")->text(), QString::fromStdString(FileVersion()));
         auto* vendor = Find<QPushButton>(help, "btVendor");
         QCOMPARE(vendor->text(), QString("www.brackwood.example"));
         vendor->click();
