@@ -84,7 +84,7 @@ int RunHeadless(TProgramStart& start) {
     QObject::connect(&stop, &QSocketNotifier::activated, [&] {
         stop.setEnabled(false);
         program.SaveAndStop();
-        app.quit();
+        QCoreApplication::exit(0);
     });
 
     const int rc = app.exec();

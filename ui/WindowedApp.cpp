@@ -66,10 +66,11 @@ int RunWindowed(TProgramStart& start, const TWindowFactories& factories) {
         .ask = [&] { return question->Ask(); },
         .hide = [&] { main.window->Minimise(); },
         .save = [&] { program.Core().SaveSettings(); },
+        // exit, not quit: quitting would close the windows first, and so ask again.
         .quit =
             [&] {
                 program.StopTimers();
-                QCoreApplication::quit();
+                QCoreApplication::exit(0);
             },
     });
     TMainWindowContext context{program.Core(), close, start.params};
@@ -95,7 +96,7 @@ int RunWindowed(TProgramStart& start, const TWindowFactories& factories) {
     QObject::connect(&stop, &QSocketNotifier::activated, [&] {
         stop.setEnabled(false);
         program.SaveAndStop();
-        QCoreApplication::quit();
+        QCoreApplication::exit(0);
     });
     if (StopRequested()) {
         program.SaveAndStop();
