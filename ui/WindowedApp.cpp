@@ -91,7 +91,11 @@ int RunWindowed(TProgramStart& start, const TWindowFactories& factories) {
     // The end of the desktop session: no question, and the settings are kept.
     QObject::connect(
         &app, &QGuiApplication::commitDataRequest, &app,
-        [&](QSessionManager&) { close.SessionEnding(); }, Qt::DirectConnection);
+        [&](QSessionManager&) {
+            main.window->SetEnding();
+            close.SessionEnding();
+        },
+        Qt::DirectConnection);
     QSocketNotifier stop(StopSignalDescriptor(), QSocketNotifier::Read);
     QObject::connect(&stop, &QSocketNotifier::activated, [&] {
         stop.setEnabled(false);
