@@ -103,6 +103,15 @@ TEST_F(ProgramLifeTest, TwoCopiesStartedTogetherLeaveExactlyOne) {
     }
 }
 
+TEST_F(ProgramLifeTest, AKilledCopyDoesNotKeepTheNextOneFromStarting) {
+    ProgramProcess killed, next;
+    StartRunning(killed);
+    EXPECT_EQ(killed.Signal(SIGKILL), 128 + SIGKILL);
+    Start(next, {"--headless"}, "next.txt");
+    ASSERT_TRUE(next.WaitForOutput("Monitorowanie włączone")) << next.Output();
+    EXPECT_EQ(next.Signal(SIGTERM), 0);
+}
+
 TEST_F(ProgramLifeTest, TwoWindowedCopiesStartedTogetherLeaveExactlyOne) {
     env["QT_QPA_PLATFORM"] = "offscreen";
     for (int round = 0; round < 2; ++round) {
