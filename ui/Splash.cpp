@@ -37,7 +37,7 @@ QImage TSplashForm::Picture() {
 
     // A sheet of continuous paper with its punched margins, slightly turned.
     p.save();
-    p.translate(150, 128);
+    p.translate(150, 116);
     p.rotate(-6);
     const QRectF sheet(-80, -95, 160, 190);
     p.setPen(Qt::NoPen);
