@@ -206,7 +206,7 @@ TEST_F(ProgramLifeTest, TheLoadedAutostartOptionWritesTheEntry) {
     Settings("");  // AutoRun missing: on
     WriteFile(dir / "xdg/autostart/old.desktop", "[Desktop Entry]\nExec=/old/" + name + "\n");
     ProgramProcess running;
-    StartRunning(running);
+    StartRunning(running, {});  // no display: headless without being asked
     EXPECT_NE(running.Output().find("Autostart włączony"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir / "xdg/autostart/old.desktop"));
     const std::string entry = ReadText(dir / "xdg/autostart/BrackwoodQuernel.desktop");
