@@ -4,10 +4,17 @@
 #include <cstring>
 #include <iostream>
 
+#include "host/BW_RunParams.h"
 #include "host/ProgramDir.h"
 #include "platform/HeadlessApp.h"
+#include "platform/ProgramStart.h"
+#include "platform/StopSignals.h"
+#include "ui/MainWindowFactories.h"
+#include "ui/WindowedApp.h"
 
 int main(int argc, char** argv) {
+    // Before anything else, so that a stop asked for during the start is not lost.
+    quernel::InstallStopSignals();
     // "quernel --explain FILE" is quernel-render's explanation of a printout.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--explain") != 0) continue;
@@ -16,7 +23,12 @@ int main(int argc, char** argv) {
         std::cerr << "quernel: cannot start " << render << "\n";
         return 1;
     }
-    // Without a window (there is none yet) Quernel runs headless; "--headless" asks for that
-    // explicitly and is accepted as such.
-    return quernel::RunHeadless(argc, argv);
+    // The logs first, at every start, also one that only ends the other copies.
+    quernel::TProgramStart start(argc, argv);
+    if (start.params.ParamSwitch(quernel::kSwitchClose)) {
+        start.CloseOtherCopies();
+        return 0;
+    }
+    if (start.Headless()) return quernel::RunHeadless(start);
+    return quernel::RunWindowed(start, quernel::QuernelWindowFactories());
 }

@@ -71,7 +71,10 @@ fs::path ResolveProgramDir(const ProgramDirInputs& inputs) {
     fs::path dir;
     if (inputs.overrideDir) {
         dir = *inputs.overrideDir;
-    } else if (!inputs.executableDir.empty() && Writable(inputs.executableDir)) {
+    } else if (!inputs.executableDir.empty() && Writable(inputs.executableDir) &&
+               ShippedDataDir(inputs.executableDir) == inputs.executableDir) {
+        // A build or a folder of its own, with the data beside the program. An installed
+        // program's folder (/usr/bin, writable for root) is not the program's own.
         return inputs.executableDir;
     } else {
         dir = inputs.dataHome / "quernel";

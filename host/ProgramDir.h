@@ -20,7 +20,8 @@ std::string ExecutableName();
 
 ProgramDirInputs ProgramDirInputsFromEnvironment();
 
-// The override when set; else the executable's folder when it is writable; else
+// The override when set; else the executable's folder when it is writable and holds the
+// shipped data; else
 // <dataHome>/quernel. A folder other than the executable's gets the shipped tables and maps
 // copied in where it lacks them, so a fresh folder works out of the box. The folder is
 // created when missing.

@@ -1,33 +1,21 @@
 #include "platform/HeadlessApp.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <QGuiApplication>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <system_error>
+#include <memory>
 
 #include "host/BW_log.h"
-#include "host/Clock.h"
-#include "host/Environment.h"
 #include "host/ErrorReport.h"
-#include "host/ProgramDir.h"
-#include "monitor/Monitoring.h"
-#include "monitor/QuernelCore.h"
-#include "platform/IniKeyStore.h"
-#include "platform/PosixFileSystem.h"
+#include "host/SpoolerWait.h"
+#include "host/VersionInfo.h"
+#include "platform/ProgramStart.h"
 #include "platform/QtEnvironment.h"
-#include "platform/QtPicture.h"
-#include "platform/QtPrinterPlatform.h"
+#include "platform/QuernelProgram.h"
+#include "platform/SingleInstance.h"
+#include "platform/StopSignals.h"
 
 namespace quernel {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -53,89 +41,54 @@ class ConsoleErrors final : public IErrorReport {
     const IClock& clock_;
 };
 
-class QtTimer final : public ITimer {
+// Without a window the wait for the spooler can only be ended by a stop signal.
+class SignalWaitWindow final : public IWaitWindow {
   public:
-    explicit QtTimer(QTimer& timer) : timer_(timer) {}
-    void Start() override { timer_.start(); }
-    void Stop() override { timer_.stop(); }
-
-  private:
-    QTimer& timer_;
+    void Refresh() override {}
+    bool StopRequested() const override { return quernel::StopRequested(); }
 };
-
-// SIGINT and SIGTERM reach the event loop through a pipe.
-int signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
-}
 
 }  // namespace
 
-int RunHeadless(int argc, char** argv) {
+int RunHeadless(TProgramStart& start) {
+    InstallStopSignals();
     PrepareQtEnvironment(true);
-    QGuiApplication app(argc, argv);
+    QGuiApplication app(start.argc, start.argv);
 
-    SystemClock clock;
+    if (!WaitForSpooler(start.windowsVersionCode, start.params.ParamSwitch(kSwitchWin98),
+                        start.processes, start.sleeper,
+                        [] { return std::make_unique<SignalWaitWindow>(); })) {
+        return 0;
+    }
+
+    TSingleInstance instance(kApplicationTitle);
+    if (!instance.BecomeRunningCopy()) {
+        instance.AskRunningCopyToShow();
+        return 0;
+    }
+
     ConsoleHistory console;
-    TbwLog history(clock);
-    const fs::path programDir = ResolveProgramDir(ProgramDirInputsFromEnvironment());
-    TfileLog fileLog = TfileLog::ForProgram(clock, programDir, ExecutableName());
-    ConsoleErrors errors(clock);
-    QtPrinterPlatform printer(clock);
-    IniKeyStore keys = IniKeyStore::FromEnvironment();
-    QtPictureLoader pictures;
-    TPosixFileSystem files(&clock);
-    SystemSleeper sleeper;
+    ConsoleErrors errors(start.clock);
+    TQuernelProgram program(start, errors);
+    instance.onShowRequest = [&] {
+        start.history.Add("Program już działa: drugiej kopii nie uruchomiono");
+    };
+    if (!program.SetUp(&console)) return 0;
+    if (StopRequested()) {
+        program.SaveAndStop();
+        return 0;
+    }
+    program.StartTimers({});
 
-    // The folder a DOS emulator's printer port writes into.
-    const fs::path quernelHome = QuernelFolder();
-    std::error_code ec;
-    fs::create_directories(quernelHome, ec);
-
-    TCoreServices services{printer,
-                           keys,
-                           pictures,
-                           files,
-                           clock,
-                           sleeper,
-                           errors,
-                           history,
-                           fileLog,
-                           programDir,
-                           (quernelHome / "PRN2FILE.TXT").string()};
-    TQuernelCore core(services);
-
-    history.Attach(&console);
-    history.Add("Ustawienia domyślne");
-    core.Printers().FillPrinterList();
-    core.LoadSettings();
-    core.Monitoring().SetActive(true);
-
-    QTimer timer;
-    timer.setInterval(500);
-    QtTimer tick(timer);
-    QObject::connect(&timer, &QTimer::timeout, [&] { core.Monitoring().Tick(tick); });
-    timer.start();
-
-    if (::pipe2(signalPipe, O_CLOEXEC) != 0) return 1;
-    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
-        char byte;
-        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-        timer.stop();
-        core.SaveSettings();
-        app.quit();
+    QSocketNotifier stop(StopSignalDescriptor(), QSocketNotifier::Read);
+    QObject::connect(&stop, &QSocketNotifier::activated, [&] {
+        stop.setEnabled(false);
+        program.SaveAndStop();
+        QCoreApplication::exit(0);
     });
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
 
     const int rc = app.exec();
-    history.Attach(nullptr);
+    start.history.Attach(nullptr);
     return rc;
 }
 

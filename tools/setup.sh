@@ -6,6 +6,7 @@ QUERNEL_PACKAGES=(
     libgtest-dev libgmock-dev libssl-dev libbenchmark-dev
     qt6-base-dev libcups2-dev fonts-liberation2 fonts-dejavu-core poppler-utils
     cups cups-daemon cups-client
+    dpkg-dev file desktop-file-utils
 )
 
 quernel_install_missing() {

@@ -121,6 +121,23 @@ TqnMain::TqnMain(TQuernelCore& core, TMainWindowHooks hooks, QWidget* parent)
         }
     }
     if (hooks_.errorBox != nullptr) hooks_.errorBox->SetParentWindow(this);
+    if (hooks_.close == nullptr) {
+        ownClose_ = std::make_unique<TCloseControl>(TCloseActions{
+            .ask = [this] { return hooks_.askClose ? hooks_.askClose() : TCloseAnswer::kClose; },
+            .hide = [this] { Minimise(); },
+            .save = [this] { core_.SaveSettings(); },
+            .quit =
+                [this] {
+                    if (hooks_.onClosed) {
+                        hooks_.onClosed();
+                    } else {
+                        QMetaObject::invokeMethod(QCoreApplication::instance(),
+                                                  &QCoreApplication::quit, Qt::QueuedConnection);
+                    }
+                },
+        });
+        hooks_.close = ownClose_.get();
+    }
 
     PageControl_ = new QTabWidget(this);
     PageControl_->setObjectName("PageControl");
@@ -755,7 +772,12 @@ void TqnMain::Minimise() {
 }
 
 void TqnMain::SetEnding() {
-    ending_ = true;
+    // A close control given by start-up is told by start-up itself.
+    if (ownClose_) ownClose_->SessionEnding();
+}
+
+IHistoryView& TqnMain::HistoryView() const {
+    return *history_;
 }
 
 void TqnMain::changeEvent(QEvent* event) {
@@ -769,25 +791,15 @@ void TqnMain::changeEvent(QEvent* event) {
 }
 
 void TqnMain::closeEvent(QCloseEvent* event) {
-    if (!ending_) {
-        const CloseAnswer answer = hooks_.askClose ? hooks_.askClose() : CloseAnswer::kClose;
-        if (answer != CloseAnswer::kClose) {
-            event->ignore();
-            if (answer == CloseAnswer::kHide) Minimise();
-            return;
-        }
+    // The close control asks the question, hides, or saves and ends the program.
+    if (!hooks_.close->CloseRequested()) {
+        event->ignore();
+        return;
     }
-    core_.SaveSettings();
     tray_->hide();
     trayTimer_->stop();
     help_->close();
     event->accept();
-    if (hooks_.onClosed) {
-        hooks_.onClosed();
-    } else {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
-                                  Qt::QueuedConnection);
-    }
 }
 
 }  // namespace quernel

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/AppSettings.h"
+#include "host/CloseControl.h"
 #include "ui/MainWindow.h"
 
 class QAction;
@@ -26,6 +27,7 @@ class QTimer;
 
 namespace quernel {
 
+class IHistoryView;
 class IPrinterSetupDialog;
 class IWindowDialogs;
 class TCharMapTab;
@@ -35,9 +37,6 @@ class TQuernelCore;
 class TSequencesTab;
 class TfrmHelp;
 
-// The answer to the question asked when the window is closed.
-enum class CloseAnswer { kHide, kClose, kCancel };
-
 // What the main window is given besides the core. Every member may stay empty.
 struct TMainWindowHooks {
     // The dialogs of the commands; empty: the real Qt dialogs.
@@ -45,9 +44,14 @@ struct TMainWindowHooks {
     // The printer set-up dialog of "&Ustawienia"; empty: Qt's print dialog when the core prints
     // through the Qt printing platform, otherwise the button is disabled.
     IPrinterSetupDialog* printerSetup = nullptr;
-    // Asked when the window is closed (not while the session ends); empty: close.
-    std::function<CloseAnswer()> askClose;
-    // Called once the window has closed; empty: the application quits.
+    // Decides what a close request does: the close question, hiding, saving the settings,
+    // ending the program. Empty: the window's own, which asks askClose and, on close, saves the
+    // settings and calls onClosed.
+    TCloseControl* close = nullptr;
+    // Without `close`: asked when the window is closed (not while the session ends); empty:
+    // close.
+    std::function<TCloseAnswer()> askClose;
+    // Without `close`: called once the window closes; empty: the application quits.
     std::function<void()> onClosed;
     // The error report, which gets the window as the parent of its boxes.
     TErrorBox* errorBox = nullptr;
@@ -91,6 +95,8 @@ class TqnMain final : public QWidget, public IMainWindow {
     QSystemTrayIcon& TrayIcon() const { return *tray_; }
     // The window is hidden into the tray.
     bool InTray() const { return inTray_; }
+    // The history box, attached to the core's history log.
+    IHistoryView& HistoryView() const;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -129,7 +135,7 @@ class TqnMain final : public QWidget, public IMainWindow {
     std::unique_ptr<IPrinterSetupDialog> ownSetup_;
     std::unique_ptr<MemoHistory> history_;
     std::vector<std::function<void()>> refreshers_;
-    bool ending_ = false;
+    std::unique_ptr<TCloseControl> ownClose_;
     bool inTray_ = false;
     bool trayWasAvailable_ = false;
     std::string checkedPicture_;

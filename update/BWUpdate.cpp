@@ -40,7 +40,7 @@ UpdateSetup DefaultSetup(IKeyStore& store, const IClock& clock) {
     if (!server.empty()) online = std::make_shared<NetworkOnlineWatcher>();
     return UpdateSetup{store,
                        clock,
-                       UpdateIdentity{UpperAscii(ExecutableName()), FileVersion(), "", 0},
+                       UpdateIdentity{ToUpperAscii(ExecutableName()), FileVersion(), "", 0},
                        server,
                        std::move(online),
                        kBrowserCommand,

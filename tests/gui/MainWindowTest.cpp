@@ -30,7 +30,7 @@ class MainWindowTest : public QObject {
     std::unique_ptr<ScriptedWindowDialogs> dialogs_;
     std::unique_ptr<TqnMain> window_;
     bool tray_ = false;
-    CloseAnswer answer_ = CloseAnswer::kClose;
+    TCloseAnswer answer_ = TCloseAnswer::kClose;
     int closed_ = 0;
     int autostarts_ = 0;
 
@@ -69,7 +69,7 @@ class MainWindowTest : public QObject {
         parts_ = std::make_unique<CoreParts>();
         dialogs_ = std::make_unique<ScriptedWindowDialogs>(parts_->dialogs);
         tray_ = false;
-        answer_ = CloseAnswer::kClose;
+        answer_ = TCloseAnswer::kClose;
         closed_ = 0;
         autostarts_ = 0;
         Core().registerAutostart = [this] { ++autostarts_; };
@@ -292,10 +292,10 @@ class MainWindowTest : public QObject {
     }
 
     void closeQuestionHidesCancelsOrCloses() {
-        answer_ = CloseAnswer::kCancel;
+        answer_ = TCloseAnswer::kCancel;
         QVERIFY(!window_->close());
         QVERIFY(window_->isVisible());
-        answer_ = CloseAnswer::kHide;
+        answer_ = TCloseAnswer::kHide;
         QVERIFY(!window_->close());
         // No tray: the window goes to the taskbar instead, so it can always be reached.
         QVERIFY(window_->isMinimized());
@@ -323,7 +323,7 @@ class MainWindowTest : public QObject {
         emit window_->TrayIcon().activated(QSystemTrayIcon::DoubleClick);
         QVERIFY(window_->isVisible());
         // "&Zamknij" asks the question.
-        answer_ = CloseAnswer::kCancel;
+        answer_ = TCloseAnswer::kCancel;
         W<QAction>("miClose")->trigger();
         QVERIFY(window_->isVisible());
         QCOMPARE(closed_, 0);

@@ -342,7 +342,7 @@ class UpdateDialogTest : public QObject {
         DueTick(dialog);
         QCOMPARE(server_->requests.size(), size_t(1));
         const std::string expected = "/checkver.php?ver=" + FileVersion() +
-                                     "&prog=" + UpperAscii(ExecutableName()) + "&reg=&nr=0";
+                                     "&prog=" + ToUpperAscii(ExecutableName()) + "&reg=&nr=0";
         QCOMPARE(server_->requests[0].target.toStdString(), expected);
     }
 

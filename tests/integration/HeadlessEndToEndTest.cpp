@@ -51,6 +51,10 @@ class HeadlessEndToEndTest : public CupsSuite {
         set("QUERNEL_CONFIG_MACHINE", (dir / "machine").string());
         set("QUERNEL_PROGRAM_DIR", (dir / "program").string());
         set("QUERNEL_PDF_DIR", (dir / "pdf").string());
+        // A runtime folder of its own: the one-copy lock of other tests' programs is elsewhere.
+        std::filesystem::create_directories(dir / "run");
+        set("XDG_RUNTIME_DIR", (dir / "run").string());
+        set("XDG_CONFIG_HOME", (dir / "home/.config").string());
         std::vector<char*> envp;
         for (auto& v : env) envp.push_back(v.data());
         envp.push_back(nullptr);

@@ -40,5 +40,14 @@ TEST_F(ProgramDirTest, OtherwiseAFolderInTheUsersDataHome) {
     EXPECT_EQ(ReadText(dir / "data/quernel/Seq/EPSON+HP.seq"), "installed");
 }
 
+TEST_F(ProgramDirTest, AnInstalledProgramsWritableFolderIsNotItsProgramFolder) {
+    // Run by root, /usr/bin is writable; the log files belong in the data home all the same.
+    WriteFile(dir / "usr/share/quernel/CharMap/LatinII.cmap", std::string("installed"));
+    std::filesystem::create_directories(dir / "usr/bin");
+    const ProgramDirInputs in{std::nullopt, dir / "usr/bin", dir / "data"};
+    EXPECT_EQ(ResolveProgramDir(in), dir / "data/quernel");
+    EXPECT_EQ(ReadText(dir / "data/quernel/CharMap/LatinII.cmap"), "installed");
+}
+
 }  // namespace
 }  // namespace quernel::test

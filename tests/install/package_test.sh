@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Installs Quernel as a user would, from a build folder: "cmake --install" into a prefix, and
+# the Debian package of "cpack -G DEB" unpacked into a scratch root; then runs the installed
+# programs on a printout. Usage: package_test.sh <build folder>
+set -euo pipefail
+build=$1
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A printout of a DOS program: ESC/P bold, Polish letters in code page 852, a form feed.
+printf '\033@\033EFaktura nr 7/2024\033F\r\nZa\276\242\210\206 g\251\230l\245 ja\253\344\r\n\014' \
+    > "$tmp/sample.prn"
+export HOME="$tmp/home" XDG_DATA_HOME="$tmp/home/.local/share" XDG_CONFIG_HOME="$tmp/home/.config"
+export XDG_RUNTIME_DIR="$tmp/run" QUERNEL_CONFIG_HOME="$tmp/config"
+export QUERNEL_CONFIG_MACHINE="$tmp/machine" CUPS_SERVER="$tmp/no-cups.sock"
+unset QUERNEL_PROGRAM_DIR DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+# Renders the sample with an installed quernel-render and checks the text of the PDF.
+render_check() {
+    local bin=$1 out=$2
+    "$bin/quernel-render" "$tmp/sample.prn" -o "$out" || fail "$bin/quernel-render"
+    local text
+    text=$(pdftotext "$out" -)
+    grep -q "Faktura nr 7/2024" <<<"$text" || fail "no text in $out: $text"
+    grep -q "Zażółć gęślą jaźń" <<<"$text" || fail "no Polish letters in $out: $text"
+}
+
+# 1. cmake --install into a prefix of our choosing.
+prefix="$tmp/prefix"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for f in bin/quernel bin/quernel-render share/quernel/Seq/EPSON+HP.seq \
+    share/quernel/CharMap/LatinII.cmap share/applications/quernel.desktop \
+    share/icons/hicolor/scalable/apps/quernel.svg lib/systemd/user/quernel.service; do
+    [ -e "$prefix/$f" ] || fail "not installed: $f"
+done
+grep -qx "ExecStart=$prefix/bin/quernel --headless" "$prefix/lib/systemd/user/quernel.service" ||
+    fail "unit: $(cat "$prefix/lib/systemd/user/quernel.service")"
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$prefix/share/applications/quernel.desktop" || fail "desktop entry"
+fi
+render_check "$prefix/bin" "$tmp/prefix.pdf"
+# The installed program finds its tables through the data home, seeded from share/quernel.
+"$prefix/bin/quernel" --headless >"$tmp/headless.txt" 2>&1 &
+pid=$!
+for _ in $(seq 100); do
+    grep -q "Monitorowanie włączone" "$tmp/headless.txt" && break
+    sleep 0.1
+done
+kill -TERM "$pid"
+wait "$pid" || fail "quernel --headless did not end cleanly: $(cat "$tmp/headless.txt")"
+grep -q "Ustawione kody sterujące : EPSON+HP" "$tmp/headless.txt" ||
+    fail "tables not found: $(cat "$tmp/headless.txt")"
+[ -e "$XDG_DATA_HOME/quernel/Seq/EPSON+HP.seq" ] || fail "data home not seeded"
+[ -e "$XDG_DATA_HOME/quernel/quernel.log" ] || fail "no log in the data home"
+
+# 2. The Debian package, unpacked into a scratch root.
+cpack -G DEB -B "$tmp/package" --config "$build/CPackConfig.cmake" >"$tmp/cpack.txt" 2>&1 ||
+    fail "cpack: $(cat "$tmp/cpack.txt")"
+deb=$(ls "$tmp"/package/*.deb)
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libcups2 libssl3 \
+    fonts-liberation2; do
+    grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
+done
+dpkg -x "$deb" "$tmp/root"
+grep -qx "ExecStart=/usr/bin/quernel --headless" "$tmp/root/usr/lib/systemd/user/quernel.service" ||
+    fail "packaged unit: $(cat "$tmp/root/usr/lib/systemd/user/quernel.service")"
+[ -e "$tmp/root/usr/share/applications/quernel.desktop" ] || fail "packaged desktop entry"
+render_check "$tmp/root/usr/bin" "$tmp/package.pdf"
+# "quernel --explain" hands the printout to the quernel-render beside it.
+"$tmp/root/usr/bin/quernel" --explain "$tmp/sample.prn" | grep -q "Pogrubienie" ||
+    fail "quernel --explain"
+echo "package test passed: $(basename "$deb")"
