@@ -211,6 +211,19 @@ class EditorsTest : public QObject {
         // Header cells cannot be selected.
         QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, CellCentre(Grid(), 0, 5));
         QCOMPARE(Fields()[0], QString("165"));
+        // The arrow keys move through the entries and stop before the headers.
+        ClickCell(1, 1);
+        QTest::keyClick(Grid(), Qt::Key_Right);
+        QCOMPARE(Fields()[0], QString("1"));
+        QTest::keyClick(Grid(), Qt::Key_Down);
+        QCOMPARE(Fields()[0], QString("33"));
+        QTest::keyClick(Grid(), Qt::Key_Left);
+        QTest::keyClick(Grid(), Qt::Key_Left);
+        QTest::keyClick(Grid(), Qt::Key_Up);
+        QTest::keyClick(Grid(), Qt::Key_Up);
+        QCOMPARE(Fields()[0], QString("0"));
+        QCOMPARE(Grid()->currentRow(), 1);
+        QCOMPARE(Grid()->currentColumn(), 1);
     }
 
     void hoverBoxFollowsThePointerAndHidesOverTheHeaders() {
