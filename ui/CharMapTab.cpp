@@ -286,6 +286,12 @@ void TCharMapTab::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
 }
 
+void TCharMapTab::hideEvent(QHideEvent* event) {
+    // Another tab, or the window hidden: the pointer is no longer over the grid.
+    edHint_->hide();
+    QWidget::hideEvent(event);
+}
+
 void TCharMapTab::CommitField(QLineEdit* field) {
     const std::string text = field->text().toStdString();
     std::optional<std::uint8_t> value;

@@ -30,6 +30,7 @@ class TCharMapTab final : public QWidget {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
     QTableWidget* BuildGrid();

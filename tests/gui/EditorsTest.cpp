@@ -278,6 +278,10 @@ class EditorsTest : public QObject {
         QVERIFY(Hint()->isVisible());
         W<QLineEdit>("edWarDec")->setFocus();
         QVERIFY(Hint()->isHidden());
+        MovePointer(at);
+        ShowTab("tsSequences");
+        ShowTab("tsCharMap");
+        QVERIFY(Hint()->isHidden());
         // It never takes the focus.
         QVERIFY(!Hint()->hasFocus());
     }
