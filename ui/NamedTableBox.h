@@ -38,6 +38,7 @@ class TNamedTableBox final : public QWidget {
     // Shows the name without reporting it as a change.
     void ShowName(const std::string& name);
     TNameCombo* Combo() const { return combo_; }
+    QPushButton* SaveButton() const { return save_; }
 
   private:
     TNameCombo* combo_;

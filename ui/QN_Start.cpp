@@ -146,7 +146,8 @@ TqnMain::TqnMain(TQuernelCore& core, TMainWindowHooks hooks, QWidget* parent)
     PageControl_->addTab(BuildPrinterTab(), Q("&Drukarka"));
     charMapTab_ = new TCharMapTab(core_);
     PageControl_->addTab(charMapTab_, Q("Z&naki"));
-    sequencesTab_ = new TSequencesTab(core_);
+    sequencesTab_ =
+        new TSequencesTab(core_, [this](const std::string& text) { Dialogs().ShowMessage(text); });
     PageControl_->addTab(sequencesTab_, Q("&Kody"));
     PageControl_->addTab(BuildSettingsTab(), Q("&Ustawienia"));
     PageControl_->addTab(BuildRawTab(), Q("&RAW"));

@@ -3,8 +3,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QImageReader>
+#include <QMessageBox>
 #include <QStringList>
 
+#include "ui/AppTitle.h"
 #include "ui/QN_AddFolder.h"
 #include "ui/QN_ChoosePrinter.h"
 #include "ui/QN_FromPage.h"
@@ -56,6 +58,12 @@ std::optional<std::string> TQtWindowDialogs::ChooseFile() {
 
 std::optional<std::string> TQtWindowDialogs::ChoosePicture() {
     return RunFileDialog(*NewPictureDialog(parent_));
+}
+
+void TQtWindowDialogs::ShowMessage(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kAppTitle), QString::fromStdString(text),
+                    QMessageBox::Ok, parent_);
+    box.exec();
 }
 
 std::optional<TFolderChoice> TQtWindowDialogs::ChooseFolder() {

@@ -14,12 +14,14 @@ namespace quernel {
 
 class TdlgPrintFromPage;
 
-// The dialogs the main window's commands show: the monitoring ones and the background
-// picture's file dialog. Tests answer them from a script.
+// The dialogs the main window's commands show: the monitoring ones, the background
+// picture's file dialog and the editors' messages. Tests answer them from a script.
 class IWindowDialogs : public IMonitoringDialogs {
   public:
     // A picture file for the background; nothing when cancelled.
     virtual std::optional<std::string> ChoosePicture() = 0;
+    // A plain message for the user, with an OK button.
+    virtual void ShowMessage(const std::string& text) = 0;
 };
 
 // The real dialogs, modal over the main window.
@@ -33,6 +35,7 @@ class TQtWindowDialogs final : public IWindowDialogs {
     std::optional<int> ChooseStartPage(int lastPage) override;
     std::optional<int> ChoosePrinter(const std::vector<std::string>& choices) override;
     std::optional<std::string> ChoosePicture() override;
+    void ShowMessage(const std::string& text) override;
 
     // The file dialogs as the commands show them (an existing file; for the picture the
     // filters "Pictures (*.bmp)", every picture format Qt reads, and "All files (*.*)").

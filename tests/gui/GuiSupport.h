@@ -34,7 +34,9 @@ class ScriptedWindowDialogs final : public IWindowDialogs {
         pictures.pop_front();
         return next;
     }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
     std::deque<std::string> pictures;
+    std::vector<std::string> messages;
 
   private:
     ScriptedDialogs& script_;

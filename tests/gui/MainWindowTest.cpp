@@ -127,6 +127,10 @@ class MainWindowTest : public QObject {
             {"cbIgnorePCL", "Ignoruj komendy HP-PCL"},
             {"btSaveCharMap", "&Zapisz"},
             {"btSaveSQ", "&Zapisz"},
+            {"cbTrybEdycji", "Tryb edycji"},
+            {"cbTrybEdycjiSQ", "Tryb edycji"},
+            {"btDelSequence", "&Usuń"},
+            {"btAddSequence", "&Dodaj"},
             {"cbNTVDM_Slow", "DOS z mniejszym priorytetem"},
             {"cbSettings4All", "Jednakowe ustawienia dla wszystkich użytkowników"},
             {"cbPrintNameAsFile", "Tytuł wydruku taki jak nazwa pliku"},
@@ -172,7 +176,13 @@ class MainWindowTest : public QObject {
               "Znaków w linii:",
               "Linii na stronę:",
               "Nazwa przemapowania:",
+              "Zestaw znaków:",
+              "Znak:",
+              "Mapowanie:",
               "Kody sterujące:",
+              "Dodaj sekwencje",
+              "Sekwencja sterująca",
+              "Znaczenie",
               "Wymaga przyznania wszystkim użytkownikom uprawnień do odczytu rejestru",
               "dla klucza: HKEY_LOCAL_MACHINE\\Software\\Brackwood\\Quernel",
               "Nazwa:",
@@ -494,6 +504,7 @@ class MainWindowTest : public QObject {
         map->setEditText("a/b");
         map->setEditText("");
         QCOMPARE(parts_->errors.messages.size(), std::size_t{0});
+        W<QCheckBox>("cbTrybEdycji")->click();
         map->setEditText("Nowa");
         W<QPushButton>("btSaveCharMap")->click();
         QVERIFY(std::filesystem::exists(parts_->programDir / "CharMap/Nowa.cmap"));
@@ -507,6 +518,7 @@ class MainWindowTest : public QObject {
         ShowTab("tsSequences");
         auto* table = W<QComboBox>("cbSequences");
         QCOMPARE(table->currentText(), QString("EPSON+HP"));
+        W<QCheckBox>("cbTrybEdycjiSQ")->click();
         table->setEditText("Kopia");
         W<QPushButton>("btSaveSQ")->click();
         QVERIFY(std::filesystem::exists(parts_->programDir / "Seq/Kopia.seq"));

@@ -1,7 +1,11 @@
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QtTest>
 
 #include "fakes/RecordingErrorReport.h"
@@ -71,6 +75,68 @@ class WindowPrintingTest : public QObject {
         const QString log = Find<QPlainTextEdit>(window, "memLog")->toPlainText();
         QVERIFY(log.contains(QString::fromStdString(" : Ręczne drukowanie : " + file.string())));
         QVERIFY(log.contains(QString::fromStdString(" : " + file.string() + " wydrukowany")));
+    }
+
+    // A character typed into the map and a code added to the table, neither saved, shape the
+    // very next printout on the queue.
+    void editorChangesReachTheNextPrintout() {
+        const std::string queue = harness_.QueueNames()[0];
+        RecordingErrorReport errors;
+        const auto dir = dir_ / "edits";
+        std::filesystem::create_directories(dir / "program");
+        InstallShippedData(QUERNEL_SHIPPED_DATA_DIR, dir / "program");
+        RealCoreParts parts(errors, IniKeyStore(dir / "config", dir / "machine"), dir / "program",
+                            (dir / "PRN2FILE.TXT").string(), TfileLog(clock_, {}, {}));
+        ScriptedDialogs script;
+        ScriptedWindowDialogs dialogs(script);
+        TMainWindowHooks hooks;
+        hooks.dialogs = &dialogs;
+        hooks.onClosed = [] {};
+        TqnMain window(parts.core, hooks);
+        StartWindow(parts.core, parts.history, window);
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* printers = Find<QComboBox>(window, "cbPrinter");
+        const int index = printers->findText(QString::fromStdString(queue));
+        printers->setCurrentIndex(index);
+        emit printers->activated(index);
+
+        // "@" prints as "Ż".
+        auto* tabs = Find<QTabWidget>(window, "PageControl");
+        tabs->setCurrentWidget(Find<QWidget>(window, "tsCharMap"));
+        Find<QCheckBox>(window, "cbTrybEdycji")->click();
+        auto* grid = Find<QTableWidget>(window, "sgCharMap");
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualItemRect(grid->item(3, 1)).center());
+        auto* glyph = Find<QLineEdit>(window, "edMap");
+        glyph->setFocus();
+        glyph->selectAll();
+        QTest::sendKeyEvent(QTest::Click, glyph, Qt::Key_unknown, QString::fromUtf8("Ż"),
+                            Qt::NoModifier);
+        QTest::keyClick(glyph, Qt::Key_Tab);
+        QCOMPARE(Find<QLineEdit>(window, "edMapDec")->text(),
+                 QString::number(parts.core.ActiveCharMap().Map['@']));
+        // "Q" is dropped.
+        tabs->setCurrentWidget(Find<QWidget>(window, "tsSequences"));
+        Find<QCheckBox>(window, "cbTrybEdycjiSQ")->click();
+        Find<QLineEdit>(window, "edAddSequence")->setText(" Q");
+        Find<QComboBox>(window, "cbChooseSeq")->setCurrentIndex(1);  // "Ignoruj"
+        Find<QPushButton>(window, "btAddSequence")->click();
+        QVERIFY(dialogs.messages.empty());
+
+        const auto file = dir / "edycja.prn";
+        WriteFile(file, "Zam\xa2wienie @Q1\r\n");
+        script.files.push_back(file.string());
+        script.pages.push_back(1);
+        Find<QAction>(window, "miPrintFile")->trigger();
+        QVERIFY2(errors.messages.empty(),
+                 errors.messages.empty() ? "" : errors.messages[0].c_str());
+        const auto jobs = harness_.WaitForJobs(queue, 1);
+        QCOMPARE(jobs.size(), std::size_t{1});
+        WriteFile(dir / "job.pdf", jobs[0].bytes);
+        const std::string text =
+            CupsHarness::RunCommand({"pdftotext", (dir / "job.pdf").string(), "-"}).output;
+        QVERIFY2(text.find("Zamówienie Ż1") != std::string::npos, text.c_str());
     }
 
   private:

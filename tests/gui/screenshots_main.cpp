@@ -3,12 +3,16 @@
 // dialog, the tray menu and the help window into the folder OUT. Used by tools/screenshots.sh,
 // which runs it under Xvfb with a private configuration.
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
@@ -49,6 +53,50 @@ void Save(QWidget& widget, const QString& name) {
         std::exit(1);
     }
     ++saved;
+}
+
+// Moves the pointer, as far as the widget can tell, to a point of it.
+void MovePointer(QWidget& widget, QPoint at) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(widget.mapToGlobal(at)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &move);
+}
+
+// The centre of a cell of a table, in its viewport.
+QPoint CellCentre(QTableWidget& table, int row, int column) {
+    return table.visualItemRect(table.item(row, column)).center();
+}
+
+// The two editor tabs in edit mode: the character map with the hover box over an entry, in
+// the charset of its file and in a Cyrillic one, and the control codes with a row copied into
+// the add fields.
+void SaveEditors(QWidget& window, QTabWidget& tabs) {
+    tabs.setCurrentWidget(window.findChild<QWidget*>("tsCharMap"));
+    window.findChild<QCheckBox*>("cbTrybEdycji")->setChecked(true);
+    auto* grid = window.findChild<QTableWidget*>("sgCharMap");
+    grid->setCurrentCell(6, 6);  // source 0xA5
+    Settle();
+    MovePointer(*grid->viewport(), CellCentre(*grid, 6, 6));
+    Save(window, "tab-4-tsCharMap-edit-hint");
+    MovePointer(*grid->viewport(), CellCentre(*grid, 8, 32));
+    Save(window, "tab-4-tsCharMap-edit-hint-corner");
+    auto* charset = window.findChild<QComboBox*>("cbCharset");
+    const int before = charset->currentIndex();
+    charset->setCurrentIndex(4);  // "Rosja"
+    MovePointer(*grid->viewport(), CellCentre(*grid, 7, 7));
+    Save(window, "tab-4-tsCharMap-edit-Rosja");
+    charset->setCurrentIndex(before);
+    window.findChild<QCheckBox*>("cbTrybEdycji")->setChecked(false);
+
+    tabs.setCurrentWidget(window.findChild<QWidget*>("tsSequences"));
+    window.findChild<QCheckBox*>("cbTrybEdycjiSQ")->setChecked(true);
+    auto* list = window.findChild<QTableWidget*>("lvSequences");
+    if (list->rowCount() > 2) {
+        list->selectRow(2);
+        emit list->cellDoubleClicked(2, 0);
+    }
+    Save(window, "tab-5-tsSequences-edit");
+    window.findChild<QCheckBox*>("cbTrybEdycjiSQ")->setChecked(false);
 }
 
 // Shows a dialog without its event loop, saves its picture and closes it.
@@ -96,6 +144,7 @@ int main(int argc, char** argv) {
         tabs->setCurrentIndex(i);
         Save(window, QString("tab-%1-%2").arg(i + 1).arg(tabs->widget(i)->objectName()));
     }
+    SaveEditors(window, *tabs);
     tabs->setCurrentIndex(0);
 
     TfrmAddFolder addFolder(&window, QString::fromStdString(QuernelFolder().string()));
