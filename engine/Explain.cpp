@@ -22,8 +22,8 @@ std::string QuoteText(const std::string& text) {
     return out;
 }
 
-std::vector<ExplainItem> ExplainPrintout(ByteView data, const TEscapeSequences& userTable,
-                                         const TCharMapRecord& map, bool ignorePcl) {
+void ExplainPrintout(ByteView data, const TEscapeSequences& userTable, const TCharMapRecord& map,
+                     bool ignorePcl, const ExplainSink& sink) {
     TEscapeSequences table;
     table.LoadDefaultSequences();
     table.AddSequences(userTable);
@@ -31,22 +31,43 @@ std::vector<ExplainItem> ExplainPrintout(ByteView data, const TEscapeSequences& 
     TSequenceMatcher matcher(table, data, ignorePcl);
     const auto& codePage = CodePageTable(CharsetAt(map.CharsetIndex).codePage);
 
-    std::vector<ExplainItem> items;
+    // The printable run being collected; control codes go out at once.
+    ExplainItem run;
+    const auto flushRun = [&] {
+        if (run.bytes.empty()) return;
+        sink(run);
+        run.bytes.clear();
+        run.text.clear();
+    };
+    ExplainItem code;
     std::size_t p = 0;
     while (p < data.size()) {
         const TMatch match = matcher.Match(p);
         const ByteView bytes = data.subspan(p, match.length);
-        const bool printable = match.meaning == meaning::kPrintable;
-        if (!printable || items.empty() || items.back().meaning != meaning::kPrintable) {
-            items.push_back({p, {}, match.meaning, {}});
-        }
-        ExplainItem& item = items.back();
-        item.bytes.insert(item.bytes.end(), bytes.begin(), bytes.end());
-        if (printable) {
-            for (std::uint8_t b : bytes) AppendUtf8(item.text, codePage[map.Map[b]]);
+        if (match.meaning == meaning::kPrintable) {
+            for (std::size_t i = 0; i < bytes.size(); ++i) {
+                if (run.bytes.size() >= kMaxExplainRun) flushRun();
+                if (run.bytes.empty()) run.offset = p + i;
+                run.bytes.push_back(bytes[i]);
+                AppendUtf8(run.text, codePage[map.Map[bytes[i]]]);
+            }
+        } else {
+            flushRun();
+            code.offset = p;
+            code.bytes.assign(bytes.begin(), bytes.end());
+            code.meaning = match.meaning;
+            sink(code);
         }
         p += match.length;
     }
+    flushRun();
+}
+
+std::vector<ExplainItem> ExplainPrintout(ByteView data, const TEscapeSequences& userTable,
+                                         const TCharMapRecord& map, bool ignorePcl) {
+    std::vector<ExplainItem> items;
+    ExplainPrintout(data, userTable, map, ignorePcl,
+                    [&items](const ExplainItem& item) { items.push_back(item); });
     return items;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,19 @@ struct ExplainItem {
     std::string text;  // printable runs: UTF-8 after the character map and its charset
 };
 
+// Receives the items of a printout in order, each as soon as it is complete.
+using ExplainSink = std::function<void(const ExplainItem&)>;
+
+// Printable runs longer than this are handed on in pieces of this many bytes, so that a
+// printout without control codes needs no more memory than one piece.
+inline constexpr std::size_t kMaxExplainRun = 64 * 1024;
+
 // Splits the printout with the built-in entries under the user table, as a print job does,
-// and joins neighbouring printable bytes into runs.
+// and joins neighbouring printable bytes into runs; each item goes to the sink as it is found.
+void ExplainPrintout(ByteView data, const TEscapeSequences& userTable, const TCharMapRecord& map,
+                     bool ignorePcl, const ExplainSink& sink);
+
+// The same items collected in a list.
 std::vector<ExplainItem> ExplainPrintout(ByteView data, const TEscapeSequences& userTable,
                                          const TCharMapRecord& map, bool ignorePcl);
 

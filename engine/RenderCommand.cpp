@@ -296,10 +296,9 @@ int RunExplain(const RenderOptions& options, const fs::path& programDir, std::os
                std::ostream& err) {
     try {
         const LoadedInputs in = LoadInputs(options, programDir, err);
-        for (const ExplainItem& item :
-             ExplainPrintout(in.data, in.table, in.map, options.ignorePcl)) {
-            out << FormatExplainItem(item) << '\n';
-        }
+        ExplainPrintout(
+            in.data, in.table, in.map, options.ignorePcl,
+            [&out](const ExplainItem& item) { out << FormatExplainItem(item) << '\n'; });
         return out.good() ? 0 : 1;
     } catch (const std::exception& e) {
         err << "quernel-render: " << e.what() << '\n';

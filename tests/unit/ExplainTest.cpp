@@ -44,6 +44,29 @@ TEST(ExplainTest, ControlCodesByNameAndTextThroughTheMap) {
               "       0  \"\\x01\\\"\"                  Znak drukowalny");
 }
 
+// Items go out as they are found; a printable run without end comes in pieces, so nothing
+// grows with the printout but the printout itself.
+TEST(ExplainTest, ItemsStreamInOrderAndLongRunsComeInPieces) {
+    Bytes data(2 * kMaxExplainRun + 10, 'x');
+    data.push_back('\x0c');
+    data.push_back('y');
+    std::vector<ExplainItem> items;
+    std::size_t itemsWhenFormFeedArrived = 0;
+    ExplainPrintout(data, {}, TCharMapRecord::Identity(), false, [&](const ExplainItem& item) {
+        if (item.meaning == kNewPage) itemsWhenFormFeedArrived = items.size();
+        items.push_back(item);
+    });
+    ASSERT_EQ(items.size(), 5u);
+    EXPECT_EQ(itemsWhenFormFeedArrived, 3u);
+    EXPECT_EQ(items[0].offset, 0u);
+    EXPECT_EQ(items[1].offset, kMaxExplainRun);
+    EXPECT_EQ(items[2].offset, 2 * kMaxExplainRun);
+    EXPECT_EQ(items[2].text, std::string(10, 'x'));
+    EXPECT_EQ(items[1].bytes.size(), kMaxExplainRun);
+    EXPECT_EQ(items[3].offset, data.size() - 2);
+    EXPECT_EQ(items[4].text, "y");
+}
+
 TEST(RenderArgsTest, OptionsAndErrors) {
     RenderArgs a = ParseRenderArgs(
         {"--explain", "--seq", "Moja", "--cmap", "x.cmap", "--ignore-pcl", "wydruk.prn"});
