@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "engine/EscPLanguage.h"
+#include "engine/PclLanguage.h"
+
 namespace quernel {
 
 std::string QuoteText(const std::string& text) {
@@ -22,51 +25,144 @@ std::string QuoteText(const std::string& text) {
     return out;
 }
 
-void ExplainPrintout(ByteView data, const TEscapeSequences& userTable, const TCharMapRecord& map,
-                     bool ignorePcl, const ExplainSink& sink) {
+namespace {
+
+constexpr std::uint8_t kEsc = 0x1B;
+
+// Collects printable bytes into runs and hands every item on.
+class TItemWriter {
+  public:
+    TItemWriter(const TCharMapRecord& map, const ExplainSink& sink)
+        : map_(map), codePage_(CodePageTable(CharsetAt(map.CharsetIndex).codePage)), sink_(sink) {}
+
+    // A printable byte; `character`, when not 0, is what the printer prints for it.
+    void Printable(std::size_t offset, std::uint8_t b, char32_t character = 0) {
+        if (run_.bytes.size() >= kMaxExplainRun) FlushRun();
+        if (run_.bytes.empty()) run_.offset = offset;
+        run_.bytes.push_back(b);
+        AppendUtf8(run_.text, character != 0 ? character : codePage_[map_.Map[b]]);
+    }
+    void Code(std::size_t offset, ByteView bytes, TSequenceMeaning m) {
+        FlushRun();
+        item_.offset = offset;
+        item_.bytes.assign(bytes.begin(), bytes.end());
+        item_.meaning = m;
+        item_.payload = 0;
+        item_.name.clear();
+        sink_(item_);
+    }
+    void Command(std::size_t offset, ByteView bytes, std::size_t payload, std::string_view name,
+                 std::string_view family) {
+        FlushRun();
+        item_.offset = offset;
+        item_.bytes.assign(bytes.begin(), bytes.end() - static_cast<std::ptrdiff_t>(payload));
+        item_.payload = payload;
+        item_.meaning = meaning::kIgnore;
+        item_.name.assign(name);
+        item_.name.append(" (").append(family).append(")");
+        sink_(item_);
+    }
+    void FlushRun() {
+        if (run_.bytes.empty()) return;
+        sink_(run_);
+        run_.bytes.clear();
+        run_.text.clear();
+    }
+
+  private:
+    const TCharMapRecord& map_;
+    const std::array<char32_t, 256>& codePage_;
+    const ExplainSink& sink_;
+    ExplainItem run_;
+    ExplainItem item_;
+};
+
+std::string Hint(ByteView data, std::size_t escp, std::size_t pcl) {
+    if (escp == 0 && pcl == 0) return {};
+    const bool isPcl = pcl > 0 && (escp == 0 || DetectCommandSet(data) == TCommandSet::kPcl);
+    const std::size_t n = isPcl ? pcl : escp;
+    const std::string which = isPcl ? "PCL" : "ESC/P";
+    const std::string option = isPcl ? "pcl" : "escp";
+    if (n == 1) {
+        return "1 sequence unknown to the table is " + std::string(isPcl ? "a " : "an ") + which +
+               " command: try --commands " + option;
+    }
+    return std::to_string(n) + " sequences unknown to the table are " + which +
+           " commands: try --commands " + option;
+}
+
+}  // namespace
+
+std::string ExplainPrintout(ByteView data, const TEscapeSequences& userTable,
+                            const TCharMapRecord& map, const ExplainOptions& options,
+                            const ExplainSink& sink) {
     TEscapeSequences table;
     table.LoadDefaultSequences();
     table.AddSequences(userTable);
     table.SortSequences();
-    TSequenceMatcher matcher(table, data, ignorePcl);
-    const auto& codePage = CodePageTable(CharsetAt(map.CharsetIndex).codePage);
+    TItemWriter items(map, sink);
+    const auto language = MakePrinterLanguage(options.commands, data);
+    if (language) {
+        // The table first, then the language, as the renderer reads the printout.
+        TSequenceMatcher matcher(table, data, false);
+        for (std::size_t p = 0; p < data.size();) {
+            if (const auto known = matcher.MatchKnown(p)) {
+                const ByteView bytes = data.subspan(p, known->length);
+                if (known->meaning == meaning::kPrintable) {
+                    for (std::size_t i = 0; i < bytes.size(); ++i) items.Printable(p + i, bytes[i]);
+                } else {
+                    items.Code(p, bytes, known->meaning);
+                }
+                p += known->length;
+                continue;
+            }
+            const TLanguageStep step = language->Step(data, p, nullptr);
+            const ByteView bytes = data.subspan(p, step.length);
+            if (step.text) {
+                for (std::size_t i = 0; i < bytes.size(); ++i) {
+                    items.Printable(p + i, bytes[i], step.character);
+                }
+            } else {
+                items.Command(p, bytes, step.payload, step.name, language->Family());
+            }
+            p += step.length;
+        }
+        items.FlushRun();
+        return {};
+    }
 
-    // The printable run being collected; control codes go out at once.
-    ExplainItem run;
-    const auto flushRun = [&] {
-        if (run.bytes.empty()) return;
-        sink(run);
-        run.bytes.clear();
-        run.text.clear();
-    };
-    ExplainItem code;
-    std::size_t p = 0;
-    while (p < data.size()) {
+    TSequenceMatcher matcher(table, data, options.ignorePcl);
+    std::size_t escp = 0, pcl = 0;  // escape sequences the table does not know
+    const std::array<std::uint8_t, 4> densities = {0, 1, 2, 3};
+    for (std::size_t p = 0; p < data.size();) {
         const TMatch match = matcher.Match(p);
         const ByteView bytes = data.subspan(p, match.length);
+        if (data[p] == kEsc && !matcher.MatchKnown(p)) {
+            if (MeasureEscP(data, p, TPins::k24, densities).known) ++escp;
+            if (IsPclCommand(data, p)) ++pcl;
+        }
         if (match.meaning == meaning::kPrintable) {
             for (std::size_t i = 0; i < bytes.size(); ++i) {
-                if (run.bytes.size() >= kMaxExplainRun) flushRun();
-                if (run.bytes.empty()) run.offset = p + i;
-                run.bytes.push_back(bytes[i]);
-                AppendUtf8(run.text, codePage[map.Map[bytes[i]]]);
+                // An escape inside a code the table prints is counted where it starts.
+                if (i > 0 && bytes[i] == kEsc && !matcher.MatchKnown(p + i)) {
+                    if (MeasureEscP(data, p + i, TPins::k24, densities).known) ++escp;
+                    if (IsPclCommand(data, p + i)) ++pcl;
+                }
+                items.Printable(p + i, bytes[i]);
             }
         } else {
-            flushRun();
-            code.offset = p;
-            code.bytes.assign(bytes.begin(), bytes.end());
-            code.meaning = match.meaning;
-            sink(code);
+            items.Code(p, bytes, match.meaning);
         }
         p += match.length;
     }
-    flushRun();
+    items.FlushRun();
+    return Hint(data, escp, pcl);
 }
 
 std::vector<ExplainItem> ExplainPrintout(ByteView data, const TEscapeSequences& userTable,
                                          const TCharMapRecord& map, bool ignorePcl) {
     std::vector<ExplainItem> items;
-    ExplainPrintout(data, userTable, map, ignorePcl,
+    ExplainPrintout(data, userTable, map, {ignorePcl, TCommandSet::kTable},
                     [&items](const ExplainItem& item) { items.push_back(item); });
     return items;
 }
@@ -77,6 +173,7 @@ std::string FormatExplainItem(const ExplainItem& item) {
     std::string line = offset;
     std::string shown =
         item.meaning == meaning::kPrintable ? QuoteText(item.text) : SequenceToText(item.bytes);
+    if (item.payload > 0) shown += " <" + std::to_string(item.payload) + " bytes>";
     if (!shown.empty() && shown[0] == ' ') shown.erase(0, 1);
     line += shown;
     // Pads by characters, not bytes, so the names line up also after Polish letters.
@@ -84,7 +181,9 @@ std::string FormatExplainItem(const ExplainItem& item) {
     for (unsigned char c : shown) width += (c & 0xC0) != 0x80;
     line.append(width < 24 ? 24 - width : 0, ' ');
     line += "  ";
-    if (item.meaning < kMeaningCount) {
+    if (!item.name.empty()) {
+        line += item.name;
+    } else if (item.meaning < kMeaningCount) {
         line += MeaningName(item.meaning);
     } else {
         line += "Ignoruj (nieznane znaczenie " + std::to_string(item.meaning) + ")";

@@ -68,6 +68,11 @@ struct TBitmap {
             static_cast<std::uint8_t>(0x80 >> (x % 8));
     }
     std::uint8_t* Row(int y) { return bits.data() + static_cast<std::size_t>(y) * stride; }
+    // The smallest rectangle holding all the ink: false when there is none.
+    bool InkBounds(int& left, int& top, int& right, int& bottom) const;  // right, bottom inclusive
+    TBitmap Crop(int left, int top, int width, int height) const;
+    // Turned 90 degrees clockwise: the top row becomes the right column.
+    TBitmap TurnedClockwise() const;
     const std::uint8_t* Row(int y) const {
         return bits.data() + static_cast<std::size_t>(y) * stride;
     }

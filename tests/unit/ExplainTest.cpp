@@ -52,7 +52,7 @@ TEST(ExplainTest, ItemsStreamInOrderAndLongRunsComeInPieces) {
     data.push_back('y');
     std::vector<ExplainItem> items;
     std::size_t itemsWhenFormFeedArrived = 0;
-    ExplainPrintout(data, {}, TCharMapRecord::Identity(), false, [&](const ExplainItem& item) {
+    ExplainPrintout(data, {}, TCharMapRecord::Identity(), {}, [&](const ExplainItem& item) {
         if (item.meaning == kNewPage) itemsWhenFormFeedArrived = items.size();
         items.push_back(item);
     });
