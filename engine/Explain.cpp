@@ -77,7 +77,36 @@ class TItemWriter {
     ExplainItem item_;
 };
 
-std::string Hint(ByteView data, std::size_t escp, std::size_t pcl) {
+// Counts the escape sequences the table does not know that ESC/P and PCL know. The data of a
+// command counted is not looked into: a picture's bytes are no commands.
+class TUnknownEscapes {
+  public:
+    explicit TUnknownEscapes(ByteView data) : data_(data) {}
+
+    void At(std::size_t p) {
+        if (p >= escpFrom_) {
+            const TEscPMeasure m = MeasureEscP(data_, p, TPins::k24, {0, 1, 2, 3});
+            if (m.known) {
+                ++escp_;
+                escpFrom_ = p + m.length;
+            }
+        }
+        if (p >= pclFrom_ && IsPclCommand(data_, p)) {
+            ++pcl_;
+            pclFrom_ = p + ParsePclEscape(data_, p, {}).length;
+        }
+    }
+    std::string Hint() const;
+
+  private:
+    ByteView data_;
+    std::size_t escp_ = 0, pcl_ = 0;
+    std::size_t escpFrom_ = 0, pclFrom_ = 0;
+};
+
+std::string TUnknownEscapes::Hint() const {
+    const ByteView data = data_;
+    const std::size_t escp = escp_, pcl = pcl_;
     if (escp == 0 && pcl == 0) return {};
     const bool isPcl = pcl > 0 && (escp == 0 || DetectCommandSet(data) == TCommandSet::kPcl);
     const std::size_t n = isPcl ? pcl : escp;
@@ -132,31 +161,23 @@ std::string ExplainPrintout(ByteView data, const TEscapeSequences& userTable,
     }
 
     TSequenceMatcher matcher(table, data, options.ignorePcl);
-    std::size_t escp = 0, pcl = 0;  // escape sequences the table does not know
-    const std::array<std::uint8_t, 4> densities = {0, 1, 2, 3};
+    TUnknownEscapes unknown(data);
     for (std::size_t p = 0; p < data.size();) {
         const TMatch match = matcher.Match(p);
         const ByteView bytes = data.subspan(p, match.length);
-        if (data[p] == kEsc && !matcher.MatchKnown(p)) {
-            if (MeasureEscP(data, p, TPins::k24, densities).known) ++escp;
-            if (IsPclCommand(data, p)) ++pcl;
-        }
         if (match.meaning == meaning::kPrintable) {
             for (std::size_t i = 0; i < bytes.size(); ++i) {
-                // An escape inside a code the table prints is counted where it starts.
-                if (i > 0 && bytes[i] == kEsc && !matcher.MatchKnown(p + i)) {
-                    if (MeasureEscP(data, p + i, TPins::k24, densities).known) ++escp;
-                    if (IsPclCommand(data, p + i)) ++pcl;
-                }
+                if (bytes[i] == kEsc && !matcher.MatchKnown(p + i)) unknown.At(p + i);
                 items.Printable(p + i, bytes[i]);
             }
         } else {
+            if (data[p] == kEsc && !matcher.MatchKnown(p)) unknown.At(p);
             items.Code(p, bytes, match.meaning);
         }
         p += match.length;
     }
     items.FlushRun();
-    return Hint(data, escp, pcl);
+    return unknown.Hint();
 }
 
 std::vector<ExplainItem> ExplainPrintout(ByteView data, const TEscapeSequences& userTable,
