@@ -17,7 +17,7 @@ struct ExplainItem {
     std::size_t offset = 0;
     Bytes bytes;  // a command's without its data
     TSequenceMeaning meaning = meaning::kPrintable;
-    std::string text;  // printable runs: UTF-8 after the character map and its charset
+    std::string text;         // printable runs: UTF-8 after the character map and its charset
     std::size_t payload = 0;  // the data bytes of a command, shown as their number
     std::string name{};       // a command of the printer language: what it is, and the language
 };

@@ -628,9 +628,10 @@ void TPclLanguage::StartRaster(bool atCursor, IPage& page) {
 void TPclLanguage::RasterRow(const TPclCommand& c, IPage* page) {
     if (!raster_.active) StartRaster(true, *page);  // rows without a start begin at the cursor
     if (c.parameter == 'Y') {  // rows skipped: blank, and the next delta row starts afresh
-        for (int i = 0; i < Int(c.value) && i < 65536; ++i) {
-            raster_.rows.emplace_back();
-            if (raster_.rows.size() >= kMaxBandRows) DrawRows(*page);
+        const int rows = std::max(0, Int(c.value));
+        if (rows > 0) {
+            DrawRows(*page);
+            raster_.down += rows / raster_.resolution;
         }
         raster_.seed.clear();
         return;

@@ -61,6 +61,16 @@ double PitchFactor(TSequenceMeaning code) {
     }
 }
 
+// What a printer language may ask for is kept to sizes a sheet can show, so that no value of a
+// damaged or hostile printout makes a position overflow: inches for distances and lengths,
+// lines for the line position (a page of 67 lines is far inside).
+constexpr double kMostInches = 100;
+constexpr double kMostLines = 100000;
+
+double Inches(double v) {
+    return std::isfinite(v) ? std::clamp(v, -kMostInches, kMostInches) : 0;
+}
+
 // The pitch meaning nearest to a pitch in characters per inch.
 TSequenceMeaning NearestPitch(double cpi) {
     static constexpr TSequenceMeaning kCodes[] = {kCpi5, kCpi10, kCpi12, kCpi17, kCpi20, kCpi24};
@@ -534,7 +544,7 @@ double TPrintInterface::Along() {
 void TPrintInterface::MoveAlong(double inches) {
     EnsurePage();
     const double gridStart = landscape_ ? topPx_ : leftPx_;
-    MoveAlongPx(std::max(gridStart, LineStart() + inches * HorizontalInch()));
+    MoveAlongPx(std::max(gridStart, LineStart() + Inches(inches) * HorizontalInch()));
 }
 
 double TPrintInterface::Down() {
@@ -546,21 +556,37 @@ void TPrintInterface::MoveDown(double inches) {
     EnsurePage();
     // Inside the page; a little above the first line too, where a printer language may put
     // the baseline of a first line.
-    linePosition_ = std::clamp(1.0 + inches * 6, 0.0, PageLimit());
+    linePosition_ = std::clamp(1.0 + Inches(inches) * 6, 0.0, PageLimit());
     PlacePen();
 }
 
 void TPrintInterface::Feed(double inches) {
     EnsurePage();
-    linePosition_ = std::max(0.0, linePosition_ + inches * 6);
+    linePosition_ = std::clamp(linePosition_ + Inches(inches) * 6, 0.0, kMostLines);
     alongPos_ = LineStart();
     column_ = 0;
     PlacePen();
     EndEnlargedLine();
 }
 
+void TPrintInterface::SetLineSpacing(double inches) {
+    status_->LineSpacing = std::max(0.0, Inches(inches)) * 6;
+}
+
+void TPrintInterface::SetExtraSpace(double inches) {
+    extraSpacePx_ = std::max(0.0, Inches(inches)) * HorizontalInch();
+}
+
+void TPrintInterface::SetPageLength(double inches) {
+    formLines_ = std::max(0.0, Inches(inches)) * 6;
+}
+
+void TPrintInterface::SetBottomSkip(double inches) {
+    skipLines_ = std::max(0.0, Inches(inches)) * 6;
+}
+
 void TPrintInterface::SetPitch(double cpi) {
-    cpi = std::clamp(cpi, 0.5, 100.0);
+    cpi = std::isfinite(cpi) ? std::clamp(cpi, 0.5, 100.0) : 10.0;
     charAdvance_ = HorizontalInch() / cpi;
     if (status_->Enlarged) charAdvance_ *= 2;
     cpi_ = cpi;
@@ -568,13 +594,17 @@ void TPrintInterface::SetPitch(double cpi) {
 }
 
 void TPrintInterface::SetLeftMargin(double inches) {
-    marginPx_ = std::max(0.0, inches * HorizontalInch());
+    marginPx_ = std::max(0.0, Inches(inches)) * HorizontalInch();
     if (column_ == 0 || alongPos_ < LineStart()) MoveAlongPx(LineStart());
 }
 
 void TPrintInterface::DrawPicture(const TBitmap& bitmap, double along, double down, double width,
                                   double height) {
     EnsurePage();
+    along = Inches(along);
+    down = Inches(down);
+    width = Inches(width);
+    height = Inches(height);
     int left = 0, top = 0, right = 0, bottom = 0;
     if (width <= 0 || height <= 0 || !bitmap.InkBounds(left, top, right, bottom)) return;
     // Only the part with ink is drawn, where it lies in the whole picture.

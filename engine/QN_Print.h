@@ -126,14 +126,14 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     void MoveDown(double inches) override;
     void Feed(double inches) override;
     double LineSpacing() override { return status_->LineSpacing / 6; }
-    void SetLineSpacing(double inches) override { status_->LineSpacing = inches * 6; }
+    void SetLineSpacing(double inches) override;
     double Pitch() override { return cpi_; }
     void SetPitch(double cpi) override;
-    void SetExtraSpace(double inches) override { extraSpacePx_ = inches * HorizontalInch(); }
+    void SetExtraSpace(double inches) override;
     void SetStyle(std::uint8_t bit, bool on) override;
     void SetLeftMargin(double inches) override;
-    void SetPageLength(double inches) override { formLines_ = inches * 6; }
-    void SetBottomSkip(double inches) override { skipLines_ = inches * 6; }
+    void SetPageLength(double inches) override;
+    void SetBottomSkip(double inches) override;
     void DrawPicture(const TBitmap& bitmap, double along, double down, double width,
                      double height) override;
 

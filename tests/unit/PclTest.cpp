@@ -256,19 +256,18 @@ TEST_F(PclRenderTest, ResetEjectsUnlessTheTableKnowsEscE) {
     EXPECT_EQ(printer.texts.back().font.weight, 700);
 }
 
-// Raster rows in landscape turn with the page; rows without a start begin at the cursor, and
-// a Y offset leaves blank rows.
+// Rows without a start begin at the cursor; a Y offset leaves blank rows.
 TEST_F(PclRenderTest, ImplicitRasterStartAndYOffset) {
     Render(Bytes_("\x1b*t300R\x1b*p300x300Y\x1b*b1W\xff\x1b*b2Y\x1b*b1W\xff\x1b*rCA"),
            TCommandSet::kPcl);
-    ASSERT_EQ(printer.bitmaps.size(), 1u);
-    const auto& b = printer.bitmaps[0];
-    EXPECT_EQ(b.bitmap.width, 8);
-    EXPECT_EQ(b.bitmap.height, 4);  // a row, two blank rows, a row
-    EXPECT_FALSE(b.bitmap.Dot(0, 1));
-    EXPECT_TRUE(b.bitmap.Dot(7, 3));
-    EXPECT_EQ(b.rect.top, Down(1.0));
-    EXPECT_EQ(b.rect.bottom, Down(1.0 + 4 / 300.0));
+    ASSERT_EQ(printer.bitmaps.size(), 2u);
+    EXPECT_EQ(printer.bitmaps[0].bitmap, printer.bitmaps[1].bitmap);
+    EXPECT_EQ(printer.bitmaps[0].bitmap.width, 8);
+    EXPECT_EQ(printer.bitmaps[0].bitmap.height, 1);
+    EXPECT_EQ(printer.bitmaps[0].rect.top, Down(1.0));
+    // A row, two blank rows, a row.
+    EXPECT_EQ(printer.bitmaps[1].rect.top, Down(1.0 + 3 / 300.0));
+    EXPECT_EQ(printer.bitmaps[1].rect.bottom, Down(1.0 + 4 / 300.0));
     // Text after the picture starts below it, at its left edge.
     EXPECT_EQ(At('A'), (TPoint{Along(1.0), Baseline(1.0 + 4 / 300.0)}));
 }
