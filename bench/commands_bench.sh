@@ -5,14 +5,8 @@
 # and under 40 KiB a page for 100 pages. Usage: bench/commands_bench.sh [PAGES]; it builds
 # what it needs in build/bench (Release).
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
 pages=${1:-100}
-build="$root/build/bench"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUERNEL_BUILD_TESTS=OFF \
-    -DQUERNEL_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target quernel-render make_graphics_printout >/dev/null
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh" quernel-render make_graphics_printout
 "$build/bin/make_graphics_printout" "$pages" "$work/printout.prn"
 for run in 1 2 3; do
     /usr/bin/time -f "%e %M" -o "$work/time" env QT_QPA_PLATFORM=offscreen \

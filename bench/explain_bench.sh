@@ -4,15 +4,9 @@
 # with the input alone (the input is held in memory), not with the number of items.
 # Usage: bench/explain_bench.sh [MB...] (default 5 50); builds what it needs in build/bench.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
 sizes=("$@")
 [ ${#sizes[@]} -eq 0 ] && sizes=(5 50)
-build="$root/build/bench"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUERNEL_BUILD_TESTS=OFF \
-    -DQUERNEL_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target quernel-render >/dev/null
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh" quernel-render
 for mb in "${sizes[@]}"; do
     head -c $((mb * 1000000)) /dev/zero | tr '\0' '\f' >"$work/ff.prn"
     /usr/bin/time -f "%e %M" -o "$work/time" "$build/bin/quernel-render" --explain \

@@ -47,6 +47,38 @@ TCommandSet DetectCommandSet(ByteView data) {
     return TCommandSet::kEscP;
 }
 
+std::optional<TLanguageStep> SharedControlCode(std::uint8_t code, IPage* page) {
+    using namespace meaning;
+    TLanguageStep step;
+    TSequenceMeaning m = kIgnore;
+    switch (code) {
+        case 0x08:
+            step.name = "Cofnięcie o znak";
+            m = kBack;
+            break;
+        case 0x09:
+            step.name = "Tabulator";
+            m = kTab;
+            break;
+        case 0x0A:
+            step.name = "Nowa linia";
+            m = kNewLine;
+            break;
+        case 0x0C:
+            step.name = "Nowa strona";
+            m = kNewPage;
+            break;
+        case 0x0D:
+            step.name = "Powrót karetki";
+            m = kCarriageReturn;
+            break;
+        default:
+            return std::nullopt;
+    }
+    if (page) page->Apply(m);
+    return step;
+}
+
 std::unique_ptr<IPrinterLanguage> MakePrinterLanguage(TCommandSet set, ByteView data) {
     if (set == TCommandSet::kAuto) set = DetectCommandSet(data);
     switch (set) {

@@ -581,36 +581,17 @@ TLanguageStep TEscPLanguage::Step(ByteView data, std::size_t p, IPage* page) {
 }
 
 TLanguageStep TEscPLanguage::Control(std::uint8_t code, IPage* page) {
+    if (const auto shared = SharedControlCode(code, page)) return *shared;
     TLanguageStep step{1, 0, false, 0, "Pominięty znak sterujący"};
     TSequenceMeaning m = kIgnore;
     switch (code) {
         case 0x07:
             step.name = "Sygnał dźwiękowy";
             break;
-        case 0x08:
-            step.name = "Cofnięcie o znak";
-            m = kBack;
-            break;
-        case 0x09:
-            step.name = "Tabulator";
-            m = kTab;
-            break;
-        case 0x0A:
-            step.name = "Nowa linia";
-            m = kNewLine;
-            break;
         case 0x0B:
             step.name = "Tabulacja pionowa";
             if (page) VerticalTab(*page);
             return step;
-        case 0x0C:
-            step.name = "Nowa strona";
-            m = kNewPage;
-            break;
-        case 0x0D:
-            step.name = "Powrót karetki";
-            m = kCarriageReturn;
-            break;
         case 0x0E:
             step.name = "Podwójna szerokość (1 linia)";
             m = kEnlargedLine;

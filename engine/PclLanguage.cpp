@@ -435,40 +435,12 @@ TLanguageStep TPclLanguage::Step(ByteView data, std::size_t p, IPage* page) {
     if (b == kEsc) return Escape(data, p, page);
     if (page) EndRaster(*page);
     if (b < 0x20) {
-        TLanguageStep step{1, 0, false, 0, "Pominięty znak sterujący"};
-        TSequenceMeaning m = kIgnore;
-        switch (b) {
-            case 0x08:
-                step.name = "Cofnięcie o znak";
-                m = kBack;
-                break;
-            case 0x09:
-                step.name = "Tabulator";
-                m = kTab;
-                break;
-            case 0x0A:
-                step.name = "Nowa linia";
-                m = kNewLine;
-                break;
-            case 0x0C:
-                step.name = "Nowa strona";
-                m = kNewPage;
-                break;
-            case 0x0D:
-                step.name = "Powrót karetki";
-                m = kCarriageReturn;
-                break;
-            case 0x0E:
-                step.name = "Czcionka dodatkowa";
-                break;
-            case 0x0F:
-                step.name = "Czcionka podstawowa";
-                break;
-            default:
-                break;
-        }
-        if (page && m != kIgnore) page->Apply(m);
-        return step;
+        if (const auto shared = SharedControlCode(b, page)) return *shared;
+        // SO and SI switch between two fonts, which are one here; the rest PCL ignores.
+        return {1, 0, false, 0,
+                b == 0x0E   ? "Czcionka dodatkowa"
+                : b == 0x0F ? "Czcionka podstawowa"
+                            : "Pominięty znak sterujący"};
     }
     if (page) page->Print(data.subspan(p, 1));
     return {1, 0, true, 0, {}};

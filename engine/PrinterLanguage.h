@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "engine/CommandSet.h"
@@ -92,6 +93,11 @@ class IPrinterLanguage {
     // What printouts read with this language are called in --explain: "ESC/P", "PCL".
     virtual std::string_view Family() const = 0;
 };
+
+// The control codes every printer language has: backspace, tab, line feed, form feed and
+// carriage return, carried out (when there is a page) as the table's meanings would be. A
+// step named for --explain; nothing for another code.
+std::optional<TLanguageStep> SharedControlCode(std::uint8_t code, IPage* page);
 
 // The language a printout is read with beyond the table; nothing for the table alone. An
 // automatic choice looks at the printout.
