@@ -471,7 +471,9 @@ void TPrintInterface::EndEnlargedLine() {
 double TPrintInterface::PageLimit() const {
     double limit = activeLinesPerPage_;
     if (!language_) return limit;
-    if (formLines_ > 0) limit = std::min(limit, formLines_);
+    // A page of a printer language holds the lines that begin above its end, whatever the
+    // spacing: 66 lines of 1/8 inch on a form of 66 such lines.
+    if (formLines_ > 0) limit = std::min(limit, formLines_ + 1 - 1e-9);
     return std::max(1.0, limit - skipLines_);
 }
 

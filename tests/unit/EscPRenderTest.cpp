@@ -227,6 +227,15 @@ TEST_F(EscPRenderTest, PageLengthAndSkipOverPerforationBreakPages) {
     EXPECT_EQ(PageCount(), 4);
     EXPECT_EQ(Pages()[0], std::string(8, 'L'));
 
+    // 66 lines of 1/8 inch on a form of 66 such lines.
+    Render(B("\x1b"
+             "0\x1b"
+             "C\x42"s +
+             lines + lines + lines + lines + lines + lines + lines.substr(0, 3 * 7)),
+           TCommandSet::kEscP);
+    EXPECT_EQ(PageCount(), 3);
+    EXPECT_EQ(Pages()[1].size(), 66u);
+
     // Longer than the grid's page: the sheet still ends at the grid's last line.
     Render(B("\x1b"
              "C\x00\x16"s +

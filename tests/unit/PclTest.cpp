@@ -244,6 +244,17 @@ TEST_F(PclRenderTest, PitchStylesOrientationAndMacros) {
     EXPECT_EQ(printer.texts.back().font.escapement, -900);
 }
 
+TEST_F(PclRenderTest, TextLengthBreaksPages) {
+    std::string lines;
+    for (int i = 0; i < 25; ++i) lines += "L\r\n";
+    Render(Bytes_("\x1b&l10F" + lines), TCommandSet::kPcl);
+    EXPECT_EQ(Pages(), (std::vector<std::string>{std::string(10, 'L'), std::string(10, 'L'),
+                                                 std::string(5, 'L')}));
+    // At 12 lines an inch, 10 lines of text are 5 lines of the grid.
+    Render(Bytes_("\x1b&l12d10F" + lines + lines), TCommandSet::kPcl);
+    EXPECT_EQ(PageCount(), 5);
+}
+
 TEST_F(PclRenderTest, ResetEjectsUnlessTheTableKnowsEscE) {
     const Bytes data = Bytes_(
         "A\x1b"
