@@ -169,7 +169,8 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
     canvasStyle_ = status.FontStyle;
     runFont_ = TFontDesc();
     runFont_.faceName = fontName_;
-    runFont_.charset = CharsetAt(map_.CharsetIndex).value;
+    mapCharset_ = CharsetAt(map_.CharsetIndex).value;
+    runFont_.charset = mapCharset_;
     runFont_.pitch = 2;  // the cells are fixed-pitch whatever the font
     SelectCpi(status.Pitch);
     linePosition_ = 1.0;
@@ -326,13 +327,9 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
     }
 }
 
-void TPrintInterface::DrawRun(ByteView bytes) {
-    runText_.resize(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) runText_[i] = map_.Map[bytes[i]];
-    DrawMapped(bytes.size(), CharsetAt(map_.CharsetIndex).value);
-}
-
-void TPrintInterface::DrawMapped(std::size_t count, std::uint8_t charset) {
+// Inlined into DrawRun: it runs for every character drawn.
+[[gnu::always_inline]] inline void TPrintInterface::DrawMapped(std::size_t count,
+                                                               std::uint8_t charset) {
     EnsurePage();
     const TPrinterStatus& status = *status_;
 
@@ -365,6 +362,12 @@ void TPrintInterface::DrawMapped(std::size_t count, std::uint8_t charset) {
     }
     MoveAlongPx(alongPos_ + static_cast<double>(count) * (charAdvance_ + extraSpacePx_));
     column_ += static_cast<int>(count);
+}
+
+void TPrintInterface::DrawRun(ByteView bytes) {
+    runText_.resize(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) runText_[i] = map_.Map[bytes[i]];
+    DrawMapped(bytes.size(), mapCharset_);
 }
 
 void TPrintInterface::NewLine() {
@@ -421,11 +424,9 @@ void TPrintInterface::SetStyle(std::uint8_t bit, bool on) {
     status_->FontStyle = canvasStyle_;
 }
 
-void TPrintInterface::EnsurePage() {
-    if (pendingNewPage_ || linePosition_ > PageLimit()) {
-        printer_.NewPage();
-        BeginSheet();
-    }
+void TPrintInterface::NextSheet() {
+    printer_.NewPage();
+    BeginSheet();
 }
 
 void TPrintInterface::BeginSheet() {
@@ -468,9 +469,8 @@ void TPrintInterface::EndEnlargedLine() {
 
 // ---------------------------------------------------------------- printer languages
 
-double TPrintInterface::PageLimit() const {
+double TPrintInterface::LanguagePageLimit() const {
     double limit = activeLinesPerPage_;
-    if (!language_) return limit;
     // A page of a printer language holds the lines that begin above its end, whatever the
     // spacing: 66 lines of 1/8 inch on a form of 66 such lines.
     if (formLines_ > 0) limit = std::min(limit, formLines_ + 1 - 1e-9);
@@ -524,7 +524,7 @@ void TPrintInterface::Print(ByteView bytes, bool italic) {
 
 void TPrintInterface::PrintCharacter(char32_t ch) {
     // In the charset of the map when it has the character, else in Windows-1252, else as "?".
-    const std::uint8_t own = CharsetAt(map_.CharsetIndex).value;
+    const std::uint8_t own = mapCharset_;
     for (std::uint8_t charset : {own, std::uint8_t{0}}) {
         const auto& table = CodePageTable(CodePageForCharset(charset));
         for (int b = 0x20; b < 256; ++b) {

@@ -145,7 +145,11 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     void NewLine();
     void Reset(bool eject);
     void SelectCpi(TSequenceMeaning code);
-    void EnsurePage();
+    // Starts a new sheet when one is due (it runs before every character drawn).
+    void EnsurePage() {
+        if (pendingNewPage_ || linePosition_ > PageLimit()) NextSheet();
+    }
+    void NextSheet();
     void BeginSheet();
     void ToPageOrigin();
     void MoveAlongPx(double along);
@@ -153,7 +157,8 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     bool PageHasContent() const { return column_ > 0 || linePosition_ > 1.0 || pictureOnSheet_; }
     double LineStart() const { return (landscape_ ? topPx_ : leftPx_) + marginPx_; }
     // The line position past which a page is full.
-    double PageLimit() const;
+    double PageLimit() const { return language_ ? LanguagePageLimit() : activeLinesPerPage_; }
+    double LanguagePageLimit() const;
     // Pixels of an inch of the emulated printer: along the line 10 cells at 10 CPI, across it
     // 6 lines.
     double HorizontalInch() const;
@@ -188,6 +193,7 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     double alongPos_ = 0;
     double charAdvance_ = 0;
     TFontDesc runFont_;
+    std::uint8_t mapCharset_ = 1;  // the charset value of the map, for every run
     Bytes runText_;
 
     // Printer languages.
