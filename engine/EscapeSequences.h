@@ -117,6 +117,10 @@ class TEscapeSequences {
     // character; with ignorePcl an unknown ESC swallows everything up to and including the
     // next capital letter A..Z, however far.
     TMatch MatchSequence(ByteView data, std::size_t p, bool ignorePcl) const;
+    // The entry at data[p] only: nothing when the table does not know what is there.
+    std::optional<TMatch> MatchKnown(ByteView data, std::size_t p) const {
+        return MatchTable(data, p);
+    }
 
     std::size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
@@ -147,6 +151,8 @@ class TSequenceMatcher {
   public:
     TSequenceMatcher(const TEscapeSequences& table, ByteView data, bool ignorePcl);
     TMatch Match(std::size_t p);
+    // The table's entry at data[p] only: nothing when the table does not know what is there.
+    std::optional<TMatch> MatchKnown(std::size_t p) const { return table_.MatchTable(data_, p); }
 
   private:
     const TEscapeSequences& table_;

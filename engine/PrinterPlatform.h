@@ -50,6 +50,35 @@ inline constexpr std::uint8_t kUnderline = 4;
 inline constexpr std::uint8_t kStrikeOut = 8;
 }  // namespace font_style
 
+// A 1-bit picture: `height` rows of `stride` bytes each, the leftmost dot of a row in the
+// highest bit of its first byte. A set bit is a dot of ink; a clear bit leaves what is under it.
+struct TBitmap {
+    int width = 0;
+    int height = 0;
+    int stride = 0;  // bytes per row: (width + 7) / 8
+    Bytes bits;
+
+    // A picture of the size without ink.
+    static TBitmap Blank(int width, int height);
+    bool Dot(int x, int y) const {
+        return (bits[static_cast<std::size_t>(y) * stride + x / 8] >> (7 - x % 8)) & 1;
+    }
+    void SetDot(int x, int y) {
+        bits[static_cast<std::size_t>(y) * stride + x / 8] |=
+            static_cast<std::uint8_t>(0x80 >> (x % 8));
+    }
+    std::uint8_t* Row(int y) { return bits.data() + static_cast<std::size_t>(y) * stride; }
+    // The smallest rectangle holding all the ink: false when there is none.
+    bool InkBounds(int& left, int& top, int& right, int& bottom) const;  // right, bottom inclusive
+    TBitmap Crop(int left, int top, int width, int height) const;
+    // Turned 90 degrees clockwise: the top row becomes the right column.
+    TBitmap TurnedClockwise() const;
+    const std::uint8_t* Row(int y) const {
+        return bits.data() + static_cast<std::size_t>(y) * stride;
+    }
+    bool operator==(const TBitmap&) const = default;
+};
+
 // A font as the renderer asks for it: a character cell of exactly height x width pixels.
 struct TFontDesc {
     std::string faceName;
@@ -115,6 +144,9 @@ class IPrinterPlatform {
     virtual void TextOut(int x, int y, const TFontDesc& font, ByteView text) = 0;
     // Draws the picture scaled into the rectangle.
     virtual void StretchDraw(const TRect& rect, const IPicture& picture) = 0;
+    // Draws the bitmap scaled into the rectangle (right and bottom exclusive): its dots of ink
+    // in black, the rest transparent, so that text and pictures under it stay visible.
+    virtual void DrawBitmap(const TRect& rect, const TBitmap& bitmap) = 0;
 
     // Raw spooling: a document of raw bytes on the named printer. RawOpen answers 0 on
     // success, else the platform's error code (nothing is open then); RawWrite answers the

@@ -1,6 +1,7 @@
 #include "engine/QN_Print.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/PageGeometry.h"
 #include "engine/QN_Picture.h"
@@ -14,6 +15,12 @@ namespace {
 using namespace meaning;
 
 constexpr std::uint8_t kFormFeed = 0x0C;
+// Pixel positions from exact ones: truncated, but a position a rounding error below a whole
+// pixel counts as that pixel, so that pictures placed one below the other meet.
+int Px(double v) {
+    return static_cast<int>(std::floor(v + 1e-6));
+}
+
 constexpr std::uint8_t kCr = 0x0D;
 constexpr std::uint8_t kLf = 0x0A;
 
@@ -52,6 +59,28 @@ double PitchFactor(TSequenceMeaning code) {
         default:
             return 1.0;
     }
+}
+
+// What a printer language may ask for is kept to sizes a sheet can show, so that no value of a
+// damaged or hostile printout makes a position overflow: inches for distances and lengths,
+// lines for the line position (a page of 67 lines is far inside).
+constexpr double kMostInches = 100;
+constexpr double kMostLines = 100000;
+
+double Inches(double v) {
+    return std::isfinite(v) ? std::clamp(v, -kMostInches, kMostInches) : 0;
+}
+
+// The pitch meaning nearest to a pitch in characters per inch.
+TSequenceMeaning NearestPitch(double cpi) {
+    static constexpr TSequenceMeaning kCodes[] = {kCpi5, kCpi10, kCpi12, kCpi17, kCpi20, kCpi24};
+    TSequenceMeaning best = kCpi10;
+    for (TSequenceMeaning code : kCodes) {
+        if (std::abs(PitchFactor(code) * 10 - cpi) < std::abs(PitchFactor(best) * 10 - cpi)) {
+            best = code;
+        }
+    }
+    return best;
 }
 
 // Lines per inch meanings 31..40 as a multiple of the 6 lpi grid line.
@@ -128,6 +157,8 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
     table_.SortSequences();
     status_ = &status;
     pendingNewPage_ = false;
+    language_ = MakePrinterLanguage(commandSet_, data.subspan(std::min(start, data.size())));
+    ResetLanguageLayout();
     if (!keepState) status.ResetStatus();
     printer_.SetBkModeTransparent();
     if (services_.background != nullptr) services_.background->DrawBackground(printer_);
@@ -138,19 +169,42 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
     canvasStyle_ = status.FontStyle;
     runFont_ = TFontDesc();
     runFont_.faceName = fontName_;
-    runFont_.charset = CharsetAt(map_.CharsetIndex).value;
+    mapCharset_ = CharsetAt(map_.CharsetIndex).value;
+    runFont_.charset = mapCharset_;
     runFont_.pitch = 2;  // the cells are fixed-pitch whatever the font
     SelectCpi(status.Pitch);
     linePosition_ = 1.0;
     column_ = 0;
 
-    TSequenceMatcher matcher(table_, data, ignorePcl);
-    for (std::size_t p = start; p < data.size();) {
-        const TMatch match = matcher.Match(p);
-        ApplyMeaning(RelativePitch(match.meaning, status.Pitch), data.subspan(p, match.length));
-        p += match.length;
+    if (language_) {
+        RenderWithLanguage(data, start);
+    } else {
+        TSequenceMatcher matcher(table_, data, ignorePcl);
+        for (std::size_t p = start; p < data.size();) {
+            const TMatch match = matcher.Match(p);
+            ApplyMeaning(RelativePitch(match.meaning, status.Pitch), data.subspan(p, match.length));
+            p += match.length;
+        }
     }
+    language_.reset();
     status_ = nullptr;
+}
+
+// The table first: a sequence it knows keeps its meaning. The language reads the rest; the
+// HP-PCL rule of the table has no say.
+void TPrintInterface::RenderWithLanguage(ByteView data, std::size_t start) {
+    TSequenceMatcher matcher(table_, data, false);
+    for (std::size_t p = start; p < data.size();) {
+        if (const auto known = matcher.MatchKnown(p)) {
+            language_->Flush(*this);
+            ApplyMeaning(RelativePitch(known->meaning, status_->Pitch),
+                         data.subspan(p, known->length));
+            p += known->length;
+        } else {
+            p += language_->Step(data, p, this).length;
+        }
+    }
+    language_->Flush(*this);
 }
 
 void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
@@ -209,10 +263,11 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
             break;
         case kCarriageReturn: {
             const TPoint pen = printer_.PenPos();
+            const int lineStart = static_cast<int>(LineStart());
             if (landscape_) {
-                printer_.MoveTo(pen.x, LineStart());
+                printer_.MoveTo(pen.x, lineStart);
             } else {
-                printer_.MoveTo(LineStart(), pen.y);
+                printer_.MoveTo(lineStart, pen.y);
             }
             alongPos_ = LineStart();
             column_ = 0;
@@ -238,11 +293,20 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
             } else {
                 BeginSheet();
             }
-            SelectCpi(status.Pitch);
+            if (language_) {
+                SetPitch(cpi_);
+            } else {
+                SelectCpi(status.Pitch);
+            }
             break;
         case kTab: {
+            if (language_) {
+                const double stop = language_->NextTab(Along(), *this);
+                if (stop >= 0) MoveAlongPx(LineStart() + stop * HorizontalInch());
+                break;
+            }
             const int next = (column_ / 8 + 1) * 8;
-            MoveAlong(alongPos_ + (next - column_) * charAdvance_);
+            MoveAlongPx(alongPos_ + (next - column_) * charAdvance_);
             column_ = next;
             break;
         }
@@ -263,19 +327,21 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
     }
 }
 
-void TPrintInterface::DrawRun(ByteView bytes) {
+// Inlined into DrawRun: it runs for every character drawn.
+[[gnu::always_inline]] inline void TPrintInterface::DrawMapped(std::size_t count,
+                                                               std::uint8_t charset) {
     EnsurePage();
     const TPrinterStatus& status = *status_;
-    runText_.resize(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) runText_[i] = map_.Map[bytes[i]];
 
     // The run's font: the face and charset are set once per printout; only the cell and the
     // style change between runs, so no allocation happens per character.
     const bool script = status.Subscript || status.Superscript;
     TFontDesc& font = runFont_;
+    font.charset = charset;
     font.height = script ? static_cast<int>(0.72 * lineHeight_) : lineHeight_;
     font.width = static_cast<int>(script ? 0.72 * charAdvance_ : charAdvance_);
-    font.advance = charAdvance_;  // where the next run starts, also for a smaller script cell
+    // Where the next run starts, also for a smaller script cell.
+    font.advance = charAdvance_ + extraSpacePx_;
     font.escapement = font.orientation = landscape_ ? -900 : 0;
     font.weight = (canvasStyle_ & font_style::kBold) ? 700 : 400;
     font.italic = canvasStyle_ & font_style::kItalic;
@@ -288,17 +354,28 @@ void TPrintInterface::DrawRun(ByteView bytes) {
     if (status.Superscript) shift = -static_cast<int>(lineHeight_ * 0.05);
     const TPoint pen = printer_.PenPos();
     const int along = static_cast<int>(alongPos_);
+    const ByteView text(runText_.data(), count);
     if (landscape_) {
-        printer_.TextOut(pen.x - shift, along, font, runText_);
+        printer_.TextOut(pen.x - shift, along, font, text);
     } else {
-        printer_.TextOut(along, pen.y + shift, font, runText_);
+        printer_.TextOut(along, pen.y + shift, font, text);
     }
-    MoveAlong(alongPos_ + static_cast<double>(bytes.size()) * charAdvance_);
-    column_ += static_cast<int>(bytes.size());
+    MoveAlongPx(alongPos_ + static_cast<double>(count) * (charAdvance_ + extraSpacePx_));
+    column_ += static_cast<int>(count);
+}
+
+void TPrintInterface::DrawRun(ByteView bytes) {
+    runText_.resize(bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); ++i) runText_[i] = map_.Map[bytes[i]];
+    DrawMapped(bytes.size(), mapCharset_);
 }
 
 void TPrintInterface::NewLine() {
     EnsurePage();
+    if (language_) {
+        Feed(status_->LineSpacing / 6);
+        return;
+    }
     linePosition_ += status_->LineSpacing;
     const int step = static_cast<int>(lineHeight_ * status_->LineSpacing);
     const TPoint pen = printer_.PenPos();
@@ -322,6 +399,10 @@ void TPrintInterface::Reset(bool eject) {
     status.Superscript = false;
     status.LineSpacing = 1.0;
     SelectCpi(kCpi10);
+    if (language_) {
+        language_->Reset();
+        ResetLanguageLayout();
+    }
     if (PageHasContent() && (eject || pendingNewPage_)) {
         pendingNewPage_ = true;
     } else {
@@ -335,6 +416,7 @@ void TPrintInterface::SelectCpi(TSequenceMeaning code) {
     charAdvance_ = printable / std::max(0.01, PitchFactor(code) * activeCharsPerLine_);
     if (status_->Enlarged) charAdvance_ *= 2;
     status_->Pitch = code;
+    cpi_ = PitchFactor(code) * 10;
 }
 
 void TPrintInterface::SetStyle(std::uint8_t bit, bool on) {
@@ -342,17 +424,16 @@ void TPrintInterface::SetStyle(std::uint8_t bit, bool on) {
     status_->FontStyle = canvasStyle_;
 }
 
-void TPrintInterface::EnsurePage() {
-    if (pendingNewPage_ || linePosition_ > activeLinesPerPage_) {
-        printer_.NewPage();
-        BeginSheet();
-    }
+void TPrintInterface::NextSheet() {
+    printer_.NewPage();
+    BeginSheet();
 }
 
 void TPrintInterface::BeginSheet() {
     pendingNewPage_ = false;
     linePosition_ = 1.0;
     column_ = 0;
+    pictureOnSheet_ = false;
     printer_.SetBkModeTransparent();
     if (services_.background != nullptr) services_.background->DrawBackground(printer_);
     ToPageOrigin();
@@ -361,14 +442,14 @@ void TPrintInterface::BeginSheet() {
 
 void TPrintInterface::ToPageOrigin() {
     if (landscape_) {
-        printer_.MoveTo(caps_.pageWidth - rightPx_, topPx_);
+        printer_.MoveTo(caps_.pageWidth - rightPx_, static_cast<int>(LineStart()));
     } else {
-        printer_.MoveTo(leftPx_, topPx_);
+        printer_.MoveTo(static_cast<int>(LineStart()), topPx_);
     }
     alongPos_ = LineStart();
 }
 
-void TPrintInterface::MoveAlong(double along) {
+void TPrintInterface::MoveAlongPx(double along) {
     alongPos_ = along;
     const TPoint pen = printer_.PenPos();
     if (landscape_) {
@@ -384,6 +465,169 @@ void TPrintInterface::EndEnlargedLine() {
         status_->Enlarged = false;
         charAdvance_ /= 2;
     }
+}
+
+// ---------------------------------------------------------------- printer languages
+
+double TPrintInterface::LanguagePageLimit() const {
+    double limit = activeLinesPerPage_;
+    // A page of a printer language holds the lines that begin above its end, whatever the
+    // spacing: 66 lines of 1/8 inch on a form of 66 such lines.
+    if (formLines_ > 0) limit = std::min(limit, formLines_ + 1 - 1e-9);
+    return std::max(1.0, limit - skipLines_);
+}
+
+double TPrintInterface::HorizontalInch() const {
+    const double printable =
+        landscape_ ? caps_.pageHeight - topPx_ - bottomPx_ : caps_.pageWidth - leftPx_ - rightPx_;
+    return printable / std::max(1, activeCharsPerLine_) * 10;
+}
+
+void TPrintInterface::ResetLanguageLayout() {
+    marginPx_ = 0;
+    formLines_ = 0;
+    skipLines_ = 0;
+    extraSpacePx_ = 0;
+}
+
+void TPrintInterface::PlacePen() {
+    const int across = Px((linePosition_ - 1.0) * lineHeight_);
+    const int along = static_cast<int>(alongPos_);
+    if (landscape_) {
+        printer_.MoveTo(caps_.pageWidth - rightPx_ - across, along);
+    } else {
+        printer_.MoveTo(along, topPx_ + across);
+    }
+}
+
+void TPrintInterface::Apply(TSequenceMeaning m) {
+    ApplyMeaning(RelativePitch(m, status_->Pitch), {});
+}
+
+void TPrintInterface::ControlCode(std::uint8_t code) {
+    const std::uint8_t bytes[1] = {code};
+    const ByteView alone(bytes, 1);
+    if (const auto known = table_.MatchKnown(alone, 0)) {
+        ApplyMeaning(RelativePitch(known->meaning, status_->Pitch), alone);
+    } else {
+        language_->Step(alone, 0, this);
+    }
+}
+
+void TPrintInterface::Print(ByteView bytes, bool italic) {
+    if (bytes.empty()) return;
+    const std::uint8_t style = canvasStyle_;
+    if (italic) canvasStyle_ |= font_style::kItalic;
+    DrawRun(bytes);
+    canvasStyle_ = style;
+}
+
+void TPrintInterface::PrintCharacter(char32_t ch) {
+    // In the charset of the map when it has the character, else in Windows-1252, else as "?".
+    const std::uint8_t own = mapCharset_;
+    for (std::uint8_t charset : {own, std::uint8_t{0}}) {
+        const auto& table = CodePageTable(CodePageForCharset(charset));
+        for (int b = 0x20; b < 256; ++b) {
+            if (table[static_cast<std::size_t>(b)] != ch) continue;
+            runText_.assign(1, static_cast<std::uint8_t>(b));
+            DrawMapped(1, charset);
+            return;
+        }
+    }
+    runText_.assign(1, '?');
+    DrawMapped(1, own);
+}
+
+double TPrintInterface::Along() {
+    EnsurePage();
+    return (alongPos_ - LineStart()) / HorizontalInch();
+}
+
+void TPrintInterface::MoveAlong(double inches) {
+    EnsurePage();
+    const double gridStart = landscape_ ? topPx_ : leftPx_;
+    MoveAlongPx(std::max(gridStart, LineStart() + Inches(inches) * HorizontalInch()));
+}
+
+double TPrintInterface::Down() {
+    EnsurePage();
+    return (linePosition_ - 1.0) / 6;
+}
+
+void TPrintInterface::MoveDown(double inches) {
+    EnsurePage();
+    // Inside the page; a little above the first line too, where a printer language may put
+    // the baseline of a first line.
+    linePosition_ = std::clamp(1.0 + Inches(inches) * 6, 0.0, PageLimit());
+    PlacePen();
+}
+
+void TPrintInterface::Feed(double inches) {
+    EnsurePage();
+    linePosition_ = std::clamp(linePosition_ + Inches(inches) * 6, 0.0, kMostLines);
+    alongPos_ = LineStart();
+    column_ = 0;
+    PlacePen();
+    EndEnlargedLine();
+}
+
+void TPrintInterface::SetLineSpacing(double inches) {
+    status_->LineSpacing = std::max(0.0, Inches(inches)) * 6;
+}
+
+void TPrintInterface::SetExtraSpace(double inches) {
+    extraSpacePx_ = std::max(0.0, Inches(inches)) * HorizontalInch();
+}
+
+void TPrintInterface::SetPageLength(double inches) {
+    formLines_ = std::max(0.0, Inches(inches)) * 6;
+}
+
+void TPrintInterface::SetBottomSkip(double inches) {
+    skipLines_ = std::max(0.0, Inches(inches)) * 6;
+}
+
+void TPrintInterface::SetPitch(double cpi) {
+    cpi = std::isfinite(cpi) ? std::clamp(cpi, 0.5, 100.0) : 10.0;
+    charAdvance_ = HorizontalInch() / cpi;
+    if (status_->Enlarged) charAdvance_ *= 2;
+    cpi_ = cpi;
+    status_->Pitch = NearestPitch(cpi);
+}
+
+void TPrintInterface::SetLeftMargin(double inches) {
+    marginPx_ = std::max(0.0, Inches(inches)) * HorizontalInch();
+    if (column_ == 0 || alongPos_ < LineStart()) MoveAlongPx(LineStart());
+}
+
+void TPrintInterface::DrawPicture(const TBitmap& bitmap, double along, double down, double width,
+                                  double height) {
+    EnsurePage();
+    along = Inches(along);
+    down = Inches(down);
+    width = Inches(width);
+    height = Inches(height);
+    int left = 0, top = 0, right = 0, bottom = 0;
+    if (width <= 0 || height <= 0 || !bitmap.InkBounds(left, top, right, bottom)) return;
+    // Only the part with ink is drawn, where it lies in the whole picture.
+    const double dotAlong = width * HorizontalInch() / bitmap.width;
+    const double dotAcross = height * VerticalInch() / bitmap.height;
+    const double along0 = LineStart() + along * HorizontalInch();
+    const double across0 = down * VerticalInch();
+    const TBitmap ink = bitmap.Crop(left, top, right - left + 1, bottom - top + 1);
+    const int first = Px(along0 + left * dotAlong);
+    const int last = Px(along0 + (right + 1) * dotAlong);
+    if (landscape_) {
+        const double edge = caps_.pageWidth - rightPx_;
+        printer_.DrawBitmap({Px(edge - across0 - (bottom + 1) * dotAcross), first,
+                             Px(edge - across0 - top * dotAcross), last},
+                            ink.TurnedClockwise());
+    } else {
+        printer_.DrawBitmap({first, Px(topPx_ + across0 + top * dotAcross), last,
+                             Px(topPx_ + across0 + (bottom + 1) * dotAcross)},
+                            ink);
+    }
+    pictureOnSheet_ = true;
 }
 
 Bytes BuildRawOutput(const TRawSettings& raw, const TCharMapRecord& map, ByteView data) {

@@ -4,8 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include <memory>
+
 #include "engine/CharMap.h"
+#include "engine/CommandSet.h"
 #include "engine/EscapeSequences.h"
+#include "engine/PrinterLanguage.h"
 #include "engine/PrinterPlatform.h"
 #include "host/Bytes.h"
 
@@ -68,8 +72,10 @@ class IPrintEngine {
 
 // The print engine of one print job: set up, used for exactly one printout, released. It lays
 // the printout out on a fixed grid of characters inside the margins and draws it through the
-// printer platform; printer errors propagate to the caller.
-class TPrintInterface final : public IPrintEngine {
+// printer platform; printer errors propagate to the caller. With a command set, what the
+// control-code table does not know is read as that printer language (its commands act on the
+// page through IPage).
+class TPrintInterface final : public IPrintEngine, private IPage {
   public:
     explicit TPrintInterface(TPrintServices& services);
 
@@ -78,6 +84,10 @@ class TPrintInterface final : public IPrintEngine {
                  int copies);
     void SetOrientation(bool landscape);
     void SetFont(const std::string& name, std::uint8_t pitch, const TCharMapRecord& map);
+
+    // The printer language read beyond the table; the table alone by default.
+    void SetCommandSet(TCommandSet set) { commandSet_ = set; }
+    TCommandSet CommandSet() const { return commandSet_; }
 
     void LoadDefaultSequences() { table_.LoadDefaultSequences(); }
     void AddSequence(ByteView sequence, TSequenceMeaning m) { table_.AddSequence(sequence, m); }
@@ -105,19 +115,57 @@ class TPrintInterface final : public IPrintEngine {
     double CharAdvance() const { return charAdvance_; }
 
   private:
+    // IPage: what a printer language does on the page.
+    void Apply(TSequenceMeaning m) override;
+    void ControlCode(std::uint8_t code) override;
+    void Print(ByteView bytes, bool italic) override;
+    void PrintCharacter(char32_t ch) override;
+    double Along() override;
+    void MoveAlong(double inches) override;
+    double Down() override;
+    void MoveDown(double inches) override;
+    void Feed(double inches) override;
+    double LineSpacing() override { return status_->LineSpacing / 6; }
+    void SetLineSpacing(double inches) override;
+    double Pitch() override { return cpi_; }
+    void SetPitch(double cpi) override;
+    void SetExtraSpace(double inches) override;
+    void SetStyle(std::uint8_t bit, bool on) override;
+    void SetLeftMargin(double inches) override;
+    void SetPageLength(double inches) override;
+    void SetBottomSkip(double inches) override;
+    void DrawPicture(const TBitmap& bitmap, double along, double down, double width,
+                     double height) override;
+
+    void RenderWithLanguage(ByteView data, std::size_t start);
     void ApplyMeaning(TSequenceMeaning m, ByteView bytes);
     void DrawRun(ByteView bytes);
+    // Draws bytes that are in the charset already.
+    void DrawMapped(std::size_t count, std::uint8_t charset);
     void NewLine();
     void Reset(bool eject);
     void SelectCpi(TSequenceMeaning code);
-    void SetStyle(std::uint8_t bit, bool on);
-    void EnsurePage();
+    // Starts a new sheet when one is due (it runs before every character drawn).
+    void EnsurePage() {
+        if (pendingNewPage_ || linePosition_ > PageLimit()) NextSheet();
+    }
+    void NextSheet();
     void BeginSheet();
     void ToPageOrigin();
-    void MoveAlong(double along);
+    void MoveAlongPx(double along);
     void EndEnlargedLine();
-    bool PageHasContent() const { return column_ > 0 || linePosition_ > 1.0; }
-    int LineStart() const { return landscape_ ? topPx_ : leftPx_; }
+    bool PageHasContent() const { return column_ > 0 || linePosition_ > 1.0 || pictureOnSheet_; }
+    double LineStart() const { return (landscape_ ? topPx_ : leftPx_) + marginPx_; }
+    // The line position past which a page is full.
+    double PageLimit() const { return language_ ? LanguagePageLimit() : activeLinesPerPage_; }
+    double LanguagePageLimit() const;
+    // Pixels of an inch of the emulated printer: along the line 10 cells at 10 CPI, across it
+    // 6 lines.
+    double HorizontalInch() const;
+    double VerticalInch() const { return 6.0 * lineHeight_; }
+    // The pen where the line position puts the current line (printer languages only).
+    void PlacePen();
+    void ResetLanguageLayout();
 
     TPrintServices& services_;
     IPrinterPlatform& printer_;
@@ -145,7 +193,18 @@ class TPrintInterface final : public IPrintEngine {
     double alongPos_ = 0;
     double charAdvance_ = 0;
     TFontDesc runFont_;
+    std::uint8_t mapCharset_ = 1;  // the charset value of the map, for every run
     Bytes runText_;
+
+    // Printer languages.
+    TCommandSet commandSet_ = TCommandSet::kTable;
+    std::unique_ptr<IPrinterLanguage> language_;
+    double cpi_ = 10;          // the current pitch
+    double marginPx_ = 0;      // the left margin, added to the line start
+    double formLines_ = 0;     // the page length in lines; 0: the grid's
+    double skipLines_ = 0;     // lines skipped at the foot of a page
+    double extraSpacePx_ = 0;  // added after every character
+    bool pictureOnSheet_ = false;
 };
 
 // Sends the printout to the current printer's queue as raw bytes: the initialisation text,

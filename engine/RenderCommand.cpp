@@ -111,7 +111,7 @@ std::string RenderUsage() {
            "  quernel-render [OPCJE] PLIK --trace [--device DPI,SZERxWYS,PRZXxPRZY]\n"
            "                                              pokaż operacje rysowania zamiast "
            "drukować\n"
-           "  quernel-render --explain [--seq ..] [--cmap ..] [--ignore-pcl] PLIK\n"
+           "  quernel-render --explain [--seq ..] [--cmap ..] [--ignore-pcl] [--commands ..] PLIK\n"
            "                                              pokaż, jak Quernel rozumie wydruk\n"
            "Opcje:\n"
            "  --seq NAZWA|PLIK        tabela kodów sterujących (EPSON+HP)\n"
@@ -125,6 +125,9 @@ std::string RenderUsage() {
            "  --title TEKST           tytuł wydruku\n"
            "  --background PLIK[,L,G,P,D]  obraz w tle i jego odstępy od brzegów w mm\n"
            "  --ignore-pcl            pomijaj nieznane komendy HP-PCL\n"
+           "  --commands table|escp|pcl|auto  zestaw komend drukarki poza tabelą: tylko\n"
+           "                          tabela, ESC/P (Epson), PCL (HP) albo wybór dla każdego\n"
+           "                          wydruku (table)\n"
            "  --raw                   tryb bezpośredni (RAW): bajty wprost do drukarki\n"
            "  --raw-init TEKST        kod inicjujący (#27 E)\n"
            "  --raw-fix-crlf 0|1      końce linii zawsze CR+LF (1)\n"
@@ -192,6 +195,14 @@ RenderArgs ParseRenderArgs(const std::vector<std::string>& args) {
             if (takeValue()) o.cmap = value;
         } else if (a == "--ignore-pcl") {
             o.ignorePcl = true;
+        } else if (a == "--commands") {
+            if (!takeValue()) continue;
+            if (const auto set = CommandSetFromName(value)) {
+                o.commands = *set;
+            } else {
+                bad();
+                result.error += " (table, escp, pcl albo auto)";
+            }
         } else if (a == "-o" || a == "--output") {
             if (takeValue()) o.output = value;
         } else if (a == "--printer") {
@@ -300,10 +311,10 @@ int RunExplain(const RenderOptions& options, const fs::path& programDir, std::os
                std::ostream& err) {
     try {
         const LoadedInputs in = LoadInputs(options, programDir, err);
-        for (const ExplainItem& item :
-             ExplainPrintout(in.data, in.table, in.map, options.ignorePcl)) {
-            out << FormatExplainItem(item) << '\n';
-        }
+        const std::string hint = ExplainPrintout(
+            in.data, in.table, in.map, {options.ignorePcl, options.commands},
+            [&out](const ExplainItem& item) { out << FormatExplainItem(item) << '\n'; });
+        if (!hint.empty()) out << hint << '\n';
         return out.good() ? 0 : 1;
     } catch (const std::exception& e) {
         err << "quernel-render: " << e.what() << '\n';
@@ -356,6 +367,7 @@ int RunRender(const RenderOptions& options, IPrinterPlatform& printer, IPictureL
         job.SetFont(options.font, 2, in.map);
         job.LoadDefaultSequences();
         job.AddSequences(in.table);
+        job.SetCommandSet(options.commands);
         job.BeginJob(options.title);
         try {
             TPrinterStatus status;

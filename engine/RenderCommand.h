@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/CommandSet.h"
 #include "engine/PrinterPlatform.h"
 #include "engine/QN_Print.h"
 #include "host/AppSettings.h"
@@ -21,6 +22,7 @@ struct RenderOptions {
     std::string seq = "EPSON+HP";  // table name or .seq file
     std::string cmap = "LatinII";  // map name or .cmap file
     bool ignorePcl = false;
+    TCommandSet commands = TCommandSet::kTable;  // --commands
 
     std::string output;   // -o: a PDF file
     std::string printer;  // --printer: a printer by name

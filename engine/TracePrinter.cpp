@@ -57,6 +57,14 @@ void TracePrinter::StretchDraw(const TRect& rect, const IPicture& picture) {
          << "," << rect.top << " - " << rect.right << "," << rect.bottom << "\n";
 }
 
+void TracePrinter::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
+    if (!printing_) throw PrinterError("Obraz poza dokumentem");
+    std::size_t dots = 0;
+    for (std::uint8_t b : bitmap.bits) dots += static_cast<std::size_t>(__builtin_popcount(b));
+    out_ << "  bitmap " << bitmap.width << "x" << bitmap.height << " (" << dots << " dots) into "
+         << rect.left << "," << rect.top << " - " << rect.right << "," << rect.bottom << "\n";
+}
+
 int TracePrinter::RawOpen(const std::string& printerName, const std::string& documentName) {
     out_ << "raw document \"" << documentName << "\" on " << printerName << "\n";
     return 0;

@@ -34,6 +34,7 @@ class TracePrinter final : public IPrinterPlatform {
     TPoint PenPos() override { return pen_; }
     void TextOut(int x, int y, const TFontDesc& font, ByteView text) override;
     void StretchDraw(const TRect& rect, const IPicture& picture) override;
+    void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override;
     int RawOpen(const std::string& printerName, const std::string& documentName) override;
     std::size_t RawWrite(ByteView data) override;
     void RawClose() override;

@@ -25,6 +25,9 @@ struct AppSettings {
     std::string PrintTitleName;
     bool PrintTitleAsFile = false;
     bool Ignore_PCL = false;
+    // The printer language read beyond the control-code table: 0 none, 1 ESC/P, 2 PCL,
+    // 3 chosen for each printout.
+    int CommandSet = 0;
     bool AlwaysDefault = false;
     int PageOrientation = 0;  // 0 the printer's own, 1 landscape, 2 portrait
     int MgLeft = 5;
@@ -78,7 +81,7 @@ struct SettingInfo {
     std::string_view control;
 };
 
-inline constexpr int kSettingCount = 40;
+inline constexpr int kSettingCount = 41;
 
 // The settings in load order.
 const std::array<SettingInfo, kSettingCount>& SettingsTable();

@@ -21,6 +21,7 @@ struct TMonitorSettings {
     int FileSaveMode = 0;        // 0 the DOS program appends, 1 it overwrites
     bool KeepState = true;       // attributes carry over to the file's next printout
     bool IgnorePcl = false;      // passed to the print engine
+    int CommandSet = 0;          // the printer language beyond the table, for the print job
 };
 
 // A file as directory lookup finds it.

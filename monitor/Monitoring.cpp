@@ -49,6 +49,7 @@ void TMonitoring::RunPrintJob(TFileMonitor& monitor, bool manual, int fromPage) 
     if (const auto font = core_.SelectedFont()) job.SetFont(*font, 2, core_.charMap_);
     job.LoadDefaultSequences();
     job.AddSequences(core_.sequences_);
+    job.SetCommandSet(CommandSetFromSetting(core_.monitorSettings_.CommandSet));
     if (manual) {
         monitor.PrintNewData(job, true, fromPage, false, true);
     } else {

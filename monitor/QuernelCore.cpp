@@ -71,6 +71,7 @@ void TQuernelCore::PublishValues() {
     monitorSettings_.FileSaveMode = s.FileSaveMode;
     monitorSettings_.KeepState = s.KeepState;
     monitorSettings_.IgnorePcl = s.Ignore_PCL;
+    monitorSettings_.CommandSet = s.CommandSet;
 }
 
 void TQuernelCore::SetSequencesName(const std::string& name) {

@@ -435,6 +435,17 @@ struct TPdfDocument::TImpl {
     std::vector<std::unique_ptr<TEntry>> entries;
     TEntry* lastEntry = nullptr;
     std::map<qint64, std::pair<std::string, int>> images;  // cache key -> name, object
+    // 1-bit pictures, drawn as stencil masks: name and object of each. A picture drawn again
+    // (a letterhead logo on every page) is stored once; the bits of the pictures kept for that
+    // comparison are limited, so memory does not grow with the printout.
+    std::vector<std::pair<std::string, int>> masks;
+    struct TMaskKey {
+        std::size_t mask;
+        int width, height;
+        Bytes bits;
+    };
+    std::unordered_multimap<std::size_t, TMaskKey> maskIndex;  // by hash of the bits
+    std::size_t maskKeyBytes = 0;
 
     // --- the page being drawn ---
     TContent content;
@@ -490,6 +501,8 @@ struct TPdfDocument::TImpl {
     void AddLine(const TLine& line);
     void DrawImage(const TRect& rect, const QImage& image);
     std::pair<std::string, int> ImageFor(const QImage& image);
+    void DrawBitmap(const TRect& rect, const TBitmap& bitmap);
+    const std::pair<std::string, int>& MaskFor(const TBitmap& bitmap);
 
     void WriteTrueTypeFace(const TFace& face, int index);
     void WriteType3Font(const TFont& font, const TFace& face);
@@ -582,10 +595,13 @@ void TPdfDocument::TImpl::Finish() {
         }
         resources += ">>";
     }
-    if (!images.empty()) {
+    if (!images.empty() || !masks.empty()) {
         resources += "/XObject<<";
         for (const auto& [key, image] : images) {
             resources += "/" + image.first + " " + std::to_string(image.second) + " 0 R";
+        }
+        for (const auto& [name, object] : masks) {
+            resources += "/" + name + " " + std::to_string(object) + " 0 R";
         }
         resources += ">>";
     }
@@ -1178,6 +1194,48 @@ void TPdfDocument::TImpl::DrawImage(const TRect& rect, const QImage& image) {
     content += "cm /" + name + " Do Q\n";
 }
 
+const std::pair<std::string, int>& TPdfDocument::TImpl::MaskFor(const TBitmap& bitmap) {
+    constexpr std::size_t kMaxKeyBytes = 8 << 20;
+    const std::string_view bits(reinterpret_cast<const char*>(bitmap.bits.data()),
+                                bitmap.bits.size());
+    const std::size_t hash = std::hash<std::string_view>()(bits) ^
+                             (static_cast<std::size_t>(bitmap.width) * 0x9E3779B97F4A7C15ULL);
+    const auto [first, last] = maskIndex.equal_range(hash);
+    for (auto it = first; it != last; ++it) {
+        const TMaskKey& key = it->second;
+        if (key.width == bitmap.width && key.height == bitmap.height && key.bits == bitmap.bits) {
+            return masks[key.mask];
+        }
+    }
+    // A stencil: where a bit is set the current colour (black) is painted, elsewhere nothing.
+    const int object = writer.Reserve();
+    writer.WriteStream(object,
+                       "/Type/XObject/Subtype/Image/Width " + std::to_string(bitmap.width) +
+                           "/Height " + std::to_string(bitmap.height) +
+                           "/ImageMask true/BitsPerComponent 1/Decode[1 0]",
+                       bits, kResourceLevel);
+    masks.emplace_back("M" + std::to_string(masks.size() + 1), object);
+    if (maskKeyBytes + bits.size() <= kMaxKeyBytes) {
+        maskKeyBytes += bits.size();
+        maskIndex.emplace(hash,
+                          TMaskKey{masks.size() - 1, bitmap.width, bitmap.height, bitmap.bits});
+    }
+    return masks.back();
+}
+
+void TPdfDocument::TImpl::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0 || bitmap.width <= 0 || bitmap.height <= 0) return;
+    EndText();
+    const std::string& name = MaskFor(bitmap).first;
+    content += "q ";
+    content.Numbers({static_cast<double>(width), 0, 0, static_cast<double>(-height),
+                     static_cast<double>(rect.left), static_cast<double>(rect.bottom)},
+                    0);
+    content += "cm /" + name + " Do Q\n";
+}
+
 // ---------------------------------------------------------------- writing the fonts
 
 int TPdfDocument::TImpl::WriteToUnicode(const TFont& font) {
@@ -1357,6 +1415,11 @@ void TPdfDocument::TextOut(int x, int y, const TFontDesc& font, ByteView text) {
 void TPdfDocument::DrawImage(const TRect& rect, const QImage& image) {
     if (impl_->finished) throw PrinterError("Picture drawn on a finished document.");
     impl_->DrawImage(rect, image);
+}
+
+void TPdfDocument::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
+    if (impl_->finished) throw PrinterError("Picture drawn on a finished document.");
+    impl_->DrawBitmap(rect, bitmap);
 }
 
 void TPdfDocument::Finish() {

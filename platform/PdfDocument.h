@@ -51,6 +51,9 @@ class TPdfDocument {
     // Draws the image scaled into the rectangle (right and bottom exclusive). An image (by
     // QImage::cacheKey) is stored once however often it is drawn.
     void DrawImage(const TRect& rect, const QImage& image);
+    // Draws the bitmap's ink in black scaled into the rectangle, the rest transparent; stored
+    // as a compressed 1-bit stencil, once however often the same bitmap is drawn.
+    void DrawBitmap(const TRect& rect, const TBitmap& bitmap);
     // Ends the last page and writes the fonts, the page tree and the cross-reference table.
     void Finish();
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "engine/CharMap.h"
 #include "engine/CodePages.h"
@@ -260,6 +261,21 @@ void QtPageCanvas::DrawImage(const TRect& rect, const QImage& image) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0 || image.isNull()) return;
+    painter_->drawImage(QRect(rect.left, rect.top, width, height), image);
+}
+
+void QtPageCanvas::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
+    if (!painter_) throw PrinterError("Picture drawn outside a document.");
+    Flush();
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0 || bitmap.width <= 0 || bitmap.height <= 0) return;
+    // Format_Mono keeps the highest bit leftmost, as TBitmap does; bit 0 is transparent.
+    QImage image(bitmap.width, bitmap.height, QImage::Format_Mono);
+    image.setColorTable({qRgba(0, 0, 0, 0), qRgba(0, 0, 0, 255)});
+    for (int y = 0; y < bitmap.height; ++y) {
+        std::memcpy(image.scanLine(y), bitmap.Row(y), static_cast<std::size_t>(bitmap.stride));
+    }
     painter_->drawImage(QRect(rect.left, rect.top, width, height), image);
 }
 

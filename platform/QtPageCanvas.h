@@ -57,6 +57,8 @@ class QtPageCanvas {
     void TextOut(int x, int y, const TFontDesc& font, ByteView text);
     // Draws the image scaled into the rectangle (right and bottom exclusive).
     void DrawImage(const TRect& rect, const QImage& image);
+    // Draws the bitmap's ink in black scaled into the rectangle, the rest transparent.
+    void DrawBitmap(const TRect& rect, const TBitmap& bitmap);
     void Flush();
 
   private:

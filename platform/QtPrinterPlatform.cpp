@@ -387,6 +387,11 @@ void QtPrinterPlatform::StretchDraw(const TRect& rect, const IPicture& picture) 
     document_->DrawImage(rect, qtPicture->Image());
 }
 
+void QtPrinterPlatform::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
+    RequireDocument("DrawBitmap");
+    document_->DrawBitmap(rect, bitmap);
+}
+
 int QtPrinterPlatform::RawOpen(const std::string& printerName, const std::string& documentName) {
     if (raw_) throw PrinterError("A raw document is already open.");
     auto raw = std::make_unique<TRawDocument>();

@@ -134,6 +134,12 @@ void RecordingPrinter::StretchDraw(const TRect& rect, const IPicture&) {
     pictures.push_back({documents.back().pages, rect});
 }
 
+void RecordingPrinter::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
+    MaybeFail("DrawBitmap");
+    if (!printing_) throw PrinterError("DrawBitmap outside a document");
+    bitmaps.push_back({documents.back().pages, rect, bitmap});
+}
+
 int RecordingPrinter::RawOpen(const std::string& printerName, const std::string& documentName) {
     calls.push_back("RawOpen(" + printerName + ")");
     if (rawOpenError != 0) return rawOpenError;

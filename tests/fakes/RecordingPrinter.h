@@ -25,6 +25,11 @@ class RecordingPrinter final : public IPrinterPlatform {
         int page;
         TRect rect;
     };
+    struct Bitmap {
+        int page;
+        TRect rect;
+        TBitmap bitmap;
+    };
     struct RawJob {
         std::string printer;
         std::string title;
@@ -59,6 +64,7 @@ class RecordingPrinter final : public IPrinterPlatform {
     std::vector<std::string> calls;
     std::vector<Text> texts;
     std::vector<Picture> pictures;
+    std::vector<Bitmap> bitmaps;
     std::vector<Document> documents;
     std::vector<RawJob> rawJobs;
     int refreshes = 0;
@@ -91,6 +97,7 @@ class RecordingPrinter final : public IPrinterPlatform {
     TPoint PenPos() override { return pen_; }
     void TextOut(int x, int y, const TFontDesc& font, ByteView text) override;
     void StretchDraw(const TRect& rect, const IPicture& picture) override;
+    void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override;
     int RawOpen(const std::string& printerName, const std::string& documentName) override;
     std::size_t RawWrite(ByteView data) override;
     void RawClose() override;

@@ -1,10 +1,13 @@
 #include <stdlib.h>
 
 #include <QImage>
+#include <QPainter>
 
 #include <map>
+#include <set>
 #include <sstream>
 
+#include "platform/QtPageCanvas.h"
 #include "platform/QtPicture.h"
 #include "platform/QtPrinterPlatform.h"
 #include "tests/platform/PlatformTestSupport.h"
@@ -153,6 +156,72 @@ TEST_F(PlatformPicture, PictureOnEveryPageIsStoredOnceAndKeepsItsTransparency) {
     EXPECT_EQ(page.pixel(120, 90), qRgb(0, 0, 255));
     EXPECT_EQ(page.pixel(170, 170), qRgb(255, 255, 255));
     EXPECT_GT(test::InkIn(page, QRect(62, 122, 30, 22), 100).count, 20);
+}
+
+// A 1-bit picture is a stencil: its dots black, the rest showing what lies beneath; the same
+// bits drawn on every page are stored once. QtPageCanvas draws it the same way.
+TEST_F(PlatformPicture, BitmapIsAStencilStoredOnceAndDrawnLikeTheCanvasDrawsIt) {
+    // 32 x 8 dots: the left half a solid bar, the right half empty but for a dot in each corner.
+    TBitmap bar = TBitmap::Blank(32, 8);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 16; ++x) bar.SetDot(x, y);
+    }
+    bar.SetDot(31, 0);
+    bar.SetDot(31, 7);
+    TBitmap other = bar;
+    other.SetDot(20, 4);
+    const TRect rect{600, 600, 1800, 900};  // 37.5 device pixels a dot across, 37.5 down
+    const TFontDesc font = test::Font("Liberation Mono", 200, 120);
+
+    QtPrinterPlatform printer;
+    printer.SetTitle("stencil");
+    printer.BeginDoc();
+    for (int page = 0; page < 3; ++page) {
+        if (page > 0) printer.NewPage();
+        printer.TextOut(1300, 650, font, ToBytes("HH"));
+        printer.DrawBitmap(rect, bar);
+    }
+    printer.DrawBitmap(TRect{600, 1200, 1800, 1500}, other);
+    printer.EndDoc();
+    const fs::path pdf = printer.LastOutputPath();
+
+    const auto uses = test::PdfImageUses(pdf);
+    ASSERT_EQ(uses.size(), 4u);
+    std::set<std::string> objects;
+    for (const auto& use : uses) {
+        EXPECT_EQ(use.type, "stencil");
+        EXPECT_EQ(use.bitsPerComponent, 1);
+        EXPECT_EQ(use.width, 32);
+        EXPECT_EQ(use.height, 8);
+        objects.insert(use.object);
+    }
+    EXPECT_EQ(objects.size(), 2u);
+
+    // At 60 dpi the bar is x 60..120, y 60..90; the text (x 130..154) shows through the empty
+    // half; the corner dots are black.
+    const QImage page = test::RasterisePage(pdf, 1, 60, temp_.path());
+    EXPECT_EQ(page.pixel(90, 75), qRgb(0, 0, 0));
+    EXPECT_EQ(page.pixel(170, 75), qRgb(255, 255, 255));
+    EXPECT_GT(test::InkIn(page, QRect(130, 65, 24, 20), 100).count, 20);
+    EXPECT_EQ(page.pixel(178, 61), qRgb(0, 0, 0));
+    EXPECT_EQ(page.pixel(178, 88), qRgb(0, 0, 0));
+    EXPECT_EQ(page.pixel(170, 61), qRgb(255, 255, 255));
+
+    QImage canvasImage(250, 200, QImage::Format_RGB32);
+    canvasImage.fill(Qt::white);
+    {
+        QPainter painter(&canvasImage);
+        painter.scale(0.1, 0.1);
+        QtPageCanvas canvas;
+        canvas.Begin(painter);
+        canvas.DrawBitmap(rect, bar);
+        canvas.End();
+    }
+    for (const QPoint p :
+         {QPoint(90, 75), QPoint(170, 75), QPoint(178, 61), QPoint(178, 88), QPoint(170, 61)}) {
+        EXPECT_EQ(qGray(canvasImage.pixel(p)) < 128, qGray(page.pixel(p)) < 128)
+            << p.x() << "," << p.y();
+    }
 }
 
 TEST_F(PlatformPicture, PictureOfAnotherPlatformIsRefused) {

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -94,6 +95,33 @@ inline std::vector<std::string> PdfStreams(const std::filesystem::path& pdf) {
         at = begin + size;
     }
     return streams;
+}
+
+// One use of a picture, as pdfimages -list gives it.
+struct TPdfImageUse {
+    int page = 0;
+    std::string type;  // image, stencil, smask, ...
+    int width = 0;
+    int height = 0;
+    int bitsPerComponent = 0;
+    std::string object;  // "number generation"
+};
+
+inline std::vector<TPdfImageUse> PdfImageUses(const std::filesystem::path& pdf) {
+    std::istringstream list(RunCommand("pdfimages -list " + Quote(pdf)));
+    std::vector<TPdfImageUse> uses;
+    std::string line;
+    while (std::getline(list, line)) {
+        std::istringstream fields(line);
+        TPdfImageUse use;
+        std::string number, color, comp, enc, interp, generation;
+        if (fields >> use.page >> number >> use.type >> use.width >> use.height >> color >> comp >>
+            use.bitsPerComponent >> enc >> interp >> use.object >> generation) {
+            use.object += " " + generation;
+            uses.push_back(use);
+        }
+    }
+    return uses;
 }
 
 // What pdffonts lists for a PDF: one line per font.

@@ -5,6 +5,7 @@
 
 #include "engine/Explain.h"
 #include "engine/RenderCommand.h"
+#include "host/FileUtil.h"
 #include "support/TempDir.h"
 
 namespace quernel::test {
@@ -44,6 +45,29 @@ TEST(ExplainTest, ControlCodesByNameAndTextThroughTheMap) {
               "       0  \"\\x01\\\"\"                  Znak drukowalny");
 }
 
+// Items go out as they are found; a printable run without end comes in pieces, so nothing
+// grows with the printout but the printout itself.
+TEST(ExplainTest, ItemsStreamInOrderAndLongRunsComeInPieces) {
+    Bytes data(2 * kMaxExplainRun + 10, 'x');
+    data.push_back('\x0c');
+    data.push_back('y');
+    std::vector<ExplainItem> items;
+    std::size_t itemsWhenFormFeedArrived = 0;
+    ExplainPrintout(data, {}, TCharMapRecord::Identity(), {}, [&](const ExplainItem& item) {
+        if (item.meaning == kNewPage) itemsWhenFormFeedArrived = items.size();
+        items.push_back(item);
+    });
+    ASSERT_EQ(items.size(), 5u);
+    EXPECT_EQ(itemsWhenFormFeedArrived, 3u);
+    EXPECT_EQ(items[0].offset, 0u);
+    EXPECT_EQ(items[1].offset, kMaxExplainRun);
+    EXPECT_EQ(items[2].offset, 2 * kMaxExplainRun);
+    EXPECT_EQ(items[2].text, std::string(10, 'x'));
+    EXPECT_EQ(items[1].bytes.size(), kMaxExplainRun);
+    EXPECT_EQ(items[3].offset, data.size() - 2);
+    EXPECT_EQ(items[4].text, "y");
+}
+
 TEST(RenderArgsTest, OptionsAndErrors) {
     RenderArgs a = ParseRenderArgs(
         {"--explain", "--seq", "Moja", "--cmap", "x.cmap", "--ignore-pcl", "wydruk.prn"});
@@ -62,6 +86,15 @@ TEST(RenderArgsTest, OptionsAndErrors) {
     EXPECT_FALSE(ParseRenderArgs({"--explain", "--bogus", "f"}).error.empty());
     EXPECT_FALSE(ParseRenderArgs({"--explain", "a", "b"}).error.empty());
     EXPECT_TRUE(ParseRenderArgs({"--help"}).help);
+
+    EXPECT_EQ(ParseRenderArgs({"f"}).options.commands, TCommandSet::kTable);
+    EXPECT_EQ(ParseRenderArgs({"--commands", "escp", "f"}).options.commands, TCommandSet::kEscP);
+    EXPECT_EQ(ParseRenderArgs({"--commands", "pcl", "f"}).options.commands, TCommandSet::kPcl);
+    EXPECT_EQ(ParseRenderArgs({"--commands", "auto", "--trace", "f"}).options.commands,
+              TCommandSet::kAuto);
+    EXPECT_NE(ParseRenderArgs({"--commands", "epson", "f"}).error.find("table, escp, pcl"),
+              std::string::npos);
+    EXPECT_FALSE(ParseRenderArgs({"f", "--commands"}).error.empty());
 }
 
 class RunExplainTest : public ::testing::Test {
@@ -87,6 +120,51 @@ TEST_F(RunExplainTest, ShippedDefaultsUnderstandADosPrintout) {
     // ESC j is not in the table: it prints, and shows up as text.
     EXPECT_NE(text.find("\"\\x1Bj\\x05\""), std::string::npos) << text;
     EXPECT_TRUE(err.str().empty());
+}
+
+// With a command set, its commands are named with their language, their data shown as a
+// count; with the table alone the last line says which set knows the unknown sequences.
+TEST_F(RunExplainTest, CommandSetItemsAreNamedAndTheTableAloneGivesAHint) {
+    ASSERT_EQ(Run({"--explain", "--commands", "escp", Data("escp_invoice_logo.prn")}), 0)
+        << err.str();
+    std::string text = out.str();
+    EXPECT_NE(text.find("       2  #27 * ' h#1 <1080 bytes>  Grafika 24-igłowa (ESC/P)\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("#27 J#24                  Przesuw papieru (ESC/P)"), std::string::npos);
+    EXPECT_NE(text.find("#27 E                     Pogrubienie (Bold)"), std::string::npos);
+    EXPECT_NE(text.find("\"Grüße\""), std::string::npos);
+    EXPECT_EQ(text.find("sequences unknown"), std::string::npos);
+
+    // The table alone: the nine commands outside the shipped table, not the bytes of the logo.
+    ASSERT_EQ(Run({"--explain", Data("escp_invoice_logo.prn")}), 0);
+    text = out.str();
+    EXPECT_TRUE(text.ends_with(
+        "\n9 sequences unknown to the table are ESC/P commands: try --commands escp\n"))
+        << text.substr(text.size() - 200);
+
+    ASSERT_EQ(Run({"--explain", Data("pcl_pjl_lineprinter.pcl")}), 0);
+    text = out.str();
+    EXPECT_NE(text.find("sequences unknown to the table are PCL commands: try --commands pcl"),
+              std::string::npos)
+        << text;
+    ASSERT_EQ(Run({"--explain", "--commands", "auto", Data("pcl_pjl_lineprinter.pcl")}), 0);
+    text = out.str();
+    EXPECT_NE(text.find("@ P J L <23 bytes>        Polecenie PJL (PCL)"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("#27 % 1 B <27 bytes>      Grafika wektorowa HP-GL/2 (pominięta) (PCL)"),
+              std::string::npos);
+
+    const auto file = dir / "one.prn";
+    WriteFileAtomic(file, ToBytes("A\x1bJ\x18"
+                                  "B"));
+    ASSERT_EQ(Run({"--explain", file.string()}), 0);
+    EXPECT_TRUE(out.str().ends_with(
+        "1 sequence unknown to the table is an ESC/P command: try --commands escp\n"))
+        << out.str();
+    WriteFileAtomic(file, ToBytes("plain text\r\n"));
+    ASSERT_EQ(Run({"--explain", file.string()}), 0);
+    EXPECT_EQ(out.str().find("unknown"), std::string::npos);
 }
 
 TEST_F(RunExplainTest, BadInputsGiveAMessageAndAFailure) {

@@ -5,6 +5,8 @@
 namespace quernel::test {
 namespace {
 
+using namespace std::string_literals;
+
 class MonitoringTest : public CoreFixture {
   protected:
     void SetUp() override { UserKey() = {{"AutoRun", 0}, {"WaitForPageMax", 0}}; }
@@ -39,6 +41,27 @@ TEST_F(MonitoringTest, DosProgramWritesQuernelPrints) {
     EXPECT_EQ(printer.texts.at(0).font.faceName, "Liberation Mono");
     EXPECT_EQ(printer.texts.at(0).font.charset, 238);
     EXPECT_EQ(printer.texts.at(0).font.height, (7014 - 236) / 67);
+}
+
+// The command set is a value published at once: the next printout is read with it.
+TEST_F(MonitoringTest, CommandSetReachesTheNextPrintJob) {
+    UserKey()["CommandSet"] = 1;
+    Start();
+    Run(2);
+    const std::string band = "A\x1b*\x00\x02\x00\xff\x81\r\n\x0c"s;  // 2 columns of graphics
+    Append(defaultFile, band);
+    Run(3.5);
+    ASSERT_EQ(printer.documents.size(), 1u);
+    EXPECT_EQ(printer.bitmaps.size(), 1u);
+    EXPECT_EQ(Printed(), (std::vector<std::string>{"A"}));
+
+    core->UpdateSettings([](AppSettings& s) { s.CommandSet = 0; });
+    Append(defaultFile, band);
+    Run(3.5);
+    ASSERT_EQ(printer.documents.size(), 2u);
+    EXPECT_EQ(printer.bitmaps.size(), 1u);  // the table alone prints the bytes as text
+    EXPECT_EQ(Printed().back().substr(0, 6), "A\x1b*\x00\x02\x00"s);  // the rest through the map
+    EXPECT_EQ(Printed().back().size(), 8u);
 }
 
 TEST_F(MonitoringTest, NothingPrintsWhileOffAndNothingIsLost) {

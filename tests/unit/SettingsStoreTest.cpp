@@ -109,6 +109,22 @@ TEST_F(SettingsStoreTest, StoredValuesAreCheckedAndBroughtIntoRange) {
     EXPECT_EQ(Load().Copies, 1);
 }
 
+TEST_F(SettingsStoreTest, CommandSetIsLoadedInItsRangeSavedAndDumped) {
+    EXPECT_EQ(Load().CommandSet, 0);  // missing: the table alone
+    User() = {{"CommandSet", 2}};
+    AppSettings s = Load();
+    EXPECT_EQ(s.CommandSet, 2);
+    User() = {{"CommandSet", 9}};
+    EXPECT_EQ(Load().CommandSet, 3);
+    User() = {{"CommandSet", -1}};
+    EXPECT_EQ(Load().CommandSet, 0);
+    s.CommandSet = 1;
+    store.SaveSettings(s, target);
+    EXPECT_EQ(std::get<std::int32_t>(User()["CommandSet"]), 1);
+    const auto dump = DumpLines();
+    EXPECT_EQ(dump.back(), "CommandSet:1");
+}
+
 TEST_F(SettingsStoreTest, TitleOptionsExcludeEachOther) {
     User() = {{"NumberPrints", 1}, {"PrintTitleAsFile", 1}};
     AppSettings s = Load();
@@ -242,7 +258,7 @@ TEST_F(SettingsStoreTest, DumpLinesInTheirOrder) {
     target.font = "Liberation Mono";
     store.DumpSettings(s, target);
     const auto lines = DumpLines();
-    ASSERT_EQ(lines.size(), 40u);  // the start line, and Printer left out: nothing selected
+    ASSERT_EQ(lines.size(), 41u);  // the start line, and Printer left out: nothing selected
     EXPECT_EQ(lines[0], "Start");
     EXPECT_EQ(lines[1], "Settings4All:0");
     EXPECT_EQ(lines[2], "AutoRun:-1");
@@ -252,6 +268,7 @@ TEST_F(SettingsStoreTest, DumpLinesInTheirOrder) {
     EXPECT_EQ(lines[24], "CharMap:LatinII");
     EXPECT_EQ(lines[32], "RAWInit:#27 E");
     EXPECT_EQ(lines[39], "PictureBottom:5");
+    EXPECT_EQ(lines[40], "CommandSet:0");  // added after the others
 }
 
 TEST(SettingsTableTest, EveryFieldOnceWithItsControl) {

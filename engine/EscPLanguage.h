@@ -1,0 +1,72 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "engine/PrinterLanguage.h"
+
+namespace quernel {
+
+// The two families of Epson dot-matrix printers: their vertical units and their 8-dot
+// graphics differ (9-pin: 1/216 inch feeds, 72 dots an inch down; 24-pin and ESC/P 2: 1/180
+// inch feeds, 60 dots an inch down in 8-dot graphics).
+enum class TPins { k9, k24 };
+
+// What an ESC/P command is, measured where it starts.
+struct TEscPMeasure {
+    std::size_t length = 1;   // the whole command, ESC and data included
+    std::size_t payload = 0;  // the data at its end
+    bool known = false;       // a command of ESC/P or ESC/P 2
+    bool complete = true;     // false when the printout ends inside it
+};
+
+// The length of the ESC/P command at data[p] (data[p] is ESC). `densities` are the graphics
+// modes of ESC K, L, Y and Z. A command cut short by the end of the data ends there.
+TEscPMeasure MeasureEscP(ByteView data, std::size_t p, TPins pins,
+                         const std::array<std::uint8_t, 4>& densities);
+
+// Which family a printout was written for, from the commands only one of them has and from
+// the line spacings it sets; 24-pin when nothing tells.
+TPins DetectPins(ByteView data);
+
+// Epson ESC/P and ESC/P 2 for 9-pin and 24-pin printers.
+class TEscPLanguage final : public IPrinterLanguage {
+  public:
+    explicit TEscPLanguage(TPins pins);
+
+    TLanguageStep Step(ByteView data, std::size_t p, IPage* page) override;
+    void Reset() override;
+    double NextTab(double along, IPage& page) override;
+    std::string_view Family() const override { return "ESC/P"; }
+
+    // The character a national set (ESC R n) prints for a byte; 0 when it prints the byte.
+    static char32_t NationalCharacter(int country, std::uint8_t byte);
+
+  private:
+    TLanguageStep Control(std::uint8_t code, IPage* page);
+    TLanguageStep Command(ByteView data, std::size_t p, IPage* page);
+    TLanguageStep Extended(ByteView args, std::size_t length, IPage* page);
+    void Columns(ByteView data, int columns, int mode, IPage& page) const;
+    void NineDots(ByteView data, int columns, double dpi, IPage& page) const;
+    void Raster(ByteView params, ByteView data, IPage& page) const;
+    void VerticalTab(IPage& page);
+    // Units of the commands that count in printer units.
+    double FeedUnit() const { return pins_ == TPins::k9 ? 1.0 / 216 : 1.0 / 180; }
+    double AbsoluteUnit() const { return unit_ > 0 ? unit_ : 1.0 / 60; }
+    double RelativeUnit() const;
+    double ExtendedUnit() const { return unit_ > 0 ? unit_ : 1.0 / 360; }
+
+    TPins pins_;
+    std::array<std::uint8_t, 4> densities_{};  // ESC K, L, Y, Z
+    double unit_ = 0;                          // ESC ( U; 0 until set
+    std::vector<double> tabs_;                 // inches from the left margin
+    std::vector<double> verticalTabs_;         // inches from the top
+    int country_ = 0;                          // ESC R
+    bool italicTable_ = false;                 // ESC t 0: the upper half prints in italics
+    bool upperControls_ = false;               // ESC 7: 128..159 are control codes there
+};
+
+}  // namespace quernel

@@ -1,0 +1,652 @@
+#include "engine/PclLanguage.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quernel {
+
+namespace {
+
+using namespace meaning;
+
+constexpr std::uint8_t kEsc = 0x1B;
+constexpr double kEpsilon = 1e-9;
+// From the top of a line's cells to its baseline, where PCL puts its cursor: 3/4 of a line at
+// 6 lines an inch.
+constexpr double kBaseline = 0.125;
+// Raster rows collected into one picture at most, and the widest row kept (dots / 8).
+constexpr std::size_t kMaxBandRows = 256;
+constexpr std::size_t kMaxRowBytes = 8192;
+constexpr std::size_t kMaxCursorStack = 20;
+
+bool IsParameterised(std::uint8_t b) {
+    return b >= 0x21 && b <= 0x2F;
+}
+bool IsGroup(std::uint8_t b) {
+    return b >= 0x60 && b <= 0x7E;
+}
+bool IsTerminator(std::uint8_t b) {
+    return b >= 0x40 && b <= 0x5E;
+}
+bool IsValueByte(std::uint8_t b) {
+    return (b >= '0' && b <= '9') || b == '+' || b == '-' || b == '.';
+}
+
+// Commands followed by `value` bytes of data.
+bool CarriesData(char parameterised, char group, char parameter) {
+    switch (parameterised) {
+        case '*':
+            return parameter == 'W'
+                       ? std::string_view("bcmlvogi").find(group) != std::string_view::npos
+                       : group == 'b' && parameter == 'V';
+        case '(':
+        case ')':
+            return parameter == 'W' && (group == 's' || group == 'f');
+        case '&':
+            return (group == 'p' && parameter == 'X') ||
+                   (parameter == 'W' && (group == 'n' || group == 'b'));
+        default:
+            return false;
+    }
+}
+
+int Int(double v) {
+    return static_cast<int>(std::lround(std::clamp(v, -1e9, 1e9)));
+}
+
+std::string_view PartName(const TPclCommand& c) {
+    const char p = c.parameterised, g = c.group, k = c.parameter;
+    if (p == '&' && g == 'l') {
+        switch (k) {
+            case 'O':
+                return "Orientacja";
+            case 'D':
+                return "Linii na cal";
+            case 'C':
+                return "Odstęp linii (VMI)";
+            case 'P':
+                return "Długość strony";
+            case 'F':
+                return "Długość tekstu";
+            case 'E':
+                return "Górny margines";
+            case 'L':
+                return "Pomijanie perforacji";
+            case 'A':
+                return "Rozmiar papieru";
+            case 'H':
+                return "Podajnik papieru";
+            case 'X':
+                return "Liczba kopii";
+            case 'S':
+                return "Druk dwustronny";
+            case 'M':
+                return "Rodzaj nośnika";
+            case 'G':
+                return "Odbiornik wydruków";
+            case 'U':
+            case 'Z':
+                return "Przesunięcie strony";
+            default:
+                break;
+        }
+    } else if (p == '&' && g == 'a') {
+        switch (k) {
+            case 'C':
+                return "Kolumna";
+            case 'R':
+                return "Wiersz";
+            case 'H':
+                return "Pozycja pozioma (decypunkty)";
+            case 'V':
+                return "Pozycja pionowa (decypunkty)";
+            case 'L':
+                return "Lewy margines";
+            case 'M':
+                return "Prawy margines";
+            case 'P':
+                return "Kierunek druku";
+            default:
+                break;
+        }
+    } else if (p == '&' && g == 'k') {
+        switch (k) {
+            case 'H':
+                return "Odstęp znaków (HMI)";
+            case 'S':
+                return "Gęstość znaków";
+            case 'G':
+                return "Zakończenia linii";
+            default:
+                break;
+        }
+    } else if (p == '&' && g == 'd') {
+        return k == '@' ? "Bez podkreślenia" : "Podkreślenie";
+    } else if (p == '&' && g == 'p' && k == 'X') {
+        return "Dane przezroczyste";
+    } else if (p == '&' && g == 'f') {
+        return k == 'S' ? "Zapamiętanie lub odtworzenie pozycji" : "Makro";
+    } else if (p == '&' && g == 'u') {
+        return "Jednostka miary";
+    } else if (p == '&' && g == 's') {
+        return "Zawijanie linii";
+    } else if (p == '*' && g == 'p') {
+        return k == 'X' ? "Pozycja pozioma" : k == 'Y' ? "Pozycja pionowa" : "Punkt odniesienia";
+    } else if (p == '*' && g == 't') {
+        return "Rozdzielczość grafiki rastrowej";
+    } else if (p == '*' && g == 'r') {
+        switch (k) {
+            case 'A':
+                return "Początek grafiki rastrowej";
+            case 'B':
+            case 'C':
+                return "Koniec grafiki rastrowej";
+            case 'S':
+                return "Szerokość grafiki rastrowej";
+            case 'T':
+                return "Wysokość grafiki rastrowej";
+            case 'F':
+                return "Układ grafiki rastrowej";
+            default:
+                break;
+        }
+    } else if (p == '*' && g == 'b') {
+        switch (k) {
+            case 'M':
+                return "Kompresja grafiki rastrowej";
+            case 'W':
+                return "Grafika rastrowa: wiersz";
+            case 'Y':
+                return "Grafika rastrowa: przesunięcie";
+            case 'V':
+                return "Grafika rastrowa: płaszczyzna";
+            default:
+                break;
+        }
+    } else if (p == '*' && g == 'c') {
+        switch (k) {
+            case 'A':
+            case 'H':
+                return "Szerokość prostokąta";
+            case 'B':
+            case 'V':
+                return "Wysokość prostokąta";
+            case 'P':
+                return "Wypełnienie prostokąta";
+            case 'G':
+                return "Wzór lub szarość";
+            case 'W':
+                return "Definicja wzoru";
+            default:
+                return "Czcionki i wzory";
+        }
+    } else if (p == '*' && (g == 'v' || g == 'l' || g == 'm' || g == 'i')) {
+        return "Kolor";
+    } else if (p == '(' || p == ')') {
+        const bool primary = p == '(';
+        if (g == 's') {
+            switch (k) {
+                case 'P':
+                    return primary ? "Odstępy znaków" : "Czcionka dodatkowa: odstępy znaków";
+                case 'H':
+                    return primary ? "Gęstość (znaki na cal)" : "Czcionka dodatkowa: gęstość";
+                case 'V':
+                    return primary ? "Wysokość czcionki" : "Czcionka dodatkowa: wysokość";
+                case 'S':
+                    return primary ? "Styl" : "Czcionka dodatkowa: styl";
+                case 'B':
+                    return primary ? "Grubość" : "Czcionka dodatkowa: grubość";
+                case 'T':
+                    return primary ? "Krój pisma" : "Czcionka dodatkowa: krój pisma";
+                case 'W':
+                    return "Dane czcionki";
+                default:
+                    break;
+            }
+        } else if (g == 'f' && k == 'W') {
+            return "Definicja zestawu symboli";
+        } else if (g == 0) {
+            return k == 'X'   ? "Czcionka (numer)"
+                   : k == '@' ? "Czcionka domyślna"
+                              : "Zestaw symboli";
+        }
+    } else if (p == '%') {
+        switch (k) {
+            case 'X':
+                return "Wyjście uniwersalne (UEL)";
+            case 'B':
+                return "Grafika HP-GL/2";
+            case 'A':
+                return "Powrót do PCL";
+            default:
+                break;
+        }
+    } else if (k == 0) {
+        switch (p) {
+            case 'E':
+                return "Reset";
+            case '9':
+                return "Usunięcie marginesów";
+            case '=':
+                return "Pół linii w dół";
+            case 'Y':
+                return "Funkcje wyświetlania włączone";
+            case 'Z':
+                return "Funkcje wyświetlania wyłączone";
+            case 'z':
+                return "Test drukarki";
+            default:
+                break;
+        }
+    }
+    return "Polecenie PCL";
+}
+
+// One raster row, decoded with the compression of PCL's raster data.
+Bytes DecodeRow(int mode, ByteView in, const Bytes& seed) {
+    Bytes row;
+    const auto limit = [&] { return row.size() >= kMaxRowBytes; };
+    switch (mode) {
+        case 0:
+            row.assign(in.begin(),
+                       in.begin() + static_cast<std::ptrdiff_t>(std::min(in.size(), kMaxRowBytes)));
+            break;
+        case 1:  // pairs: a repeat count - 1 and the byte
+            for (std::size_t i = 0; i + 1 < in.size() && !limit(); i += 2) {
+                row.insert(row.end(), in[i] + 1u, in[i + 1]);
+            }
+            break;
+        case 2:  // PackBits
+            for (std::size_t i = 0; i < in.size() && !limit();) {
+                const std::uint8_t control = in[i++];
+                if (control < 128) {
+                    for (unsigned k = 0; k <= control && i < in.size(); ++k) row.push_back(in[i++]);
+                } else if (control > 128 && i < in.size()) {
+                    row.insert(row.end(), 257u - control, in[i++]);
+                }
+            }
+            break;
+        case 3: {  // delta row: changes to the previous row
+            row = seed;
+            std::size_t at = 0;
+            for (std::size_t i = 0; i < in.size();) {
+                const std::uint8_t command = in[i++];
+                const unsigned count = (command >> 5) + 1u;
+                std::size_t offset = command & 31u;
+                if (offset == 31) {
+                    std::uint8_t more = 255;
+                    while (more == 255 && i < in.size()) {
+                        more = in[i++];
+                        offset += more;
+                    }
+                }
+                at += offset;
+                for (unsigned k = 0; k < count && i < in.size(); ++k, ++at) {
+                    if (at >= kMaxRowBytes) {
+                        ++i;
+                        continue;
+                    }
+                    if (row.size() <= at) row.resize(at + 1, 0);
+                    row[at] = in[i++];
+                }
+            }
+            break;
+        }
+        default:  // a compression not read here: the row stays blank
+            break;
+    }
+    if (row.size() > kMaxRowBytes) row.resize(kMaxRowBytes);
+    return row;
+}
+
+}  // namespace
+
+TPclEscape ParsePclEscape(ByteView data, std::size_t p,
+                          const std::function<void(const TPclCommand&)>& command) {
+    const std::size_t size = data.size();
+    TPclEscape escape;
+    if (p + 1 >= size) return escape;
+    const std::uint8_t first = data[p + 1];
+    if (first >= 0x30 && first <= 0x7E) {  // a two-character escape
+        escape.length = 2;
+        escape.valid = true;
+        if (command) command({static_cast<char>(first), 0, 0, 0, false, {}});
+        return escape;
+    }
+    if (!IsParameterised(first)) return escape;  // ESC before a control code: the ESC alone
+    std::size_t i = p + 2;
+    TPclCommand c;
+    c.parameterised = static_cast<char>(first);
+    if (i < size && IsGroup(data[i])) c.group = static_cast<char>(data[i++]);
+    while (i < size) {
+        // The value: a sign, digits, a decimal point and more digits, each optional.
+        c.value = 0;
+        c.relative = false;
+        c.data = {};
+        bool negative = false;
+        if (data[i] == '+' || data[i] == '-') {
+            c.relative = true;
+            negative = data[i] == '-';
+            ++i;
+        }
+        double scale = 0;
+        while (i < size && ((data[i] >= '0' && data[i] <= '9') || (data[i] == '.' && scale == 0))) {
+            if (data[i] == '.') {
+                scale = 1;
+            } else if (scale == 0) {
+                c.value = c.value * 10 + (data[i] - '0');
+            } else {
+                scale /= 10;
+                c.value += (data[i] - '0') * scale;
+            }
+            ++i;
+        }
+        if (negative) c.value = -c.value;
+        if (i >= size) break;
+        const std::uint8_t parameter = data[i];
+        const bool last = IsTerminator(parameter);
+        if (!last && !IsGroup(parameter)) break;  // not PCL: ends where the form breaks
+        ++i;
+        c.parameter = static_cast<char>(last ? parameter : parameter - 0x20);
+        if (CarriesData(c.parameterised, c.group, c.parameter) && c.value > 0) {
+            const std::size_t n =
+                std::min(static_cast<std::size_t>(std::min(c.value, 1e15)), size - i);
+            c.data = data.subspan(i, n);
+            escape.payload += n;
+            i += n;
+        }
+        if (command) command(c);
+        if (last) {
+            escape.valid = true;
+            break;
+        }
+    }
+    escape.length = i - p;
+    return escape;
+}
+
+bool IsPclCommand(ByteView data, std::size_t p) {
+    if (p + 1 >= data.size()) return false;
+    const std::uint8_t first = data[p + 1];
+    if (!IsParameterised(first)) {
+        return first == 'E' || first == '9' || first == '=' || first == 'Y' || first == 'Z' ||
+               first == 'z';
+    }
+    return IsPclParameterised(data, p);
+}
+
+bool IsPclParameterised(ByteView data, std::size_t p) {
+    if (p + 2 >= data.size()) return false;
+    if (std::string_view("&*()%").find(static_cast<char>(data[p + 1])) == std::string_view::npos) {
+        return false;
+    }
+    // A value must follow at once or after the group character: ESC/P has commands beginning
+    // with these characters, but their parameters are binary.
+    const std::size_t at = IsGroup(data[p + 2]) ? p + 3 : p + 2;
+    if (at >= data.size() || !IsValueByte(data[at])) return false;
+    return ParsePclEscape(data, p, {}).valid;
+}
+
+TPclLanguage::TPclLanguage() {
+    Reset();
+}
+
+void TPclLanguage::Reset() {
+    unitsPerInch_ = 300;
+    leftMargin_ = 0;
+    rectWidth_ = rectHeight_ = 0;
+    raster_ = TRaster();
+    cursorStack_.clear();
+}
+
+double TPclLanguage::NextTab(double along, IPage& page) {
+    // Every 8 columns from the left margin.
+    const double stop = 8.0 / page.Pitch();
+    return (std::floor(along / stop + kEpsilon) + 1) * stop;
+}
+
+double TPclLanguage::CursorY(IPage& page) const {
+    return page.Down() + kBaseline;
+}
+
+void TPclLanguage::MoveCursorY(IPage& page, double y) const {
+    page.MoveDown(y - kBaseline);
+}
+
+void TPclLanguage::AddName(std::string_view part) {
+    if (!name_.empty()) name_ += ", ";
+    name_ += part;
+}
+
+TLanguageStep TPclLanguage::Step(ByteView data, std::size_t p, IPage* page) {
+    const std::uint8_t b = data[p];
+    if (inPjl_) {
+        // After a universal exit: "@PJL" lines, blank lines, until the job's language starts.
+        if (data.subspan(p).size() >= 4 && data[p] == '@' && data[p + 1] == 'P' &&
+            data[p + 2] == 'J' && data[p + 3] == 'L') {
+            std::size_t end = p;
+            while (end < data.size() && data[end] != '\n') ++end;
+            const std::size_t length = std::min(end + 1, data.size()) - p;
+            return {length, length - 4, false, 0, "Polecenie PJL"};
+        }
+        if (b == '\r' || b == '\n') return {1, 0, false, 0, "Koniec linii PJL"};
+        inPjl_ = false;
+    }
+    if (b == kEsc) return Escape(data, p, page);
+    if (page) EndRaster(*page);
+    if (b < 0x20) {
+        if (const auto shared = SharedControlCode(b, page)) return *shared;
+        // SO and SI switch between two fonts, which are one here; the rest PCL ignores.
+        return {1, 0, false, 0,
+                b == 0x0E   ? "Czcionka dodatkowa"
+                : b == 0x0F ? "Czcionka podstawowa"
+                            : "Pominięty znak sterujący"};
+    }
+    if (page) page->Print(data.subspan(p, 1));
+    return {1, 0, true, 0, {}};
+}
+
+TLanguageStep TPclLanguage::Escape(ByteView data, std::size_t p, IPage* page) {
+    name_.clear();
+    bool hpgl = false, macro = false;
+    const TPclEscape escape = ParsePclEscape(data, p, [&](const TPclCommand& c) {
+        AddName(PartName(c));
+        if (c.parameterised == '%' && c.parameter == 'B') hpgl = true;
+        if (c.parameterised == '&' && c.group == 'f' && c.parameter == 'X' && Int(c.value) == 0) {
+            macro = true;
+        }
+        Command(c, page);
+    });
+    if (!escape.valid) {
+        name_ = escape.length == 1 ? "ESC bez polecenia" : "Niepełne polecenie";
+        return {escape.length, escape.payload, false, 0, name_};
+    }
+    std::size_t end = p + escape.length;
+    if (hpgl) {
+        // HP-GL/2 runs to ESC %#A (back to PCL), a reset or a universal exit, which are read
+        // as commands of their own.
+        while (end < data.size()) {
+            if (data[end] == kEsc && end + 1 < data.size() &&
+                (data[end + 1] == 'E' || data[end + 1] == '%')) {
+                break;
+            }
+            ++end;
+        }
+        name_ = "Grafika wektorowa HP-GL/2 (pominięta)";
+    } else if (macro) {
+        // A macro's definition, up to ESC &f1X, is stored by a printer, not printed.
+        bool done = false;
+        while (end < data.size() && !done) {
+            if (data[end] != kEsc) {
+                ++end;
+                continue;
+            }
+            const TPclEscape inner = ParsePclEscape(data, end, [&](const TPclCommand& c) {
+                if (c.parameterised == '&' && c.group == 'f' && c.parameter == 'X' &&
+                    Int(c.value) == 1) {
+                    done = true;
+                }
+            });
+            end += inner.length;
+        }
+        name_ = "Definicja makra (pominięta)";
+    }
+    const std::size_t length = end - p;
+    return {length, escape.payload + (length - escape.length), false, 0, name_};
+}
+
+void TPclLanguage::Command(const TPclCommand& c, IPage* page) {
+    const char p = c.parameterised, g = c.group, k = c.parameter;
+    const double v = c.value;
+    if (p == '%' && k == 'X') inPjl_ = true;
+    if (p == '&' && g == 'u' && k == 'D' && v > 0) unitsPerInch_ = v;
+    if (p == '*' && g == 't' && k == 'R' && v > 0) raster_.resolution = v;
+    if (p == '*' && g == 'c') {
+        if (k == 'A') rectWidth_ = v / unitsPerInch_;
+        if (k == 'B') rectHeight_ = v / unitsPerInch_;
+        if (k == 'H') rectWidth_ = v / 720;
+        if (k == 'V') rectHeight_ = v / 720;
+    }
+    if (p == '*' && (g == 'b' || g == 'r')) {
+        if (g == 'b' && k == 'M') raster_.compression = Int(v);
+        if (g == 'r' && k == 'S') raster_.width = std::max(0, Int(v));
+        if (!page) return;
+        if (g == 'r' && k == 'A') StartRaster(Int(v) == 1, *page);
+        if (g == 'r' && (k == 'B' || k == 'C')) {
+            EndRaster(*page);
+            if (k == 'C') raster_.compression = 0;
+        }
+        if (g == 'b' && (k == 'W' || k == 'Y')) RasterRow(c, page);
+        return;
+    }
+    if (!page) {
+        if (k == 0 && p == 'E') Reset();
+        return;
+    }
+    IPage& pg = *page;
+    if (!(p == '*' && g == 't')) EndRaster(pg);
+    const int n = Int(v);
+    if (k == 0) {                             // two-character escapes
+        if (p == 'E') pg.Apply(kResetEject);  // which resets this language too
+        if (p == '9') {
+            leftMargin_ = 0;
+            pg.SetLeftMargin(0);
+        }
+        if (p == '=') MoveCursorY(pg, CursorY(pg) + pg.LineSpacing() / 2);
+        return;
+    }
+    if (p == '&' && g == 'l') {
+        if (k == 'O') pg.Apply(n == 1 || n == 3 ? kLandscape : kPortrait);
+        if (k == 'D' && v > 0) pg.SetLineSpacing(1 / v);
+        if (k == 'C' && v > 0) pg.SetLineSpacing(v / 48);
+        if ((k == 'P' || k == 'F') && v > 0) pg.SetPageLength(v * pg.LineSpacing());
+    } else if (p == '&' && g == 'a') {
+        const double column = 1 / pg.Pitch();
+        if (k == 'C') MoveCursorX(pg, (c.relative ? CursorX(pg) : 0) + v * column);
+        if (k == 'H') MoveCursorX(pg, (c.relative ? CursorX(pg) : 0) + v / 720);
+        if (k == 'R') {
+            MoveCursorY(pg, (c.relative ? CursorY(pg) : kBaseline) + v * pg.LineSpacing());
+        }
+        if (k == 'V') MoveCursorY(pg, (c.relative ? CursorY(pg) : 0) + v / 720);
+        if (k == 'L' && v >= 0) {
+            const double x = CursorX(pg);
+            leftMargin_ = v * column;
+            pg.SetLeftMargin(leftMargin_);
+            MoveCursorX(pg, std::max(x, leftMargin_));
+        }
+    } else if (p == '*' && g == 'p') {
+        if (k == 'X') MoveCursorX(pg, (c.relative ? CursorX(pg) : 0) + v / unitsPerInch_);
+        if (k == 'Y') MoveCursorY(pg, (c.relative ? CursorY(pg) : 0) + v / unitsPerInch_);
+    } else if (p == '&' && g == 'k') {
+        if (k == 'H' && v > 0) pg.SetPitch(120 / v);
+        if (k == 'S') pg.SetPitch(n == 2 ? 16.67 : n == 4 ? 12 : 10);
+    } else if (p == '(' && g == 's') {
+        if (k == 'H' && v > 0) pg.SetPitch(v);
+        if (k == 'B') pg.Apply(v >= 1 ? kBoldOn : kBoldOff);
+        if (k == 'S') pg.Apply(n % 4 == 1 || n % 4 == 2 ? kItalicOn : kItalicOff);
+    } else if (p == '&' && g == 'd') {
+        pg.Apply(k == '@' ? kUnderlineOff : kUnderlineOn);
+    } else if (p == '&' && g == 'p' && k == 'X') {
+        pg.Print(c.data);
+    } else if (p == '&' && g == 'f' && k == 'S') {
+        if (n == 0 && cursorStack_.size() < kMaxCursorStack) {
+            cursorStack_.emplace_back(CursorX(pg), CursorY(pg));
+        } else if (n == 1 && !cursorStack_.empty()) {
+            MoveCursorX(pg, cursorStack_.back().first);
+            MoveCursorY(pg, cursorStack_.back().second);
+            cursorStack_.pop_back();
+        }
+    } else if (p == '*' && g == 'c' && k == 'P' && n == 0) {
+        FillRectangle(pg);
+    }
+}
+
+void TPclLanguage::FillRectangle(IPage& page) {
+    if (rectWidth_ <= 0 || rectHeight_ <= 0) return;
+    TBitmap ink = TBitmap::Blank(1, 1);
+    ink.SetDot(0, 0);
+    page.DrawPicture(ink, page.Along(), CursorY(page), rectWidth_, rectHeight_);
+}
+
+void TPclLanguage::StartRaster(bool atCursor, IPage& page) {
+    EndRaster(page);
+    raster_.active = true;
+    raster_.along = atCursor ? page.Along() : -leftMargin_;
+    raster_.down = CursorY(page);
+    raster_.rows.clear();
+    raster_.seed.clear();
+}
+
+void TPclLanguage::RasterRow(const TPclCommand& c, IPage* page) {
+    if (!raster_.active) StartRaster(true, *page);  // rows without a start begin at the cursor
+    if (c.parameter == 'Y') {  // rows skipped: blank, and the next delta row starts afresh
+        const int rows = std::max(0, Int(c.value));
+        if (rows > 0) {
+            DrawRows(*page);
+            raster_.down += rows / raster_.resolution;
+        }
+        raster_.seed.clear();
+        return;
+    }
+    Bytes row = DecodeRow(raster_.compression, c.data, raster_.seed);
+    raster_.seed = row;
+    raster_.rows.push_back(std::move(row));
+    if (raster_.rows.size() >= kMaxBandRows) DrawRows(*page);
+}
+
+void TPclLanguage::DrawRows(IPage& page) {
+    if (raster_.rows.empty()) return;
+    std::size_t bytes = 0;
+    for (const Bytes& row : raster_.rows) bytes = std::max(bytes, row.size());
+    int width = static_cast<int>(bytes * 8);
+    if (raster_.width > 0) width = std::min(width, raster_.width);
+    const int height = static_cast<int>(raster_.rows.size());
+    if (width > 0) {
+        TBitmap bitmap = TBitmap::Blank(width, height);
+        for (int y = 0; y < height; ++y) {
+            const Bytes& row = raster_.rows[static_cast<std::size_t>(y)];
+            std::copy_n(row.begin(), std::min(row.size(), static_cast<std::size_t>(bitmap.stride)),
+                        bitmap.Row(y));
+            if (width % 8 != 0) bitmap.Row(y)[bitmap.stride - 1] &= 0xFF << (8 - width % 8);
+        }
+        page.DrawPicture(bitmap, raster_.along, raster_.down, width / raster_.resolution,
+                         height / raster_.resolution);
+    }
+    raster_.down += height / raster_.resolution;
+    raster_.rows.clear();
+}
+
+void TPclLanguage::EndRaster(IPage& page) {
+    if (!raster_.active) return;
+    DrawRows(page);
+    raster_.active = false;
+    // The cursor goes below the picture, to its left edge.
+    MoveCursorY(page, raster_.down);
+    page.MoveAlong(raster_.along);
+}
+
+void TPclLanguage::Flush(IPage& page) {
+    EndRaster(page);
+}
+
+}  // namespace quernel

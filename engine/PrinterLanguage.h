@@ -1,0 +1,106 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "engine/CommandSet.h"
+#include "engine/EscapeSequences.h"
+#include "engine/PrinterPlatform.h"
+#include "host/Bytes.h"
+
+namespace quernel {
+
+// What a printer language does on the page, in the terms of the printer it comes from.
+// Distances are inches. The renderer puts them on its grid, where a character cell at 10 CPI
+// is 1/10 inch and a line 1/6 inch, so pictures and text keep their places relative to each
+// other on any grid and any paper.
+class IPage {
+  public:
+    virtual ~IPage() = default;
+
+    // Carries out a meaning of the control-code table, exactly as the table's own entry would.
+    virtual void Apply(TSequenceMeaning m) = 0;
+    // Carries out a control code as if it stood alone in the printout: the table's meaning
+    // when the table knows it, the language's otherwise.
+    virtual void ControlCode(std::uint8_t code) = 0;
+
+    // Prints the bytes as characters through the character map at the print position; with
+    // italic, in italics whatever the style.
+    virtual void Print(ByteView bytes, bool italic = false) = 0;
+    // Prints a character of the printer's own character set in the cell of one byte.
+    virtual void PrintCharacter(char32_t ch) = 0;
+
+    // The print position along the line, inches from the left margin.
+    virtual double Along() = 0;
+    virtual void MoveAlong(double inches) = 0;
+    // The print position down the page (the top of the current line), inches from the top.
+    virtual double Down() = 0;
+    // Moves there on the current page, kept inside the page.
+    virtual void MoveDown(double inches) = 0;
+    // Feeds the paper (like a line feed, back to the left margin): a page filled by it starts
+    // a new sheet before the next drawing.
+    virtual void Feed(double inches) = 0;
+
+    virtual double LineSpacing() = 0;
+    virtual void SetLineSpacing(double inches) = 0;
+    // The width of a character cell in characters per inch (double width not counted).
+    virtual double Pitch() = 0;
+    virtual void SetPitch(double cpi) = 0;
+    // Space added after every character.
+    virtual void SetExtraSpace(double inches) = 0;
+    virtual void SetStyle(std::uint8_t fontStyleBit, bool on) = 0;
+    // The left margin, inches from the left edge of the grid.
+    virtual void SetLeftMargin(double inches) = 0;
+    // The length of a page (0: the grid's) and the part at its foot that is skipped.
+    virtual void SetPageLength(double inches) = 0;
+    virtual void SetBottomSkip(double inches) = 0;
+
+    // Draws the picture with its top-left corner `along` inches from the left margin and
+    // `down` inches from the top of the page, `width` x `height` inches large. The print
+    // position does not move.
+    virtual void DrawPicture(const TBitmap& bitmap, double along, double down, double width,
+                             double height) = 0;
+};
+
+// What a language read at one place of a printout.
+struct TLanguageStep {
+    std::size_t length = 1;   // bytes read, at least 1
+    std::size_t payload = 0;  // data at the end of a command (pictures, fonts), for --explain
+    bool text = false;        // printable bytes, printed as characters
+    char32_t character = 0;   // text: the printer's own character printed for the byte, or 0
+    std::string_view name;    // a command: what it is, for --explain
+};
+
+// A printer's command language, read where the control-code table knows nothing. It keeps the
+// printer's state for one printout.
+class IPrinterLanguage {
+  public:
+    virtual ~IPrinterLanguage() = default;
+
+    // Reads what starts at data[p]: a command, carried out on the page when there is one (for
+    // --explain there is none), or text, printed there.
+    virtual TLanguageStep Step(ByteView data, std::size_t p, IPage* page) = 0;
+    // The printer's own state back to its defaults (a printer reset).
+    virtual void Reset() = 0;
+    // The tab stop after `along` (inches from the left margin); negative when there is none.
+    virtual double NextTab(double along, IPage& page) = 0;
+    // Draws what the language has collected and not drawn yet (pictures built row by row);
+    // called before the table's meanings act on the page and at the end of the printout.
+    virtual void Flush(IPage&) {}
+    // What printouts read with this language are called in --explain: "ESC/P", "PCL".
+    virtual std::string_view Family() const = 0;
+};
+
+// The control codes every printer language has: backspace, tab, line feed, form feed and
+// carriage return, carried out (when there is a page) as the table's meanings would be. A
+// step named for --explain; nothing for another code.
+std::optional<TLanguageStep> SharedControlCode(std::uint8_t code, IPage* page);
+
+// The language a printout is read with beyond the table; nothing for the table alone. An
+// automatic choice looks at the printout.
+std::unique_ptr<IPrinterLanguage> MakePrinterLanguage(TCommandSet set, ByteView data);
+
+}  // namespace quernel

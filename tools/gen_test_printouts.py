@@ -1,0 +1,192 @@
+#!/usr/bin/env python3
+"""Writes the printouts with printer commands and graphics that the tests read (tests/data).
+Run from the repository root; the output is committed. Every picture's data holds the bytes
+0x0A, 0x0C and 0x1B on purpose: read as text they would break lines and pages."""
+
+ESC = b"\x1b"
+
+
+def word(n):
+    return bytes([n & 0xFF, n >> 8])
+
+
+# --- ESC/P, 24-pin: an invoice with a logo of two 24-dot bands -----------------------------
+
+def logo_column(x, band):
+    """Three bytes of a 24-dot column of the logo: a frame 360 x 48 dots with a diagonal."""
+    column = 0
+    for dot in range(24):
+        y = band * 24 + dot
+        ink = x < 4 or x >= 356 or y < 4 or y >= 44 or abs(x - y * 7) < 6
+        if ink:
+            column |= 1 << (23 - dot)
+    return bytes([(column >> 16) & 0xFF, (column >> 8) & 0xFF, column & 0xFF])
+
+
+def escp_invoice():
+    out = ESC + b"@"
+    for band in range(2):
+        data = b"".join(logo_column(x, band) for x in range(360))
+        # ESC * 39: 24 dots, 180 dots an inch; 360 columns are 2 inches.
+        out += ESC + b"*" + bytes([39]) + word(360) + data
+        out += b"\r" + ESC + b"J" + bytes([24])  # 24/180 inch: the band's height
+    out += ESC + b"$" + word(150)  # 150/60 inch = 2.5 inches from the left margin
+    out += ESC + b"E" + b"FAKTURA 12/2024" + ESC + b"F\r\n"
+    out += ESC + b"3" + bytes([60])  # 60/180 inch: 1/3 inch a line
+    out += b"Pozycja 1\r\n"
+    out += ESC + b"2"
+    out += ESC + b"D" + bytes([10, 30, 0]) + b"Netto\tVAT\tRazem\r\n"
+    out += ESC + b"R" + bytes([2]) + b"Gr}~e\r\n"  # Germany: } and ~ print as ü and ß
+    out += ESC + b"R" + bytes([0])
+    out += b"\x0c"
+    return out
+
+
+# --- ESC/P, 8-dot screen dump: 60 bands of ESC K, each followed by ESC J 24 ------------------
+
+def screen_dump():
+    out = ESC + b"@"
+    for band in range(60):
+        columns = bytearray()
+        for x in range(480):  # 8 inches at 60 dots an inch
+            # A sine-like trace and a grid line every 60 columns; bytes 0x0A, 0x0C, 0x1B occur.
+            value = 0
+            if x % 60 == 0:
+                value = 0xFF
+            elif (x + band * 8) % 40 < 20:
+                value = (0x0A, 0x0C, 0x1B, 0x01)[(x + band) % 4]
+            columns.append(value)
+        out += ESC + b"K" + word(480) + bytes(columns) + b"\r" + ESC + b"J" + bytes([24])
+    out += b"\x0c"
+    return out
+
+
+# --- ESC/P: a letter with line ends written LF CR -------------------------------------------
+
+def escp_letter():
+    out = ESC + b"@" + ESC + b"x\x01" + b"\n\r" * 8
+    out += ESC + b"E" + b"Marking highlight 1" + ESC + b"F" + b"\n\r"
+    for i in range(20):
+        out += ESC + b"-\x01" + b"HIGHLIGHT" + ESC + b"-\x00" + b" line %d of the letter\n\r" % i
+    out += b"\n\r" * 30  # the letter ends with blank lines, no form feed: one page
+    return out
+
+
+# --- PCL: a raster page in the four compressions, a rule and text ---------------------------
+
+def packbits(data):
+    """PackBits, as a literal run per byte pair and repeats for runs of three or more."""
+    out = bytearray()
+    i = 0
+    while i < len(data):
+        run = 1
+        while i + run < len(data) and data[i + run] == data[i] and run < 128:
+            run += 1
+        if run >= 3:
+            out += bytes([257 - run, data[i]])
+            i += run
+        else:
+            literal = data[i:i + min(2, len(data) - i)]
+            out += bytes([len(literal) - 1]) + literal
+            i += len(literal)
+    return bytes(out)
+
+
+def rle(data):
+    out = bytearray()
+    i = 0
+    while i < len(data):
+        run = 1
+        while i + run < len(data) and data[i + run] == data[i] and run < 256:
+            run += 1
+        out += bytes([run - 1, data[i]])
+        i += run
+    return bytes(out)
+
+
+def raster_row(y):
+    """30 bytes (240 dots): a frame and a diagonal band; includes 0x0A, 0x0C and 0x1B."""
+    row = bytearray(30)
+    for x in range(240):
+        if x < 8 or x >= 232 or y < 8 or y >= 112 or abs(x - 2 * y) < 10:
+            row[x // 8] |= 0x80 >> (x % 8)
+    row[14] = (0x0A, 0x0C, 0x1B)[y % 3] if 8 <= y < 112 else row[14]
+    return bytes(row)
+
+
+def pcl_raster():
+    out = ESC + b"E" + ESC + b"&l0O" + ESC + b"*t150R"
+    out += ESC + b"*p300x300Y" + ESC + b"*r1A"  # 1 inch in, 1 inch down, at the cursor
+    previous = bytes(30)
+    for y in range(120):  # 120 rows: 0.8 inch at 150 dots an inch
+        row = raster_row(y)
+        mode = y // 30  # 30 rows in each compression
+        if mode == 0:
+            packed = row
+        elif mode == 1:
+            packed = rle(row)
+        elif mode == 2:
+            packed = packbits(row)
+        else:
+            delta = bytearray()
+            x = 0
+            last = 0
+            while x < len(row):
+                if row[x] == previous[x]:
+                    x += 1
+                    continue
+                start = x
+                while x < len(row) and row[x] != previous[x] and x - start < 8:
+                    x += 1
+                offset = start - last
+                command = (x - start - 1) << 5
+                if offset < 31:
+                    delta += bytes([command | offset])
+                else:
+                    delta += bytes([command | 31])
+                    offset -= 31
+                    while offset >= 255:
+                        delta += b"\xff"
+                        offset -= 255
+                    delta += bytes([offset])
+                delta += row[start:x]
+                last = x
+            packed = bytes(delta)
+        out += ESC + b"*b%dm%dW" % (mode, len(packed)) + packed
+        previous = row
+    out += ESC + b"*rB"
+    # A rule 2 inches wide and 1/50 inch high under the picture, then text below it.
+    out += ESC + b"*p300x600Y" + ESC + b"*c600a6b0P"
+    out += ESC + b"&a0h1700V" + ESC + b"(s12H" + b"Rysunek 1" + b"\r\n"
+    out += b"\x0c" + ESC + b"E"
+    return out
+
+
+# --- PCL with PJL: a line printer job at 16.67 characters an inch --------------------------
+
+def pcl_pjl():
+    uel = ESC + b"%-12345X"
+    out = uel + b"@PJL COMMENT Quernel test\r\n@PJL ENTER LANGUAGE = PCL\r\n"
+    out += ESC + b"E" + ESC + b"(10U" + ESC + b"(s0p16.67h8.5v0b0T\r\n"
+    digits = (b"0123456789" * 13)[:128]
+    out += ESC + b"&p128X" + digits + b"\r\n"
+    controls = bytes(range(128))  # control codes too, printed as characters
+    out += ESC + b"&p128X" + controls + b"\r\n"
+    out += b"Raport dzienny\r\n"
+    out += ESC + b"%1B" + b"IN;SP1;PU0,0;PD1000,1000;\x1b\x0c" + ESC + b"%0A"  # HP-GL/2
+    out += b"Koniec\r\n" + ESC + b"E" + uel + b"@PJL EOJ\r\n" + uel
+    return out
+
+
+FILES = {
+    "escp_invoice_logo.prn": escp_invoice,
+    "escp_screen_dump.prn": screen_dump,
+    "escp_letter_lfcr.prn": escp_letter,
+    "pcl_raster_page.pcl": pcl_raster,
+    "pcl_pjl_lineprinter.pcl": pcl_pjl,
+}
+
+if __name__ == "__main__":
+    for name, make in FILES.items():
+        with open("tests/data/" + name, "wb") as f:
+            f.write(make())
