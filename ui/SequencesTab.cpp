@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/CommandSet.h"
 #include "engine/SequenceEditing.h"
 #include "monitor/QuernelCore.h"
 #include "ui/NamedTableBox.h"
@@ -110,9 +111,21 @@ TSequencesTab::TSequencesTab(TQuernelCore& core,
     auto* middle = new QHBoxLayout;
     middle->addWidget(lvSequences_);
     middle->addLayout(side, 1);
+    // The printer language that reads what the table does not know.
+    cbZestawKomend_ = new QComboBox(this);
+    cbZestawKomend_->setObjectName("cbZestawKomend");
+    for (std::string_view caption : kCommandSetCaptions) cbZestawKomend_->addItem(Q(caption));
+    connect(cbZestawKomend_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0) core_.UpdateSettings([index](AppSettings& s) { s.CommandSet = index; });
+    });
+    auto* commandSetLabel = new QLabel(QString::fromUtf8("Zestaw komend drukarki:"), this);
+    commandSetLabel->setBuddy(cbZestawKomend_);
+
     options_ = new QHBoxLayout;
     options_->addWidget(cbIgnorePCL_);
     options_->addStretch();
+    options_->addWidget(commandSetLabel);
+    options_->addWidget(cbZestawKomend_);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(name_);
@@ -150,6 +163,8 @@ void TSequencesTab::Refresh() {
     {
         const QSignalBlocker block(cbIgnorePCL_);
         cbIgnorePCL_->setChecked(core_.Settings().Ignore_PCL);
+        const QSignalBlocker blockSet(cbZestawKomend_);
+        cbZestawKomend_->setCurrentIndex(core_.Settings().CommandSet);
     }
     ShowEditMode();
     ShowSequences();

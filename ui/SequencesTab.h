@@ -26,14 +26,10 @@ class TSequencesTab final : public QWidget {
     TSequencesTab(TQuernelCore& core, std::function<void(const std::string&)> showMessage,
                   QWidget* parent = nullptr);
 
-    // Shows the core's table, its name, the edit mode and the HP-PCL switch.
+    // Shows the core's table, its name, the edit mode, the HP-PCL switch and the command set.
     void Refresh();
     // The column the list is sorted by: 0 "Kod", 1 "Znaczenie".
     int SortColumn() const { return sortColumn_; }
-
-    // The row below the list holding "Ignoruj komendy HP-PCL"; further printer options go
-    // after it.
-    QHBoxLayout* OptionsRow() const { return options_; }
 
   private:
     QWidget* BuildAddGroup();
@@ -58,6 +54,7 @@ class TSequencesTab final : public QWidget {
     QComboBox* cbChooseSeq_ = nullptr;
     QPushButton* btAddSequence_ = nullptr;
     QCheckBox* cbIgnorePCL_ = nullptr;
+    QComboBox* cbZestawKomend_ = nullptr;
     QHBoxLayout* options_ = nullptr;
 };
 

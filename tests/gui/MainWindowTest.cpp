@@ -397,6 +397,13 @@ class MainWindowTest : public QObject {
         QCOMPARE(Core().MonitorSettings().KeepState, !keep);
         W<QCheckBox>("cbIgnorePCL")->click();
         QVERIFY(Core().MonitorSettings().IgnorePcl);
+        // The printer language beyond the table, chosen on the same tab.
+        auto* commandSet = W<QComboBox>("cbZestawKomend");
+        QCOMPARE(commandSet->count(), 4);
+        QCOMPARE(commandSet->itemText(0), QString::fromUtf8("Tylko tabela"));
+        QCOMPARE(commandSet->itemText(3), QString::fromUtf8("Automatycznie"));
+        commandSet->setCurrentIndex(3);
+        QCOMPARE(Core().MonitorSettings().CommandSet, 3);
         W<QSpinBox>("edPicLeft")->setValue(33);
         QCOMPARE(Core().Settings().PictureLeft, 33);
         W<QLineEdit>("edPrintTitle")->setText("FAKTURY");
