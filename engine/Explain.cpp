@@ -135,7 +135,9 @@ std::string ExplainPrintout(ByteView data, const TEscapeSequences& userTable,
         // The table first, then the language, as the renderer reads the printout.
         TSequenceMatcher matcher(table, data, false);
         for (std::size_t p = 0; p < data.size();) {
-            if (const auto known = matcher.MatchKnown(p)) {
+            const auto known =
+                language->ReadsBeforeTable(data, p) ? std::nullopt : matcher.MatchKnown(p);
+            if (known) {
                 const ByteView bytes = data.subspan(p, known->length);
                 if (known->meaning == meaning::kPrintable) {
                     for (std::size_t i = 0; i < bytes.size(); ++i) items.Printable(p + i, bytes[i]);

@@ -391,6 +391,10 @@ TPclLanguage::TPclLanguage() {
     Reset();
 }
 
+bool TPclLanguage::ReadsBeforeTable(ByteView data, std::size_t p) const {
+    return p + 1 < data.size() && data[p] == 0x1B && data[p + 1] == 'E';
+}
+
 void TPclLanguage::Reset() {
     unitsPerInch_ = 300;
     leftMargin_ = 0;

@@ -51,6 +51,8 @@ class TPclLanguage final : public IPrinterLanguage {
     double NextTab(double along, IPage& page) override;
     void Flush(IPage& page) override;
     std::string_view Family() const override { return "PCL"; }
+    // ESC E: the PCL reset.
+    bool ReadsBeforeTable(ByteView data, std::size_t p) const override;
 
   private:
     struct TRaster {

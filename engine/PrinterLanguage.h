@@ -92,6 +92,10 @@ class IPrinterLanguage {
     virtual void Flush(IPage&) {}
     // What printouts read with this language are called in --explain: "ESC/P", "PCL".
     virtual std::string_view Family() const = 0;
+    // A command the language reads even where the control-code table knows its bytes: a
+    // printer reset that the table gives another language's meaning (the shipped table reads
+    // ESC E as ESC/P's bold, while every PCL job opens with it as the reset).
+    virtual bool ReadsBeforeTable(ByteView, std::size_t) const { return false; }
 };
 
 // The control codes every printer language has: backspace, tab, line feed, form feed and

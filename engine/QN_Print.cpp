@@ -190,12 +190,14 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
     status_ = nullptr;
 }
 
-// The table first: a sequence it knows keeps its meaning. The language reads the rest; the
-// HP-PCL rule of the table has no say.
+// The table first: a sequence it knows keeps its meaning, but for the language's own reset.
+// The language reads the rest; the HP-PCL rule of the table has no say.
 void TPrintInterface::RenderWithLanguage(ByteView data, std::size_t start) {
     TSequenceMatcher matcher(table_, data, false);
     for (std::size_t p = start; p < data.size();) {
-        if (const auto known = matcher.MatchKnown(p)) {
+        const auto known =
+            language_->ReadsBeforeTable(data, p) ? std::nullopt : matcher.MatchKnown(p);
+        if (known) {
             language_->Flush(*this);
             ApplyMeaning(RelativePitch(known->meaning, status_->Pitch),
                          data.subspan(p, known->length));

@@ -255,15 +255,18 @@ TEST_F(PclRenderTest, TextLengthBreaksPages) {
     EXPECT_EQ(PageCount(), 5);
 }
 
-TEST_F(PclRenderTest, ResetEjectsUnlessTheTableKnowsEscE) {
+TEST_F(PclRenderTest, ResetEjectsEvenWhereTheTableKnowsEscE) {
     const Bytes data = Bytes_(
         "A\x1b"
         "EB");
     Render(data, TCommandSet::kPcl);
     EXPECT_EQ(Pages(), (std::vector<std::string>{"A", "B"}));
-    // The shipped table reads ESC E as ESC/P's bold, and the table comes first.
+    // The shipped table reads ESC E as ESC/P's bold; a PCL job's reset stays a reset, or
+    // every PCL printout would print bold. The table's other codes still come first.
     Render(data, TCommandSet::kPcl, ShippedTable());
-    EXPECT_EQ(Pages(), (std::vector<std::string>{"AB"}));
+    EXPECT_EQ(Pages(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(printer.texts.back().font.weight, 400);
+    Render(Bytes_("\x1b(s3BC"), TCommandSet::kPcl, ShippedTable());
     EXPECT_EQ(printer.texts.back().font.weight, 700);
 }
 
