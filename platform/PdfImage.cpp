@@ -1,0 +1,188 @@
+#include "platform/PdfImage.h"
+
+#include <QImage>
+
+#include <cstdint>
+#include <cstring>
+
+#include "engine/PrinterPlatform.h"
+#include "platform/PdfWriter.h"
+
+namespace quernel {
+
+namespace {
+
+// Pictures are compressed once: the default level.
+constexpr int kImageLevel = 6;
+
+// JPEG markers (the byte after 0xFF).
+constexpr unsigned kStartOfImage = 0xD8;
+constexpr unsigned kEndOfImage = 0xD9;
+constexpr unsigned kStartOfScan = 0xDA;
+constexpr unsigned kFirstRestart = 0xD0;
+constexpr unsigned kLastRestart = 0xD7;
+constexpr unsigned kTemporary = 0x01;
+constexpr unsigned kJfif = 0xE0;
+constexpr unsigned kAdobe = 0xEE;
+// Frames that every PDF reader draws: baseline, extended and progressive Huffman coding.
+constexpr unsigned kBaseline = 0xC0;
+constexpr unsigned kProgressive = 0xC2;
+
+// A start of frame: 0xC0..0xCF except DHT (C4), JPG (C8) and DAC (CC).
+bool IsFrame(unsigned marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+// A marker segment with a length that may stand before or between scans: frames and tables
+// (C0..CF), quantisation, number of lines, restart interval and hierarchical ones (DB..DF),
+// application data (E0..EF), comments (FE).
+bool IsSegment(unsigned marker) {
+    return (marker >= 0xC0 && marker <= 0xCF) || (marker >= 0xDB && marker <= 0xDF) ||
+           (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
+}
+
+}  // namespace
+
+TJpegInfo ReadJpegInfo(std::string_view file) {
+    using TKind = TJpegInfo::TKind;
+    TJpegInfo info;
+    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(file[at]); };
+    const std::size_t size = file.size();
+    if (size < 4 || byte(0) != 0xFF || byte(1) != kStartOfImage) return info;
+
+    TJpegInfo corrupt;
+    corrupt.kind = TKind::kCorrupt;
+    bool frame = false, scan = false, usual = true, jfif = false, adobe = false;
+    unsigned ids[4] = {};
+    std::size_t at = 2;
+    for (;;) {
+        // A marker: 0xFF, any number of fill bytes 0xFF, its code.
+        if (at >= size || byte(at) != 0xFF) return corrupt;
+        while (at < size && byte(at) == 0xFF) ++at;
+        if (at >= size) return corrupt;
+        const unsigned marker = byte(at++);
+        if (marker == kEndOfImage) break;
+        if (marker == kTemporary) continue;
+        if (marker != kStartOfScan && !IsSegment(marker)) return corrupt;
+        if (at + 2 > size) return corrupt;
+        const std::size_t length = (static_cast<std::size_t>(byte(at)) << 8) | byte(at + 1);
+        if (length < 2 || length > size - at) return corrupt;
+        const std::string_view body = file.substr(at + 2, length - 2);
+        at += length;
+        const auto bodyByte = [&](std::size_t i) { return static_cast<unsigned char>(body[i]); };
+
+        if (IsFrame(marker)) {
+            if (frame || body.size() < 6) return corrupt;
+            frame = true;
+            info.height = static_cast<int>((bodyByte(1) << 8) | bodyByte(2));
+            info.width = static_cast<int>((bodyByte(3) << 8) | bodyByte(4));
+            info.components = bodyByte(5);
+            if (body.size() < 6 + 3 * static_cast<std::size_t>(info.components)) return corrupt;
+            for (int c = 0; c < info.components && c < 4; ++c) ids[c] = bodyByte(6 + 3 * c);
+            usual = usual && marker >= kBaseline && marker <= kProgressive && bodyByte(0) == 8 &&
+                    info.width > 0 && info.height > 0 &&
+                    (info.components == 1 || info.components == 3 || info.components == 4);
+        } else if (marker == kJfif) {
+            jfif = jfif || body.starts_with(std::string_view("JFIF\0", 5));
+        } else if (marker == kAdobe) {
+            adobe = adobe || (body.size() >= 12 && body.starts_with("Adobe"));
+        } else if (marker == kStartOfScan) {
+            if (!frame) return corrupt;
+            scan = true;
+            // The compressed data runs to the next marker other than a restart; 0xFF 0x00
+            // stands for a data byte 0xFF.
+            for (;;) {
+                const void* found = std::memchr(file.data() + at, 0xFF, size - at);
+                if (found == nullptr) return corrupt;
+                at = static_cast<std::size_t>(static_cast<const char*>(found) - file.data());
+                if (at + 1 >= size) return corrupt;
+                const unsigned next = byte(at + 1);
+                if (next != 0x00 && (next < kFirstRestart || next > kLastRestart)) break;
+                at += 2;
+            }
+        }
+    }
+    if (!frame || !scan) return corrupt;
+    // Three components are read as YCbCr unless a marker says otherwise or they are named
+    // R, G, B (which PDF readers would still transform); four are CMYK as Adobe writes it.
+    if (info.components == 3 && !jfif && !adobe && ids[0] == 'R' && ids[1] == 'G' &&
+        ids[2] == 'B') {
+        usual = false;
+    }
+    if (info.components == 4 && !adobe) usual = false;
+    info.kind = usual ? TKind::kUsable : TKind::kUnusual;
+    return info;
+}
+
+std::shared_ptr<const TPdfImage> PdfImageFromJpeg(std::string file, const TJpegInfo& info) {
+    auto image = std::make_shared<TPdfImage>();
+    image->width = info.width;
+    image->height = info.height;
+    std::string& dictionary = image->image.dictionary;
+    dictionary = "/Type/XObject/Subtype/Image/Width " + std::to_string(info.width) + "/Height " +
+                 std::to_string(info.height) + "/BitsPerComponent 8";
+    switch (info.components) {
+        case 1:
+            dictionary += "/ColorSpace/DeviceGray";
+            break;
+        case 4:
+            // Adobe's CMYK (and YCCK) JPEG files hold the inverted values.
+            dictionary += "/ColorSpace/DeviceCMYK/Decode[1 0 1 0 1 0 1 0]";
+            break;
+        default:
+            dictionary += "/ColorSpace/DeviceRGB";
+    }
+    dictionary += "/Filter/DCTDecode";
+    image->image.data = std::move(file);
+    return image;
+}
+
+std::shared_ptr<const TPdfImage> PdfImageFromImage(const QImage& source) {
+    const bool alpha = source.hasAlphaChannel();
+    const QImage argb =
+        source.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    const bool gray = argb.allGray();
+    const int w = argb.width();
+    const int h = argb.height();
+    const auto count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    std::string pixels(count * (gray ? 1 : 3), '\0');
+    std::string opacity(alpha ? count : 0, '\0');
+    bool transparent = false;
+    char* out = pixels.data();
+    char* mask = opacity.data();
+    for (int y = 0; y < h; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const QRgb p = line[x];
+            *out++ = static_cast<char>(qRed(p));
+            if (!gray) {
+                *out++ = static_cast<char>(qGreen(p));
+                *out++ = static_cast<char>(qBlue(p));
+            }
+            if (alpha) {
+                *mask++ = static_cast<char>(qAlpha(p));
+                transparent = transparent || qAlpha(p) != 255;
+            }
+        }
+    }
+    const auto compress = [](std::string_view data) {
+        std::string packed = Deflate(data, kImageLevel);
+        if (packed.empty()) throw PrinterError("The picture could not be compressed.");
+        return packed;
+    };
+    auto image = std::make_shared<TPdfImage>();
+    image->width = w;
+    image->height = h;
+    const std::string size = "/Type/XObject/Subtype/Image/Width " + std::to_string(w) + "/Height " +
+                             std::to_string(h) + "/BitsPerComponent 8";
+    image->image.dictionary =
+        size + (gray ? "/ColorSpace/DeviceGray" : "/ColorSpace/DeviceRGB") + "/Filter/FlateDecode";
+    image->image.data = compress(pixels);
+    if (transparent) {
+        image->mask = TPdfImage::TStream{size + "/ColorSpace/DeviceGray/Filter/FlateDecode",
+                                         compress(opacity)};
+    }
+    return image;
+}
+
+}  // namespace quernel
