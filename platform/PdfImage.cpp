@@ -41,6 +41,14 @@ bool IsSegment(unsigned marker) {
            (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
 }
 
+// A big-endian 32-bit number.
+std::uint32_t Read32(std::string_view bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
 }  // namespace
 
 TJpegInfo ReadJpegInfo(std::string_view file) {
@@ -134,6 +142,75 @@ std::shared_ptr<const TPdfImage> PdfImageFromJpeg(std::string file, const TJpegI
     }
     dictionary += "/Filter/DCTDecode";
     image->image.data = std::move(file);
+    return image;
+}
+
+std::shared_ptr<const TPdfImage> PdfImageFromPng(std::string_view file) {
+    constexpr std::string_view kSignature("\x89PNG\r\n\x1A\n", 8);
+    constexpr int kGray = 0, kRgb = 2, kPalette = 3;
+    if (!file.starts_with(kSignature)) return nullptr;
+    std::uint32_t width = 0, height = 0;
+    int colourType = -1;
+    std::string_view palette;
+    std::string data;
+    bool ended = false;
+    for (std::size_t at = kSignature.size(); !ended;) {
+        // A chunk: length, type, data, CRC.
+        if (file.size() - at < 12) return nullptr;
+        const std::uint32_t length = Read32(file, at);
+        const std::string_view type = file.substr(at + 4, 4);
+        if (length > file.size() - at - 12) return nullptr;
+        const std::string_view body = file.substr(at + 8, length);
+        at += 12 + length;
+        if (colourType < 0 && type != "IHDR") return nullptr;
+        if (type == "IHDR") {
+            if (colourType >= 0 || body.size() != 13) return nullptr;
+            width = Read32(body, 0);
+            height = Read32(body, 4);
+            const auto bits = static_cast<unsigned char>(body[8]);
+            colourType = static_cast<unsigned char>(body[9]);
+            // 8 bits; deflate, adaptive filters, no interlacing.
+            if (bits != 8 || body[10] != 0 || body[11] != 0 || body[12] != 0 ||
+                (colourType != kGray && colourType != kRgb && colourType != kPalette)) {
+                return nullptr;
+            }
+        } else if (type == "PLTE") {
+            if (body.empty() || body.size() % 3 != 0 || body.size() > 3 * 256) return nullptr;
+            palette = body;
+        } else if (type == "IDAT") {
+            data.append(body);
+        } else if (type == "IEND") {
+            ended = true;
+        } else if (type == "tRNS" || (type[0] & 0x20) == 0) {
+            return nullptr;  // transparency, or a chunk that changes what the pixels mean
+        }
+    }
+    if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF || data.empty() ||
+        (colourType == kPalette && palette.empty())) {
+        return nullptr;
+    }
+    auto image = std::make_shared<TPdfImage>();
+    image->width = static_cast<int>(width);
+    image->height = static_cast<int>(height);
+    std::string& dictionary = image->image.dictionary;
+    dictionary = "/Type/XObject/Subtype/Image/Width " + std::to_string(width) + "/Height " +
+                 std::to_string(height) + "/BitsPerComponent 8";
+    if (colourType == kPalette) {
+        dictionary +=
+            "/ColorSpace[/Indexed/DeviceRGB " + std::to_string(palette.size() / 3 - 1) + "<";
+        for (const char c : palette) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            dictionary += kHex[static_cast<unsigned char>(c) >> 4];
+            dictionary += kHex[c & 15];
+        }
+        dictionary += ">]";
+    } else {
+        dictionary += colourType == kGray ? "/ColorSpace/DeviceGray" : "/ColorSpace/DeviceRGB";
+    }
+    dictionary += "/Filter/FlateDecode/DecodeParms<</Predictor 15/Colors " +
+                  std::to_string(colourType == kRgb ? 3 : 1) + "/BitsPerComponent 8/Columns " +
+                  std::to_string(width) + ">>";
+    image->image.data = std::move(data);
     return image;
 }
 

@@ -48,6 +48,11 @@ TJpegInfo ReadJpegInfo(std::string_view file);
 // The file itself as the image stream (DCTDecode), for a file ReadJpegInfo finds usable.
 std::shared_ptr<const TPdfImage> PdfImageFromJpeg(std::string file, const TJpegInfo& info);
 
+// The compressed pixels of a PNG file as the image stream (FlateDecode with PNG predictors) when
+// they can go in as they are: 8 bits of gray, RGB or a palette, not interlaced, opaque.
+// Otherwise (or when the file is not such a PNG file) nothing.
+std::shared_ptr<const TPdfImage> PdfImageFromPng(std::string_view file);
+
 // The image's pixels, compressed: gray when every pixel is, otherwise RGB, with a soft mask when
 // some pixel is not opaque. Throws PrinterError when compression fails.
 std::shared_ptr<const TPdfImage> PdfImageFromImage(const QImage& image);

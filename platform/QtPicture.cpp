@@ -91,12 +91,20 @@ std::shared_ptr<const IPicture> QtPictureLoader::Load(const std::filesystem::pat
     if (image.isNull()) return nullptr;
 
     std::shared_ptr<const IPicture> picture;
-    if (format == "jpeg") {
+    const auto sameSize = [&](const std::shared_ptr<const TPdfImage>& pdf) {
+        return pdf && pdf->width == image.width() && pdf->height == image.height();
+    };
+    if (format == "png") {
+        if (auto pdf = PdfImageFromPng(file->bytes); sameSize(pdf)) {
+            picture = std::make_shared<QtPicture>(std::move(pdf));
+        }
+    } else if (format == "jpeg") {
         const TJpegInfo info = ReadJpegInfo(file->bytes);
         if (info.kind == TJpegInfo::TKind::kCorrupt) return nullptr;
-        if (info.kind == TJpegInfo::TKind::kUsable && info.width == image.width() &&
-            info.height == image.height()) {
-            picture = std::make_shared<QtPicture>(PdfImageFromJpeg(std::move(file->bytes), info));
+        if (info.kind == TJpegInfo::TKind::kUsable) {
+            if (auto pdf = PdfImageFromJpeg(std::move(file->bytes), info); sameSize(pdf)) {
+                picture = std::make_shared<QtPicture>(std::move(pdf));
+            }
         }
     }
     try {

@@ -29,9 +29,10 @@ class QtPicture final : public IPicture {
 };
 
 // Loads every format QImageReader knows (PNG, BMP, JPEG, GIF, ...), recognised by content. A
-// JPEG file goes into documents as it is (DCTDecode); other formats, and JPEG files in a form
-// not every PDF reader draws, are decoded and compressed once. A cut or malformed JPEG file is
-// no picture. Anything but a regular file is no picture either (a pipe is not waited for).
+// JPEG file goes into documents as it is (DCTDecode), and so do the compressed pixels of an
+// opaque 8-bit PNG file; other pictures, and JPEG and PNG files in forms not every PDF reader
+// draws, are decoded and compressed once. A cut or malformed JPEG file is no picture. Anything
+// but a regular file is no picture either (a pipe is not waited for).
 //
 // The last picture loaded is kept with its file's identity (device, inode, size, modification
 // and change times): loading the same unchanged file again answers it without reading, so the

@@ -126,5 +126,66 @@ TEST(PdfImageJpegInfo, StreamNamesTheColoursAndKeepsTheBytes) {
     EXPECT_FALSE(image->mask.has_value());
 }
 
+// A PNG chunk (its CRC left zero: the picture loader has checked the file by decoding it).
+std::string Chunk(const std::string& type, const std::string& body) {
+    const auto n = static_cast<unsigned>(body.size());
+    return Bytes({static_cast<int>(n >> 24), static_cast<int>((n >> 16) & 0xFF),
+                  static_cast<int>((n >> 8) & 0xFF), static_cast<int>(n & 0xFF)}) +
+           type + body + std::string(4, '\0');
+}
+
+// A PNG file's start: the signature and the header of a 300 x 2 picture.
+std::string PngStart(int bits, int colourType, int interlace = 0) {
+    return std::string("\x89PNG\r\n\x1A\n", 8) +
+           Chunk("IHDR", Bytes({0, 0, 1, 44, 0, 0, 0, 2, bits, colourType, 0, 0, interlace}));
+}
+
+TEST(PdfImagePng, OpaqueEightBitPixelsGoInAsTheyAreCompressed) {
+    const std::string end = Chunk("IEND", "");
+    // The data of all IDAT chunks, in order; ancillary chunks are passed over.
+    const auto rgb = PdfImageFromPng(PngStart(8, 2) + Chunk("gAMA", "1234") + Chunk("IDAT", "abc") +
+                                     Chunk("IDAT", "defg") + end);
+    ASSERT_NE(rgb, nullptr);
+    EXPECT_EQ(rgb->width, 300);
+    EXPECT_EQ(rgb->height, 2);
+    EXPECT_EQ(rgb->image.data, "abcdefg");
+    EXPECT_EQ(rgb->image.dictionary,
+              "/Type/XObject/Subtype/Image/Width 300/Height 2/BitsPerComponent 8"
+              "/ColorSpace/DeviceRGB/Filter/FlateDecode"
+              "/DecodeParms<</Predictor 15/Colors 3/BitsPerComponent 8/Columns 300>>");
+    EXPECT_FALSE(rgb->mask.has_value());
+
+    const auto gray = PdfImageFromPng(PngStart(8, 0) + Chunk("IDAT", "x") + end);
+    ASSERT_NE(gray, nullptr);
+    EXPECT_NE(gray->image.dictionary.find("/DeviceGray"), std::string::npos);
+    EXPECT_NE(gray->image.dictionary.find("/Colors 1/"), std::string::npos);
+
+    const auto palette = PdfImageFromPng(
+        PngStart(8, 3) + Chunk("PLTE", Bytes({255, 0, 16, 1, 2, 3})) + Chunk("IDAT", "x") + end);
+    ASSERT_NE(palette, nullptr);
+    EXPECT_NE(palette->image.dictionary.find("/ColorSpace[/Indexed/DeviceRGB 1<FF0010010203>]"),
+              std::string::npos);
+    EXPECT_NE(palette->image.dictionary.find("/Colors 1/"), std::string::npos);
+}
+
+TEST(PdfImagePng, OtherFormsAndBrokenFilesAreLeftToTheDecoder) {
+    const std::string idat = Chunk("IDAT", "x");
+    const std::string end = Chunk("IEND", "");
+    EXPECT_EQ(PdfImageFromPng(PngStart(16, 2) + idat + end), nullptr);
+    EXPECT_EQ(PdfImageFromPng(PngStart(4, 0) + idat + end), nullptr);
+    EXPECT_EQ(PdfImageFromPng(PngStart(8, 6) + idat + end), nullptr);  // alpha
+    EXPECT_EQ(PdfImageFromPng(PngStart(8, 4) + idat + end), nullptr);
+    EXPECT_EQ(PdfImageFromPng(PngStart(8, 2, 1) + idat + end), nullptr);  // interlaced
+    EXPECT_EQ(PdfImageFromPng(PngStart(8, 2) + Chunk("tRNS", "ab") + idat + end), nullptr);
+    EXPECT_EQ(PdfImageFromPng(PngStart(8, 3) + idat + end), nullptr);  // no palette
+    EXPECT_EQ(PdfImageFromPng(PngStart(8, 2) + Chunk("XYZW", "") + idat + end), nullptr);
+    EXPECT_EQ(PdfImageFromPng(PngStart(8, 2) + end), nullptr);   // no pixels
+    EXPECT_EQ(PdfImageFromPng(PngStart(8, 2) + idat), nullptr);  // cut
+    const std::string whole = PngStart(8, 2) + idat + end;
+    EXPECT_EQ(PdfImageFromPng(whole.substr(0, whole.size() - 1)), nullptr);
+    EXPECT_EQ(PdfImageFromPng(idat + end), nullptr);  // no signature
+    EXPECT_EQ(PdfImageFromPng(std::string("\x89PNG\r\n\x1A\n", 8) + idat + end), nullptr);
+}
+
 }  // namespace
 }  // namespace quernel

@@ -42,7 +42,7 @@ class PlatformPicture : public ::testing::Test {
         return image;
     }
 
-    // A pixel of a picture compressed as RGB (FlateDecode).
+    // A pixel of a picture decoded and compressed as RGB (FlateDecode, no predictor).
     static QRgb PixelOf(const IPicture& picture, int x, int y) {
         const TPdfImage& pdf = *dynamic_cast<const QtPicture&>(picture).PdfImage();
         EXPECT_NE(pdf.image.dictionary.find("/DeviceRGB/Filter/FlateDecode"), std::string::npos)
@@ -65,6 +65,21 @@ class PlatformPicture : public ::testing::Test {
         printer.StretchDraw(TRect{600, 600, 1800, 1800}, picture);
         printer.EndDoc();
         return printer.LastOutputPath();
+    }
+
+    // The middles of the quarters of a 64 x 64 picture printed by PrintPicture are on the page as
+    // in the source, and the page is white around it.
+    void ExpectQuartersOnPage(const fs::path& pdf, const QImage& source) {
+        const QImage page = test::RasterisePage(pdf, 1, 60, temp_.path());
+        for (const QPoint point :
+             {QPoint(90, 90), QPoint(150, 90), QPoint(90, 150), QPoint(150, 150)}) {
+            const QRgb expected =
+                source.pixel((point.x() - 60) * 64 / 120, (point.y() - 60) * 64 / 120);
+            EXPECT_TRUE(Near(page.pixel(point), expected))
+                << point.x() << "," << point.y() << ": " << std::hex << page.pixel(point) << " for "
+                << expected;
+        }
+        EXPECT_TRUE(Near(page.pixel(55, 55), qRgb(255, 255, 255)));
     }
 
     // Whether the page pixel is within 40 of the colour in every channel.
@@ -91,7 +106,7 @@ TEST_F(PlatformPicture, ImageFormatsLoadByContentOtherFilesDoNot) {
         ASSERT_NE(picture, nullptr) << name;
         EXPECT_EQ(picture->Width(), 64);
         EXPECT_EQ(picture->Height(), 64);
-        EXPECT_EQ(PixelOf(*picture, 40, 40), qRgb(255, 255, 0)) << name;
+        ExpectQuartersOnPage(PrintPicture(*picture, name), Quadrants());
     }
     EXPECT_EQ(loader_.Load(temp_ / "notes.png"), nullptr);
     EXPECT_EQ(loader_.Load(temp_ / "empty.bmp"), nullptr);
@@ -297,17 +312,61 @@ TEST_F(PlatformPicture, JpegFileIsStoredAsItIs) {
         const auto streams = test::PdfStreams(pdf);
         EXPECT_EQ(std::count(streams.begin(), streams.end(), bytes), 1);
 
-        // The middles of the quarters at 60 dpi (the picture spans 60..180) as in the source.
-        const QImage page = test::RasterisePage(pdf, 1, 60, temp_.path());
-        for (const QPoint point :
-             {QPoint(90, 90), QPoint(150, 90), QPoint(90, 150), QPoint(150, 150)}) {
-            const QRgb expected =
-                source.pixel((point.x() - 60) * 64 / 120, (point.y() - 60) * 64 / 120);
-            EXPECT_TRUE(Near(page.pixel(point), expected))
-                << point.x() << "," << point.y() << ": " << std::hex << page.pixel(point) << " for "
-                << expected;
+        ExpectQuartersOnPage(pdf, source);
+    }
+}
+
+// An opaque 8-bit PNG file's compressed pixels are the image stream as they are (with the PNG
+// predictors): RGB, gray and palette files. Others are decoded and compressed: a file with
+// transparent parts keeps them as a soft mask.
+TEST_F(PlatformPicture, PngPixelsAreStoredAsTheyAreCompressed) {
+    struct TCase {
+        const char* name;
+        QImage::Format format;
+        const char* color;  // as pdfimages names it
+    };
+    for (const TCase c : {TCase{"rgb.png", QImage::Format_RGB32, "rgb"},
+                          TCase{"gray.png", QImage::Format_Grayscale8, "gray"},
+                          TCase{"palette.png", QImage::Format_Indexed8, "index"},
+                          TCase{"alpha.png", QImage::Format_ARGB32, "rgb"}}) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = temp_ / c.name;
+        QImage source = Quadrants().convertToFormat(c.format);
+        const bool alpha = c.format == QImage::Format_ARGB32;
+        if (alpha) {
+            for (int y = 0; y < 8; ++y) {
+                for (int x = 0; x < 64; ++x) source.setPixel(x, y, qRgba(0, 0, 0, 0));
+            }
         }
-        EXPECT_TRUE(Near(page.pixel(55, 55), qRgb(255, 255, 255)));
+        ASSERT_TRUE(source.save(QString::fromStdString(file.string()), "PNG"));
+        const auto picture = loader_.Load(file);
+        ASSERT_NE(picture, nullptr);
+        const fs::path pdf = PrintPicture(*picture, c.name);
+
+        const auto uses = test::PdfImageUses(pdf);
+        ASSERT_EQ(uses.size(), alpha ? 2u : 1u);
+        EXPECT_EQ(uses[0].color, c.color);
+        EXPECT_EQ(uses[0].width, 64);
+        if (alpha) {
+            EXPECT_EQ(uses[1].type, "smask");
+        }
+        // The file's one IDAT chunk: its data is in the PDF as it is, or not at all.
+        const std::string bytes = ToString(ReadWholeFile(file));
+        const std::size_t idat = bytes.find("IDAT");
+        ASSERT_NE(idat, std::string::npos);
+        std::size_t length = 0;
+        for (std::size_t i = idat - 4; i < idat; ++i) {
+            length = (length << 8) | static_cast<unsigned char>(bytes[i]);
+        }
+        const std::string pixels = bytes.substr(idat + 4, length);
+        EXPECT_EQ(ToString(ReadWholeFile(pdf)).find(pixels) != std::string::npos, !alpha);
+
+        ExpectQuartersOnPage(pdf, source);
+        if (alpha) {
+            // The transparent strip at the top shows the white page.
+            const QImage page = test::RasterisePage(pdf, 1, 60, temp_.path());
+            EXPECT_EQ(page.pixel(100, 62), qRgb(255, 255, 255));
+        }
     }
 }
 
