@@ -2,7 +2,8 @@
 //  - one idle IsReady pass over 1,000 single-file entries and a folder entry with 10,000
 //    matching files, against plain stat() calls on the same 11,000 files;
 //  - a 100 MB file that is only appended to, printed in 1,000 parts: bytes read from disk per
-//    printout with the running digest of the printed prefix and with the prefix read again.
+//    printout with the running digest of the printed prefix and with the prefix read again;
+//  - a 54 MB printout written at once and printed: the peak memory of reading it, less its size.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -290,6 +291,53 @@ BENCHMARK(BM_PrintAppendedFile)
     ->Arg(0)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
+
+// --- (c) the memory of reading one large printout ---
+
+constexpr std::size_t kLargePrintout = 54u * 1000 * 1000;
+
+// The peak resident memory of the process (VmHWM) in bytes.
+double PeakResident() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) * 1024;
+    }
+    return 0;
+}
+
+void BM_ReadLargePrintout(benchmark::State& state) {
+    const fs::path root = MakeTempDir();
+    const std::string path = (root / "PRN2FILE.TXT").string();
+    std::ofstream(path).close();
+    Process process;
+    NullEngine engine;
+    TFileMonitor monitor(process.services, path, false);
+    monitor.IsReady();
+    std::string page(5400, 'x');
+    page.back() = '\f';
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::app);
+        for (std::size_t i = 0; i < kLargePrintout / page.size(); ++i) out << page;
+    }
+    SetTime(path, process.clock.now);
+    process.clock.now += seconds(4);
+    double growth = 0;
+    for (auto _ : state) {
+        // The peak so far is reset to what the process holds now.
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const double before = PeakResident();
+        if (monitor.IsReady()) monitor.PrintNewData(engine, false, 1, false, false);
+        growth = PeakResident() - before;
+    }
+    if (engine.printed != kLargePrintout) state.SkipWithError("not everything was printed");
+    state.counters["peak_growth_MiB"] = growth / 1048576;
+    state.counters["less_printout_MiB"] = (growth - kLargePrintout) / 1048576;
+    std::error_code ec;
+    fs::remove_all(root, ec);
+}
+
+BENCHMARK(BM_ReadLargePrintout)->Iterations(1)->Unit(benchmark::kSecond);
 
 // Keeps each run's time so the ratios can be printed at the end.
 class RatioReporter final : public benchmark::ConsoleReporter {
