@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 
+#include "engine/RenderCommand.h"
 #include "platform/QtPageCanvas.h"
 #include "platform/QtPicture.h"
 #include "platform/QtPrinterPlatform.h"
@@ -80,6 +81,18 @@ class PlatformPicture : public ::testing::Test {
                 << expected;
         }
         EXPECT_TRUE(Near(page.pixel(55, 55), qRgb(255, 255, 255)));
+    }
+
+    // quernel-render of a test printout with the picture behind every page into out.pdf.
+    int RenderWithBackground(const fs::path& picture, std::ostream& err) {
+        const fs::path pdf = temp_ / "out.pdf";
+        const RenderArgs args =
+            ParseRenderArgs({(fs::path(QUERNEL_TEST_DATA_DIR) / "faktura_cp852.prn").string(),
+                             "--background", picture.string(), "-o", pdf.string()});
+        EXPECT_TRUE(args.error.empty()) << args.error;
+        QtPrinterPlatform printer;
+        printer.SetOutputFile(pdf);
+        return RunRender(args.options, printer, loader_, QUERNEL_SHIPPED_DATA_DIR, err);
     }
 
     // Whether the page pixel is within 40 of the colour in every channel.
@@ -398,7 +411,8 @@ TEST_F(PlatformPicture, AdobeCmykJpegKeepsItsColours) {
 
 // A JPEG file cut short is no picture, though its start decodes (the rest would print gray,
 // and a reader given the file as it is may refuse the page): the picture check says so, and a
-// background set from it is cleared, so printouts go on without it.
+// background set from it is cleared, so printouts go on without it; quernel-render refuses it
+// with a message and writes nothing.
 TEST_F(PlatformPicture, CutJpegIsNoPicture) {
     QByteArray whole;
     {
@@ -425,6 +439,21 @@ TEST_F(PlatformPicture, CutJpegIsNoPicture) {
         ASSERT_TRUE(background.HasPicture());
         background.SetBackground(file, 5, 5, 5, 5);
         EXPECT_FALSE(background.HasPicture());
+
+        std::ostringstream err;
+        EXPECT_EQ(RenderWithBackground(file, err), 1);
+        EXPECT_NE(err.str().find("Nie można wczytać obrazu " + file.string()), std::string::npos)
+            << err.str();
+        EXPECT_FALSE(fs::exists(temp_ / "out.pdf"));
+    }
+    // The whole file prints under every page, stored once as it is.
+    std::ostringstream err;
+    ASSERT_EQ(RenderWithBackground(good, err), 0) << err.str();
+    const auto uses = test::PdfImageUses(temp_ / "out.pdf");
+    ASSERT_FALSE(uses.empty());
+    for (const auto& use : uses) {
+        EXPECT_EQ(use.encoding, "jpeg");
+        EXPECT_EQ(use.object, uses[0].object);
     }
 }
 
