@@ -44,9 +44,16 @@ bool IsSegment(unsigned marker) {
 // A big-endian 32-bit number.
 std::uint32_t Read32(std::string_view bytes, std::size_t at) {
     std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i)
+    for (std::size_t i = 0; i < 4; ++i) {
         value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    }
     return value;
+}
+
+// The entries every image stream of 8 bits a component starts with.
+std::string ImageEntries(std::uint64_t width, std::uint64_t height) {
+    return "/Type/XObject/Subtype/Image/Width " + std::to_string(width) + "/Height " +
+           std::to_string(height) + "/BitsPerComponent 8";
 }
 
 }  // namespace
@@ -127,8 +134,8 @@ std::shared_ptr<const TPdfImage> PdfImageFromJpeg(std::string file, const TJpegI
     image->width = info.width;
     image->height = info.height;
     std::string& dictionary = image->image.dictionary;
-    dictionary = "/Type/XObject/Subtype/Image/Width " + std::to_string(info.width) + "/Height " +
-                 std::to_string(info.height) + "/BitsPerComponent 8";
+    dictionary = ImageEntries(static_cast<std::uint64_t>(info.width),
+                              static_cast<std::uint64_t>(info.height));
     switch (info.components) {
         case 1:
             dictionary += "/ColorSpace/DeviceGray";
@@ -193,8 +200,7 @@ std::shared_ptr<const TPdfImage> PdfImageFromPng(std::string_view file) {
     image->width = static_cast<int>(width);
     image->height = static_cast<int>(height);
     std::string& dictionary = image->image.dictionary;
-    dictionary = "/Type/XObject/Subtype/Image/Width " + std::to_string(width) + "/Height " +
-                 std::to_string(height) + "/BitsPerComponent 8";
+    dictionary = ImageEntries(width, height);
     if (colourType == kPalette) {
         dictionary +=
             "/ColorSpace[/Indexed/DeviceRGB " + std::to_string(palette.size() / 3 - 1) + "<";
@@ -250,8 +256,8 @@ std::shared_ptr<const TPdfImage> PdfImageFromImage(const QImage& source) {
     auto image = std::make_shared<TPdfImage>();
     image->width = w;
     image->height = h;
-    const std::string size = "/Type/XObject/Subtype/Image/Width " + std::to_string(w) + "/Height " +
-                             std::to_string(h) + "/BitsPerComponent 8";
+    const std::string size =
+        ImageEntries(static_cast<std::uint64_t>(w), static_cast<std::uint64_t>(h));
     image->image.dictionary =
         size + (gray ? "/ColorSpace/DeviceGray" : "/ColorSpace/DeviceRGB") + "/Filter/FlateDecode";
     image->image.data = compress(pixels);

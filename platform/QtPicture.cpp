@@ -18,13 +18,18 @@ namespace quernel {
 
 namespace {
 
-// The whole regular file at `path` with its identity at the time it was read; nothing when it
-// is missing, unreadable, not a regular file, or changed while it was read.
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// A file's bytes and its status when they were read.
 struct TFileRead {
     std::string bytes;
     struct stat status {};
 };
 
+// The whole regular file at `path`; nothing when it is missing, unreadable, not a regular
+// file, or changed while it was read.
 std::optional<TFileRead> ReadRegularFile(const std::filesystem::path& path) {
     // Not blocking: a pipe under the name must not stop the program.
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -41,15 +46,10 @@ std::optional<TFileRead> ReadRegularFile(const std::filesystem::path& path) {
     }
     struct stat after {};
     if (::fstat(fd.get(), &after) != 0 || after.st_size != read.status.st_size ||
-        after.st_mtim.tv_sec != read.status.st_mtim.tv_sec ||
-        after.st_mtim.tv_nsec != read.status.st_mtim.tv_nsec) {
+        !SameTime(after.st_mtim, read.status.st_mtim)) {
         return std::nullopt;
     }
     return read;
-}
-
-bool SameTime(const timespec& a, const timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 }  // namespace
