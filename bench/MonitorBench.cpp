@@ -2,7 +2,8 @@
 //  - one idle IsReady pass over 1,000 single-file entries and a folder entry with 10,000
 //    matching files, against plain stat() calls on the same 11,000 files;
 //  - a 100 MB file that is only appended to, printed in 1,000 parts: bytes read from disk per
-//    printout with the running digest of the printed prefix and with the prefix read again.
+//    printout with the running digest of the printed prefix and with the prefix read again;
+//  - a 54 MB printout written at once and printed: the peak memory of reading it, less its size.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -245,15 +246,39 @@ BENCHMARK(BM_IdleOverStatRatio)->Unit(benchmark::kMillisecond)->MinTime(4.0);
 constexpr std::size_t kFileSize = 100u * 1000 * 1000;
 constexpr int kParts = 1000;
 
-void BM_PrintAppendedFile(benchmark::State& state) {
-    const bool incremental = state.range(0) != 0;
+// An empty file in a temporary folder (removed at the end) under a monitor that prints into
+// a null engine.
+struct WatchedFile {
+    WatchedFile() { std::ofstream(path).close(); }
+    ~WatchedFile() {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+    // Appends `count` times `text`, dated now; the clock goes on past the wait before printing.
+    void Append(const std::string& text, std::size_t count = 1) {
+        {
+            std::ofstream out(path, std::ios::binary | std::ios::app);
+            for (std::size_t i = 0; i < count; ++i) {
+                out.write(text.data(), static_cast<std::streamsize>(text.size()));
+            }
+        }
+        SetTime(path, process.clock.now);
+        process.clock.now += seconds(4);
+    }
+
     const fs::path root = MakeTempDir();
     const std::string path = (root / "PRN2FILE.TXT").string();
-    std::ofstream(path).close();
-
     Process process;
     NullEngine engine;
-    TFileMonitor monitor(process.services, path, false);
+    TFileMonitor monitor{process.services, path, false};
+};
+
+void BM_PrintAppendedFile(benchmark::State& state) {
+    const bool incremental = state.range(0) != 0;
+    WatchedFile file;
+    Process& process = file.process;
+    NullEngine& engine = file.engine;
+    TFileMonitor& monitor = file.monitor;
     monitor.SetIncrementalDigest(incremental);
     monitor.IsReady();
 
@@ -262,12 +287,7 @@ void BM_PrintAppendedFile(benchmark::State& state) {
     int printouts = 0;
     for (auto _ : state) {
         for (int i = 0; i < kParts; ++i) {
-            {
-                std::ofstream out(path, std::ios::binary | std::ios::app);
-                out.write(part.data(), static_cast<std::streamsize>(part.size()));
-            }
-            SetTime(path, process.clock.now);
-            process.clock.now += seconds(4);
+            file.Append(part);
             if (monitor.IsReady()) {
                 monitor.PrintNewData(engine, false, 1, false, false);
                 ++printouts;
@@ -280,8 +300,6 @@ void BM_PrintAppendedFile(benchmark::State& state) {
     state.counters["MB_read_per_printout"] = perPrintout / 1e6;
     state.counters["MB_read_total"] = static_cast<double>(process.files.bytesRead) / 1e6;
     state.counters["read_per_printed_byte"] = perPrintout / static_cast<double>(part.size());
-    std::error_code ec;
-    fs::remove_all(root, ec);
 }
 
 BENCHMARK(BM_PrintAppendedFile)
@@ -290,6 +308,41 @@ BENCHMARK(BM_PrintAppendedFile)
     ->Arg(0)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
+
+// --- (c) the memory of reading one large printout ---
+
+constexpr std::size_t kLargePrintout = 54u * 1000 * 1000;
+
+// The peak resident memory of the process (VmHWM) in bytes.
+double PeakResident() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) * 1024;
+    }
+    return 0;
+}
+
+void BM_ReadLargePrintout(benchmark::State& state) {
+    WatchedFile file;
+    file.monitor.IsReady();
+    std::string page(5400, 'x');
+    page.back() = '\f';
+    file.Append(page, kLargePrintout / page.size());
+    double growth = 0;
+    for (auto _ : state) {
+        // The peak so far is reset to what the process holds now.
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const double before = PeakResident();
+        if (file.monitor.IsReady()) file.monitor.PrintNewData(file.engine, false, 1, false, false);
+        growth = PeakResident() - before;
+    }
+    if (file.engine.printed != kLargePrintout) state.SkipWithError("not everything was printed");
+    state.counters["peak_growth_MiB"] = growth / 1048576;
+    state.counters["less_printout_MiB"] = (growth - kLargePrintout) / 1048576;
+}
+
+BENCHMARK(BM_ReadLargePrintout)->Iterations(1)->Unit(benchmark::kSecond);
 
 // Keeps each run's time so the ratios can be printed at the end.
 class RatioReporter final : public benchmark::ConsoleReporter {

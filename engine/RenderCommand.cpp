@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <exception>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 
@@ -15,7 +16,7 @@
 #include "host/BW_log.h"
 #include "host/Clock.h"
 #include "host/ErrorReport.h"
-#include "host/FileUtil.h"
+#include "host/MappedFile.h"
 
 namespace quernel {
 
@@ -279,7 +280,8 @@ namespace {
 struct LoadedInputs {
     TEscapeSequences table;
     TCharMapRecord map = TCharMapRecord::Identity();
-    Bytes data;
+    std::optional<TMappedFile> printout;
+    ByteView Data() const { return printout->View(); }
 };
 
 // The table, the map and the printout, with warnings for damaged tables and maps.
@@ -301,7 +303,7 @@ LoadedInputs LoadInputs(const RenderOptions& options, const fs::path& programDir
         err << "quernel-render: uwaga: " << mapPath.string() << " ma " << mapSize << " B zamiast "
             << kCharMapFileSize << "\n";
     }
-    in.data = ReadWholeFile(options.file);
+    in.printout.emplace(options.file);
     return in;
 }
 
@@ -312,7 +314,7 @@ int RunExplain(const RenderOptions& options, const fs::path& programDir, std::os
     try {
         const LoadedInputs in = LoadInputs(options, programDir, err);
         const std::string hint = ExplainPrintout(
-            in.data, in.table, in.map, {options.ignorePcl, options.commands},
+            in.Data(), in.table, in.map, {options.ignorePcl, options.commands},
             [&out](const ExplainItem& item) { out << FormatExplainItem(item) << '\n'; });
         if (!hint.empty()) out << hint << '\n';
         return out.good() ? 0 : 1;
@@ -371,7 +373,7 @@ int RunRender(const RenderOptions& options, IPrinterPlatform& printer, IPictureL
         job.BeginJob(options.title);
         try {
             TPrinterStatus status;
-            job.PrintData(in.data, 0, false, options.ignorePcl, status);
+            job.PrintData(in.Data(), 0, false, options.ignorePcl, status);
             job.EndJob();
         } catch (...) {
             printer.AbortDoc();

@@ -23,9 +23,14 @@ bool IsPageEnd(std::uint8_t b) {
     return b == kFormFeed || b == kDosEndOfFile;
 }
 
-// Everything from the file's read position to its end.
-Bytes ReadToEnd(IReadFile& file) {
+// Room made at once for the bytes a file is expected to hold at most (more still fit).
+constexpr std::size_t kMaxExpectedBytes = std::size_t{256} << 20;
+
+// Everything from the file's read position to its end. Room for `expected` bytes is made at
+// once, so that a large printout is not copied again and again as it grows.
+Bytes ReadToEnd(IReadFile& file, std::size_t expected) {
     Bytes data;
+    data.reserve(std::min(expected, kMaxExpectedBytes) + kReadBlock);
     for (;;) {
         const std::size_t used = data.size();
         data.resize(used + kReadBlock);
@@ -275,7 +280,9 @@ void TFileMonitor::PrintNewData(IPrintEngine& engine, bool fromStart, int fromPa
     {
         const std::unique_ptr<IReadFile> file = services_.files.OpenRead(FFileName);
         file->Seek(static_cast<std::uint64_t>(start));
-        data = ReadToEnd(*file);
+        // The size seen at the last check is what the file holds unless it changed since.
+        data = ReadToEnd(*file,
+                         static_cast<std::size_t>(std::max<std::int64_t>(FLastSize - start, 0)));
     }  // closed before printing, so the exclusive-open test of the deletion does not see it
     if (fromStart && fromPage > 1) {
         const std::size_t pageStart = PageStart(data, fromPage);

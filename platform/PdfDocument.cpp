@@ -4,7 +4,6 @@
 
 #include <QFontDatabase>
 #include <QGlyphRun>
-#include <QImage>
 #include <QPainterPath>
 #include <QRawFont>
 #include <QTextLayout>
@@ -434,7 +433,13 @@ struct TPdfDocument::TImpl {
     std::vector<TFont> fonts;
     std::vector<std::unique_ptr<TEntry>> entries;
     TEntry* lastEntry = nullptr;
-    std::map<qint64, std::pair<std::string, int>> images;  // cache key -> name, object
+    // Pictures written: each kept alive while the document is (its address is its key), with its
+    // name and object.
+    struct TImageUse {
+        std::shared_ptr<const TPdfImage> image;
+        std::pair<std::string, int> resource;
+    };
+    std::vector<TImageUse> images;
     // 1-bit pictures, drawn as stencil masks: name and object of each. A picture drawn again
     // (a letterhead logo on every page) is stored once; the bits of the pictures kept for that
     // comparison are limited, so memory does not grow with the printout.
@@ -499,8 +504,8 @@ struct TPdfDocument::TImpl {
     void CloseRun();
     void EndText();
     void AddLine(const TLine& line);
-    void DrawImage(const TRect& rect, const QImage& image);
-    std::pair<std::string, int> ImageFor(const QImage& image);
+    void DrawImage(const TRect& rect, const std::shared_ptr<const TPdfImage>& image);
+    const std::pair<std::string, int>& ImageFor(const std::shared_ptr<const TPdfImage>& image);
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap);
     const std::pair<std::string, int>& MaskFor(const TBitmap& bitmap);
 
@@ -597,8 +602,9 @@ void TPdfDocument::TImpl::Finish() {
     }
     if (!images.empty() || !masks.empty()) {
         resources += "/XObject<<";
-        for (const auto& [key, image] : images) {
-            resources += "/" + image.first + " " + std::to_string(image.second) + " 0 R";
+        for (const TImageUse& use : images) {
+            const auto& [name, object] = use.resource;
+            resources += "/" + name + " " + std::to_string(object) + " 0 R";
         }
         for (const auto& [name, object] : masks) {
             resources += "/" + name + " " + std::to_string(object) + " 0 R";
@@ -1135,57 +1141,30 @@ void TPdfDocument::TImpl::EndText() {
 
 // ---------------------------------------------------------------- pictures
 
-std::pair<std::string, int> TPdfDocument::TImpl::ImageFor(const QImage& image) {
-    if (const auto found = images.find(image.cacheKey()); found != images.end()) {
-        return found->second;
+const std::pair<std::string, int>& TPdfDocument::TImpl::ImageFor(
+    const std::shared_ptr<const TPdfImage>& image) {
+    for (const TImageUse& use : images) {
+        if (use.image == image) return use.resource;
     }
-    const QImage argb = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32
-                                                                      : QImage::Format_RGB32);
-    const bool gray = argb.allGray();
-    const int w = argb.width();
-    const int h = argb.height();
-    std::string pixels, alpha;
-    pixels.reserve(static_cast<std::size_t>(w) * h * (gray ? 1 : 3));
-    bool transparent = false;
-    for (int y = 0; y < h; ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        for (int x = 0; x < w; ++x) {
-            const QRgb p = line[x];
-            if (gray) {
-                pixels += static_cast<char>(qRed(p));
-            } else {
-                pixels += static_cast<char>(qRed(p));
-                pixels += static_cast<char>(qGreen(p));
-                pixels += static_cast<char>(qBlue(p));
-            }
-            if (argb.hasAlphaChannel()) {
-                alpha += static_cast<char>(qAlpha(p));
-                transparent = transparent || qAlpha(p) != 255;
-            }
-        }
-    }
-    const std::string size =
-        "/Width " + std::to_string(w) + "/Height " + std::to_string(h) + "/BitsPerComponent 8";
-    std::string dictionary = "/Type/XObject/Subtype/Image" + size;
-    dictionary += gray ? "/ColorSpace/DeviceGray" : "/ColorSpace/DeviceRGB";
-    if (transparent) {
+    std::string dictionary = image->image.dictionary;
+    if (image->mask) {
         const int mask = writer.Reserve();
-        writer.WriteStream(mask, "/Type/XObject/Subtype/Image" + size + "/ColorSpace/DeviceGray",
-                           alpha, kResourceLevel);
+        writer.WriteStream(mask, image->mask->dictionary, image->mask->data, -1);
         dictionary += "/SMask " + std::to_string(mask) + " 0 R";
     }
     const int object = writer.Reserve();
-    writer.WriteStream(object, dictionary, pixels, kResourceLevel);
-    const std::string name = "I" + std::to_string(images.size() + 1);
-    return images.emplace(image.cacheKey(), std::make_pair(name, object)).first->second;
+    writer.WriteStream(object, dictionary, image->image.data, -1);
+    images.push_back({image, {"I" + std::to_string(images.size() + 1), object}});
+    return images.back().resource;
 }
 
-void TPdfDocument::TImpl::DrawImage(const TRect& rect, const QImage& image) {
+void TPdfDocument::TImpl::DrawImage(const TRect& rect,
+                                    const std::shared_ptr<const TPdfImage>& image) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0 || image.isNull()) return;
+    if (width <= 0 || height <= 0 || !image || image->width <= 0 || image->height <= 0) return;
     EndText();
-    const auto [name, object] = ImageFor(image);
+    const std::string& name = ImageFor(image).first;
     // The image fills the unit square, its first row at the top.
     content += "q ";
     content.Numbers({static_cast<double>(width), 0, 0, static_cast<double>(-height),
@@ -1412,7 +1391,7 @@ void TPdfDocument::TextOut(int x, int y, const TFontDesc& font, ByteView text) {
     impl_->TextOut(x, y, font, text);
 }
 
-void TPdfDocument::DrawImage(const TRect& rect, const QImage& image) {
+void TPdfDocument::DrawImage(const TRect& rect, const std::shared_ptr<const TPdfImage>& image) {
     if (impl_->finished) throw PrinterError("Picture drawn on a finished document.");
     impl_->DrawImage(rect, image);
 }

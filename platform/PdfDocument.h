@@ -13,9 +13,8 @@
 
 #include "engine/PrinterPlatform.h"
 #include "host/Clock.h"
+#include "platform/PdfImage.h"
 #include "platform/PdfWriter.h"
-
-class QImage;
 
 namespace quernel {
 
@@ -48,9 +47,9 @@ class TPdfDocument {
     // degrees clockwise about that point. Bytes are read in the font's charset; blanks and
     // control characters draw nothing but take their cell.
     void TextOut(int x, int y, const TFontDesc& font, ByteView text);
-    // Draws the image scaled into the rectangle (right and bottom exclusive). An image (by
-    // QImage::cacheKey) is stored once however often it is drawn.
-    void DrawImage(const TRect& rect, const QImage& image);
+    // Draws the picture scaled into the rectangle (right and bottom exclusive). A picture is
+    // stored once however often it is drawn; its streams are written as they were made.
+    void DrawImage(const TRect& rect, const std::shared_ptr<const TPdfImage>& image);
     // Draws the bitmap's ink in black scaled into the rectangle, the rest transparent; stored
     // as a compressed 1-bit stencil, once however often the same bitmap is drawn.
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap);

@@ -1,28 +1,62 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <QImage>
+#include <ctime>
+#include <filesystem>
+#include <optional>
 
 #include "engine/QN_Picture.h"
+#include "platform/PdfImage.h"
 
 namespace quernel {
 
-// A picture read by Qt's image plug-ins; the Qt printing platform draws its image.
+// A picture ready for the Qt printing platform: its PDF image streams, made once, which every
+// document it is drawn into writes as they are.
 class QtPicture final : public IPicture {
   public:
-    explicit QtPicture(QImage image) : image_(std::move(image)) {}
+    // Compresses the image's pixels (PdfImageFromImage).
+    explicit QtPicture(const QImage& image);
+    explicit QtPicture(std::shared_ptr<const TPdfImage> pdf);
 
-    int Width() const override { return image_.width(); }
-    int Height() const override { return image_.height(); }
-    const QImage& Image() const { return image_; }
+    int Width() const override { return pdf_->width; }
+    int Height() const override { return pdf_->height; }
+    const std::shared_ptr<const TPdfImage>& PdfImage() const { return pdf_; }
 
   private:
-    QImage image_;
+    std::shared_ptr<const TPdfImage> pdf_;
 };
 
-// Loads every format QImageReader knows (PNG, BMP, JPEG, GIF, ...), recognised by content.
+// Loads every format QImageReader knows (PNG, BMP, JPEG, GIF, ...), recognised by content. A
+// JPEG file goes into documents as it is (DCTDecode), and so do the compressed pixels of an
+// opaque 8-bit PNG file; other pictures, and JPEG and PNG files in forms not every PDF reader
+// draws, are decoded and compressed once. A cut or malformed JPEG file is no picture. Anything
+// but a regular file is no picture either (a pipe is not waited for).
+//
+// The last picture loaded is kept with its file's identity (device, inode, size, modification
+// and change times): loading the same unchanged file again answers it without reading, so the
+// background's repeated set-up costs nothing, while a file written or replaced since is read
+// again.
 class QtPictureLoader final : public IPictureLoader {
   public:
     std::shared_ptr<const IPicture> Load(const std::filesystem::path& path) override;
+
+  private:
+    struct TIdentity {
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        timespec modified{};
+        timespec changed{};
+        bool operator==(const TIdentity& o) const;
+    };
+    struct TLoaded {
+        std::filesystem::path path;
+        TIdentity identity;
+        std::shared_ptr<const IPicture> picture;
+    };
+    std::optional<TLoaded> last_;
 };
 
 }  // namespace quernel

@@ -384,7 +384,7 @@ void QtPrinterPlatform::StretchDraw(const TRect& rect, const IPicture& picture) 
     RequireDocument("StretchDraw");
     const auto* qtPicture = dynamic_cast<const QtPicture*>(&picture);
     if (!qtPicture) throw PrinterError("The picture was not loaded by the Qt picture loader.");
-    document_->DrawImage(rect, qtPicture->Image());
+    document_->DrawImage(rect, qtPicture->PdfImage());
 }
 
 void QtPrinterPlatform::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {

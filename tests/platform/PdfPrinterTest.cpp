@@ -71,6 +71,38 @@ TEST_F(PlatformPdfPrinter, DocumentBecomesPdfWithPagesTextPolishLettersAndTurned
     EXPECT_NE(test::RunCommand("pdfinfo " + test::Quote(pdf)).find("(A4)"), std::string::npos);
 }
 
+// Pages go to the file as they end, their objects in streams of many objects: a long document
+// still has every page, each in its place.
+TEST_F(PlatformPdfPrinter, LongDocumentHasEveryPageInOrder) {
+    constexpr int kPages = 2500;
+    QtPrinterPlatform printer(clock_);
+    printer.SetTitle("Long");
+    printer.BeginDoc();
+    const TFontDesc mono = Font("Liberation Mono", 100, 60);
+    for (int page = 1; page <= kPages; ++page) {
+        if (page > 1) printer.NewPage();
+        const std::string number = std::to_string(page);
+        printer.TextOut(600, 600, mono, ToBytes("Strona " + number));
+        printer.TextOut(600, 6000, mono, ToBytes("koniec " + number));
+    }
+    printer.EndDoc();
+
+    const fs::path pdf = printer.LastOutputPath();
+    ASSERT_EQ(test::PdfPageCount(pdf), kPages);
+    // pdftotext ends every page with a form feed.
+    const std::string text = test::RunCommand("pdftotext " + test::Quote(pdf) + " -");
+    std::size_t begin = 0;
+    for (int page = 1; page <= kPages; ++page) {
+        const std::size_t end = text.find('\f', begin);
+        ASSERT_NE(end, std::string::npos) << page;
+        const std::string number = std::to_string(page);
+        EXPECT_EQ(text.substr(begin, end - begin),
+                  "Strona " + number + "\n\nkoniec " + number + "\n\n")
+            << page;
+        begin = end + 1;
+    }
+}
+
 TEST_F(PlatformPdfPrinter, PdfPrinterIsA4At600DpiWithoutMargins) {
     QtPrinterPlatform printer(clock_);
     const TDeviceCaps before = printer.DeviceCaps();

@@ -1,12 +1,20 @@
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
+#include <QBuffer>
 #include <QImage>
+#include <QImageWriter>
 #include <QPainter>
 
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 
+#include "engine/RenderCommand.h"
 #include "platform/QtPageCanvas.h"
 #include "platform/QtPicture.h"
 #include "platform/QtPrinterPlatform.h"
@@ -35,6 +43,65 @@ class PlatformPicture : public ::testing::Test {
         return image;
     }
 
+    // A pixel of a picture decoded and compressed as RGB (FlateDecode, no predictor).
+    static QRgb PixelOf(const IPicture& picture, int x, int y) {
+        const TPdfImage& pdf = *dynamic_cast<const QtPicture&>(picture).PdfImage();
+        EXPECT_NE(pdf.image.dictionary.find("/DeviceRGB/Filter/FlateDecode"), std::string::npos)
+            << pdf.image.dictionary;
+        const std::string pixels = test::Inflate(pdf.image.data);
+        const auto at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(pdf.width) +
+                         static_cast<std::size_t>(x)) *
+                        3;
+        if (pixels.size() < at + 3) return 0;
+        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(pixels[i]); };
+        return qRgb(byte(at), byte(at + 1), byte(at + 2));
+    }
+
+    // Prints one page with the picture stretched over (60, 60)..(180, 180) at 60 dpi and
+    // answers the PDF.
+    fs::path PrintPicture(const IPicture& picture, const std::string& title) {
+        QtPrinterPlatform printer;
+        printer.SetTitle(title);
+        printer.BeginDoc();
+        printer.StretchDraw(TRect{600, 600, 1800, 1800}, picture);
+        printer.EndDoc();
+        return printer.LastOutputPath();
+    }
+
+    // The middles of the quarters of a 64 x 64 picture printed by PrintPicture are on the page as
+    // in the source, and the page is white around it.
+    void ExpectQuartersOnPage(const fs::path& pdf, const QImage& source) {
+        const QImage page = test::RasterisePage(pdf, 1, 60, temp_.path());
+        for (const QPoint point :
+             {QPoint(90, 90), QPoint(150, 90), QPoint(90, 150), QPoint(150, 150)}) {
+            const QRgb expected =
+                source.pixel((point.x() - 60) * 64 / 120, (point.y() - 60) * 64 / 120);
+            EXPECT_TRUE(Near(page.pixel(point), expected))
+                << point.x() << "," << point.y() << ": " << std::hex << page.pixel(point) << " for "
+                << expected;
+        }
+        EXPECT_TRUE(Near(page.pixel(55, 55), qRgb(255, 255, 255)));
+    }
+
+    // quernel-render of a test printout with the picture behind every page into out.pdf.
+    int RenderWithBackground(const fs::path& picture, std::ostream& err) {
+        const fs::path pdf = temp_ / "out.pdf";
+        const RenderArgs args =
+            ParseRenderArgs({(fs::path(QUERNEL_TEST_DATA_DIR) / "faktura_cp852.prn").string(),
+                             "--background", picture.string(), "-o", pdf.string()});
+        EXPECT_TRUE(args.error.empty()) << args.error;
+        QtPrinterPlatform printer;
+        printer.SetOutputFile(pdf);
+        return RunRender(args.options, printer, loader_, QUERNEL_SHIPPED_DATA_DIR, err);
+    }
+
+    // Whether the page pixel is within 40 of the colour in every channel.
+    static bool Near(QRgb got, QRgb expected) {
+        return std::abs(qRed(got) - qRed(expected)) <= 40 &&
+               std::abs(qGreen(got) - qGreen(expected)) <= 40 &&
+               std::abs(qBlue(got) - qBlue(expected)) <= 40;
+    }
+
     test::TempDir temp_;
     QtPictureLoader loader_;
 };
@@ -52,8 +119,7 @@ TEST_F(PlatformPicture, ImageFormatsLoadByContentOtherFilesDoNot) {
         ASSERT_NE(picture, nullptr) << name;
         EXPECT_EQ(picture->Width(), 64);
         EXPECT_EQ(picture->Height(), 64);
-        const auto& loaded = dynamic_cast<const QtPicture&>(*picture).Image();
-        EXPECT_EQ(loaded.pixel(40, 40), qRgb(255, 255, 0)) << name;
+        ExpectQuartersOnPage(PrintPicture(*picture, name), Quadrants());
     }
     EXPECT_EQ(loader_.Load(temp_ / "notes.png"), nullptr);
     EXPECT_EQ(loader_.Load(temp_ / "empty.bmp"), nullptr);
@@ -222,6 +288,218 @@ TEST_F(PlatformPicture, BitmapIsAStencilStoredOnceAndDrawnLikeTheCanvasDrawsIt) 
         EXPECT_EQ(qGray(canvasImage.pixel(p)) < 128, qGray(page.pixel(p)) < 128)
             << p.x() << "," << p.y();
     }
+}
+
+// A JPEG file is stored in the PDF as it is: its bytes are the image stream, read as DCT data
+// with the file's size and colours; poppler draws it in place. Baseline and progressive colour
+// files and gray ones.
+TEST_F(PlatformPicture, JpegFileIsStoredAsItIs) {
+    struct TCase {
+        const char* name;
+        bool gray;
+        bool progressive;
+    };
+    for (const TCase c : {TCase{"baseline.jpg", false, false},
+                          TCase{"progressive.jpg", false, true}, TCase{"gray.jpg", true, false}}) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = temp_ / c.name;
+        const QImage source =
+            c.gray ? Quadrants().convertToFormat(QImage::Format_Grayscale8) : Quadrants();
+        {
+            QImageWriter writer(QString::fromStdString(file.string()), "jpeg");
+            writer.setQuality(95);
+            writer.setProgressiveScanWrite(c.progressive);
+            ASSERT_TRUE(writer.write(source));
+        }
+        const auto picture = loader_.Load(file);
+        ASSERT_NE(picture, nullptr);
+        const fs::path pdf = PrintPicture(*picture, c.name);
+
+        const auto uses = test::PdfImageUses(pdf);
+        ASSERT_EQ(uses.size(), 1u);
+        EXPECT_EQ(uses[0].encoding, "jpeg");
+        EXPECT_EQ(uses[0].color, c.gray ? "gray" : "rgb");
+        EXPECT_EQ(uses[0].width, 64);
+        EXPECT_EQ(uses[0].height, 64);
+        const std::string bytes = ToString(ReadWholeFile(file));
+        const auto streams = test::PdfStreams(pdf);
+        EXPECT_EQ(std::count(streams.begin(), streams.end(), bytes), 1);
+
+        ExpectQuartersOnPage(pdf, source);
+    }
+}
+
+// An opaque 8-bit PNG file's compressed pixels are the image stream as they are (with the PNG
+// predictors): RGB, gray and palette files. Others are decoded and compressed: a file with
+// transparent parts keeps them as a soft mask.
+TEST_F(PlatformPicture, PngPixelsAreStoredAsTheyAreCompressed) {
+    struct TCase {
+        const char* name;
+        QImage::Format format;
+        const char* color;  // as pdfimages names it
+    };
+    for (const TCase c : {TCase{"rgb.png", QImage::Format_RGB32, "rgb"},
+                          TCase{"gray.png", QImage::Format_Grayscale8, "gray"},
+                          TCase{"palette.png", QImage::Format_Indexed8, "index"},
+                          TCase{"alpha.png", QImage::Format_ARGB32, "rgb"}}) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = temp_ / c.name;
+        QImage source = Quadrants().convertToFormat(c.format);
+        const bool alpha = c.format == QImage::Format_ARGB32;
+        if (alpha) {
+            for (int y = 0; y < 8; ++y) {
+                for (int x = 0; x < 64; ++x) source.setPixel(x, y, qRgba(0, 0, 0, 0));
+            }
+        }
+        ASSERT_TRUE(source.save(QString::fromStdString(file.string()), "PNG"));
+        const auto picture = loader_.Load(file);
+        ASSERT_NE(picture, nullptr);
+        const fs::path pdf = PrintPicture(*picture, c.name);
+
+        const auto uses = test::PdfImageUses(pdf);
+        ASSERT_EQ(uses.size(), alpha ? 2u : 1u);
+        EXPECT_EQ(uses[0].color, c.color);
+        EXPECT_EQ(uses[0].width, 64);
+        if (alpha) {
+            EXPECT_EQ(uses[1].type, "smask");
+        }
+        // The file's one IDAT chunk: its data is in the PDF as it is, or not at all.
+        const std::string bytes = ToString(ReadWholeFile(file));
+        const std::size_t idat = bytes.find("IDAT");
+        ASSERT_NE(idat, std::string::npos);
+        std::size_t length = 0;
+        for (std::size_t i = idat - 4; i < idat; ++i) {
+            length = (length << 8) | static_cast<unsigned char>(bytes[i]);
+        }
+        const std::string pixels = bytes.substr(idat + 4, length);
+        EXPECT_EQ(ToString(ReadWholeFile(pdf)).find(pixels) != std::string::npos, !alpha);
+
+        ExpectQuartersOnPage(pdf, source);
+        if (alpha) {
+            // The transparent strip at the top shows the white page.
+            const QImage page = test::RasterisePage(pdf, 1, 60, temp_.path());
+            EXPECT_EQ(page.pixel(100, 62), qRgb(255, 255, 255));
+        }
+    }
+}
+
+// Adobe's CMYK JPEG files hold inverted values: stored as they are, the PDF says so, and the
+// colours come out as the file means them rather than as their complements.
+TEST_F(PlatformPicture, AdobeCmykJpegKeepsItsColours) {
+    const fs::path file = fs::path(QUERNEL_TEST_DATA_DIR) / "adobe_cmyk.jpg";
+    const auto picture = loader_.Load(file);
+    ASSERT_NE(picture, nullptr);
+    const fs::path pdf = PrintPicture(*picture, "cmyk");
+    const auto uses = test::PdfImageUses(pdf);
+    ASSERT_EQ(uses.size(), 1u);
+    EXPECT_EQ(uses[0].encoding, "jpeg");
+    EXPECT_EQ(uses[0].color, "cmyk");
+    const auto streams = test::PdfStreams(pdf);
+    EXPECT_EQ(std::count(streams.begin(), streams.end(), ToString(ReadWholeFile(file))), 1);
+
+    // The left half cyan, the right half magenta.
+    const QImage page = test::RasterisePage(pdf, 1, 60, temp_.path());
+    const QRgb left = page.pixel(90, 120);
+    const QRgb right = page.pixel(150, 120);
+    EXPECT_LT(qRed(left), 80) << std::hex << left;
+    EXPECT_GT(qGreen(left), 120) << std::hex << left;
+    EXPECT_GT(qBlue(left), 180) << std::hex << left;
+    EXPECT_GT(qRed(right), 180) << std::hex << right;
+    EXPECT_LT(qGreen(right), 80) << std::hex << right;
+    EXPECT_GT(qBlue(right), 80) << std::hex << right;
+}
+
+// A JPEG file cut short is no picture, though its start decodes (the rest would print gray,
+// and a reader given the file as it is may refuse the page): the picture check says so, and a
+// background set from it is cleared, so printouts go on without it; quernel-render refuses it
+// with a message and writes nothing.
+TEST_F(PlatformPicture, CutJpegIsNoPicture) {
+    QByteArray whole;
+    {
+        QBuffer buffer(&whole);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(Quadrants().save(&buffer, "JPEG", 95));
+    }
+    const fs::path good = temp_ / "good.jpg";
+    test::WriteFile(good, whole.toStdString());
+    // Cut inside the compressed data, and just before the end marker.
+    const qsizetype scan = whole.indexOf(QByteArray("\xFF\xDA", 2));
+    ASSERT_GT(scan, 0);
+    for (const qsizetype cut : {(scan + whole.size()) / 2, whole.size() - 2}) {
+        SCOPED_TRACE(cut);
+        const fs::path file = temp_ / ("cut" + std::to_string(cut) + ".jpg");
+        test::WriteFile(file, whole.left(cut).toStdString());
+        // What the file's own start says is not enough: it decodes.
+        EXPECT_FALSE(QImage(QString::fromStdString(file.string())).isNull());
+
+        EXPECT_EQ(loader_.Load(file), nullptr);
+        TBackgroundPicture background(loader_);
+        EXPECT_FALSE(background.PictureFileUsable(file));
+        background.SetBackground(good, 5, 5, 5, 5);
+        ASSERT_TRUE(background.HasPicture());
+        background.SetBackground(file, 5, 5, 5, 5);
+        EXPECT_FALSE(background.HasPicture());
+
+        std::ostringstream err;
+        EXPECT_EQ(RenderWithBackground(file, err), 1);
+        EXPECT_NE(err.str().find("Nie można wczytać obrazu " + file.string()), std::string::npos)
+            << err.str();
+        EXPECT_FALSE(fs::exists(temp_ / "out.pdf"));
+    }
+    // The whole file prints under every page, stored once as it is.
+    std::ostringstream err;
+    ASSERT_EQ(RenderWithBackground(good, err), 0) << err.str();
+    const auto uses = test::PdfImageUses(temp_ / "out.pdf");
+    ASSERT_FALSE(uses.empty());
+    for (const auto& use : uses) {
+        EXPECT_EQ(use.encoding, "jpeg");
+        EXPECT_EQ(use.object, uses[0].object);
+    }
+}
+
+// The same file loaded again is the same picture, compressed once; a file written or replaced
+// since (also with its old size and time) is read again.
+TEST_F(PlatformPicture, ChangedPictureFileIsReadAgain) {
+    // BMP files of one size are of one length whatever their colour.
+    const auto save = [](QRgb colour, const fs::path& file) {
+        QImage image(64, 64, QImage::Format_RGB32);
+        image.fill(colour);
+        return image.save(QString::fromStdString(file.string()), "BMP");
+    };
+    const fs::path file = temp_ / "logo.bmp";
+    ASSERT_TRUE(save(qRgb(255, 0, 0), file));
+    const auto red = loader_.Load(file);
+    ASSERT_NE(red, nullptr);
+    EXPECT_EQ(PixelOf(*red, 5, 5), qRgb(255, 0, 0));
+    EXPECT_EQ(loader_.Load(file), red);
+
+    // Replaced by another file under the name.
+    const fs::path other = temp_ / "other.bmp";
+    ASSERT_TRUE(save(qRgb(0, 0, 255), other));
+    fs::rename(other, file);
+    const auto blue = loader_.Load(file);
+    ASSERT_NE(blue, nullptr);
+    EXPECT_EQ(PixelOf(*blue, 5, 5), qRgb(0, 0, 255));
+
+    // Written over in place, its time put back as it was.
+    struct stat before {};
+    ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    ASSERT_TRUE(save(qRgb(0, 255, 0), other));
+    const std::string green = ToString(ReadWholeFile(other));
+    ASSERT_EQ(green.size(), static_cast<std::size_t>(before.st_size));
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::in | std::ios::out);
+        out.write(green.data(), static_cast<std::streamsize>(green.size()));
+    }
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    const auto again = loader_.Load(file);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(PixelOf(*again, 5, 5), qRgb(0, 255, 0));
+
+    // Gone: no picture.
+    fs::remove(file);
+    EXPECT_EQ(loader_.Load(file), nullptr);
 }
 
 TEST_F(PlatformPicture, PictureOfAnotherPlatformIsRefused) {

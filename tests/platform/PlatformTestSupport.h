@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/PrinterPlatform.h"
@@ -66,6 +67,17 @@ inline QImage RasterisePage(const std::filesystem::path& pdf, int page, int dpi,
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
+// zlib data (RFC 1950) inflated; throws when it does not inflate.
+inline std::string Inflate(std::string_view packed) {
+    // qUncompress wants the size first; it is only a first guess.
+    QByteArray data(4, '\0');
+    data[0] = 0x01;  // 16 MiB
+    data.append(packed.data(), static_cast<qsizetype>(packed.size()));
+    const QByteArray plain = qUncompress(data);
+    if (plain.isEmpty()) throw std::runtime_error("data that does not inflate");
+    return std::string(plain.constData(), static_cast<std::size_t>(plain.size()));
+}
+
 // The data of every stream in a PDF file, inflated when it is FlateDecode-compressed, in file
 // order. Reads the stream dictionaries' direct /Length, as Quernel writes them.
 inline std::vector<std::string> PdfStreams(const std::filesystem::path& pdf) {
@@ -82,15 +94,7 @@ inline std::vector<std::string> PdfStreams(const std::filesystem::path& pdf) {
         const std::size_t size = std::stoul(dictionary.substr(length + 8));
         const std::size_t begin = at + 10;
         std::string data = file.substr(begin, size);
-        if (dictionary.find("/FlateDecode") != std::string::npos) {
-            // qUncompress wants the size first; it is only a first guess.
-            QByteArray packed(4, '\0');
-            packed[0] = 0x01;  // 16 MiB
-            packed.append(data.data(), static_cast<qsizetype>(data.size()));
-            const QByteArray plain = qUncompress(packed);
-            if (plain.isEmpty()) throw std::runtime_error("a stream that does not inflate");
-            data.assign(plain.constData(), static_cast<std::size_t>(plain.size()));
-        }
+        if (dictionary.find("/FlateDecode") != std::string::npos) data = Inflate(data);
         streams.push_back(std::move(data));
         at = begin + size;
     }
@@ -103,8 +107,10 @@ struct TPdfImageUse {
     std::string type;  // image, stencil, smask, ...
     int width = 0;
     int height = 0;
+    std::string color;  // gray, rgb, cmyk, ...
     int bitsPerComponent = 0;
-    std::string object;  // "number generation"
+    std::string encoding;  // image (Flate or none), jpeg, ...
+    std::string object;    // "number generation"
 };
 
 inline std::vector<TPdfImageUse> PdfImageUses(const std::filesystem::path& pdf) {
@@ -114,9 +120,9 @@ inline std::vector<TPdfImageUse> PdfImageUses(const std::filesystem::path& pdf) 
     while (std::getline(list, line)) {
         std::istringstream fields(line);
         TPdfImageUse use;
-        std::string number, color, comp, enc, interp, generation;
-        if (fields >> use.page >> number >> use.type >> use.width >> use.height >> color >> comp >>
-            use.bitsPerComponent >> enc >> interp >> use.object >> generation) {
+        std::string number, comp, interp, generation;
+        if (fields >> use.page >> number >> use.type >> use.width >> use.height >> use.color >>
+            comp >> use.bitsPerComponent >> use.encoding >> interp >> use.object >> generation) {
             use.object += " " + generation;
             uses.push_back(use);
         }
