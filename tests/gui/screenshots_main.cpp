@@ -1,6 +1,7 @@
 // quernel-screenshots OUT: builds the real main window with the real back ends (settings,
 // printers, pictures, files from the environment), and saves a picture of every tab, every
-// dialog, the tray menu and the help window into the folder OUT. Used by tools/screenshots.sh,
+// dialog, the tray menu, the help window, the splash and the new-version window into the
+// folder OUT. Used by tools/screenshots.sh,
 // which runs it under Xvfb with a private configuration.
 #include <QApplication>
 #include <QCheckBox>
@@ -20,16 +21,22 @@
 
 #include "gui/RealCoreParts.h"
 #include "host/BW_log.h"
+#include "host/BrowserCommand.h"
 #include "host/Environment.h"
 #include "host/ProgramDir.h"
+#include "host/VersionInfo.h"
 #include "monitor/Monitoring.h"
 #include "ui/ErrorBox.h"
 #include "ui/QN_About.h"
 #include "ui/QN_AddFolder.h"
+#include "ui/QN_CanClose.h"
 #include "ui/QN_ChoosePrinter.h"
 #include "ui/QN_FromPage.h"
 #include "ui/QN_Start.h"
+#include "ui/QN_Wait.h"
+#include "ui/Splash.h"
 #include "ui/WindowDialogs.h"
+#include "update/BWUpdate.h"
 
 using namespace quernel;
 
@@ -165,6 +172,24 @@ int main(int argc, char** argv) {
                       QString::fromUtf8("Nie można otworzyć pliku „PRN2FILE.TXT”: brak dostępu"),
                       QMessageBox::Ok, &window);
     SaveDialog(error, "dialog-error");
+
+    TdlCanClose question(&window);
+    SaveDialog(question, "dialog-dlCanClose");
+    TSplashForm splash;
+    SaveDialog(splash, "window-splash");
+    TWaitPrinterForm wait;
+    SaveDialog(wait, "window-waitPrinter");
+    // The new-version window as a reply naming another version shows it; nothing is sent.
+    IniKeyStore updateKeys = IniKeyStore::FromEnvironment();
+    TfrmBWUpdate update(UpdateSetup{updateKeys, clock,
+                                    UpdateIdentity{"QUERNEL", FileVersion(), "", 0}, "", nullptr,
+                                    kBrowserCommand, nullptr});
+    update.ShowResult(UpdateResult{
+        FileVersion(), "2.0.0.0",
+        "Nowa wersja drukuje szybciej i obsługuje więcej drukarek.\n"
+        "Zmiany: poprawione polskie znaki (ąćęłńóśźż ĄĆĘŁŃÓŚŹŻ) w trybie bezpośrednim."});
+    Save(update, "dialog-frmBWUpdate");
+    update.hide();
 
     window.HelpWindow().ShowHelp();
     Save(window.HelpWindow(), "window-help");
