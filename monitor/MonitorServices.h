@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/Bytes.h"
+#include "host/Clock.h"
 
 namespace quernel {
 
@@ -25,9 +26,9 @@ struct TMonitorSettings {
 
 // A file as directory lookup finds it.
 struct TFoundFile {
-    std::string name;           // the file name, without its folder
-    std::uint64_t size = 0;     // bytes
-    std::uint32_t dosTime = 0;  // last write, local time, DOS packed form (2-second steps)
+    std::string name;        // the file name, without its folder
+    std::uint64_t size = 0;  // bytes
+    TimePoint modified{};    // last write, at the file system's full resolution
 };
 
 // A file opened for reading while other programs may still write it.

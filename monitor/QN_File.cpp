@@ -53,19 +53,6 @@ std::size_t LastPageEnd(const Bytes& data) {
     return 0;
 }
 
-// Local date-time of a DOS packed date-time, in the seconds of LocalSeconds. Out-of-range
-// fields (which a real lookup never gives) are clamped to a valid date.
-double DosLocalSeconds(std::uint32_t t) {
-    LocalDateTime d;
-    d.year = 1980 + static_cast<int>(t >> 25);
-    d.month = std::clamp(static_cast<int>((t >> 21) & 0x0F), 1, 12);
-    d.day = std::clamp(static_cast<int>((t >> 16) & 0x1F), 1, 31);
-    d.hour = static_cast<int>((t >> 11) & 0x1F);
-    d.minute = static_cast<int>((t >> 5) & 0x3F);
-    d.second = static_cast<int>(t & 0x1F) * 2;
-    return LocalSeconds(d);
-}
-
 }  // namespace
 
 TFileMonitor::TFileMonitor(TMonitorServices& services, const std::string& entryText,
@@ -173,11 +160,11 @@ bool TFileMonitor::IsReady() {
         const std::optional<TFoundFile> found = services_.files.Find(FFileName);
         if (!found) {
             FLastSize = 0;
-            FLastTime = 0;
+            FLastTime = TimePoint{};
             ClearPrintedSize();
             return false;
         }
-        return CheckFileState(found->size, found->dosTime, false);
+        return CheckFileState(found->size, found->modified, false);
     }
 
     // At most one file of the folder is released per call; the others wait for later calls.
@@ -185,7 +172,7 @@ bool TFileMonitor::IsReady() {
         const auto known = childByName_.find(found.name);
         const bool isNew = known == childByName_.end();
         const int index = isNew ? AddFolderFile(folderPart_ + found.name) : known->second;
-        if (FFiles[static_cast<std::size_t>(index)]->CheckFileState(found.size, found.dosTime,
+        if (FFiles[static_cast<std::size_t>(index)]->CheckFileState(found.size, found.modified,
                                                                     isNew)) {
             FReadyIndex = index;
             return true;
@@ -194,12 +181,14 @@ bool TFileMonitor::IsReady() {
     return false;
 }
 
-bool TFileMonitor::CheckFileState(std::uint64_t size, std::uint32_t time, bool isNew) {
+// Times are compared at the file system's full resolution, so a rewrite of the same length
+// within a second is seen, and the quiet time counts from the exact moment of the last write.
+bool TFileMonitor::CheckFileState(std::uint64_t size, TimePoint time, bool isNew) {
     const auto s = static_cast<std::int64_t>(size);
-    const auto t = static_cast<std::int64_t>(time);
+    const TimePoint t = time;
     const TMonitorSettings& settings = services_.settings;
 
-    if (FLastTime < 0) FLastTime = t;
+    if (!FLastTime) FLastTime = t;
     if (FLastSize < 0) {
         // First sight: the content present now counts as printed. A new file of a folder is
         // printed in full instead, so its prefix need not be read.
@@ -232,8 +221,7 @@ bool TFileMonitor::CheckFileState(std::uint64_t size, std::uint32_t time, bool i
     std::optional<double> age;
     const auto Age = [&] {
         if (!age) {
-            age = LocalSeconds(services_.clock.Now()) -
-                  DosLocalSeconds(static_cast<std::uint32_t>(time));
+            age = LocalSeconds(services_.clock.Now()) - LocalSeconds(time);
         }
         return *age;
     };

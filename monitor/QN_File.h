@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -55,8 +56,8 @@ class TFileMonitor {
     bool IsMask() const { return FIsMask; }
     // kUnseen until the file was seen once.
     std::int64_t LastSize() const { return FLastSize; }
-    // The DOS packed date-time, or kUnseen.
-    std::int64_t LastTime() const { return FLastTime; }
+    // The last-write time when a change was last seen; nothing until the file was seen once.
+    const std::optional<TimePoint>& LastTime() const { return FLastTime; }
     std::int64_t PrintedSize() const { return FPrintedSize; }
     const TDigest& PrintedDigest() const { return FPrintedDigest; }
     bool Changed() const { return FChanged; }
@@ -74,7 +75,7 @@ class TFileMonitor {
     const std::string& FolderPart() const { return folderPart_; }
 
   private:
-    bool CheckFileState(std::uint64_t size, std::uint32_t time, bool isNew);
+    bool CheckFileState(std::uint64_t size, TimePoint time, bool isNew);
     int AddFolderFile(const std::string& fullPath);
     void DeletePrintedFile();
     void TryDeleteOnStart(const std::string& path);
@@ -89,7 +90,7 @@ class TFileMonitor {
     std::string FFileName;
     std::string FPrinterName;
     std::int64_t FLastSize = kUnseen;
-    std::int64_t FLastTime = kUnseen;
+    std::optional<TimePoint> FLastTime;
     std::int64_t FPrintedSize = 0;
     TDigest FPrintedDigest{};
     bool FChanged = false;

@@ -82,7 +82,10 @@ bool Glob(std::string_view name, std::string_view mask) {
 }
 
 TFoundFile FoundFile(std::string name, const struct stat& st) {
-    return {std::move(name), static_cast<std::uint64_t>(st.st_size), DosDateTime(st.st_mtime)};
+    using namespace std::chrono;
+    const auto sinceEpoch = seconds(st.st_mtim.tv_sec) + nanoseconds(st.st_mtim.tv_nsec);
+    return {std::move(name), static_cast<std::uint64_t>(st.st_size),
+            TimePoint(duration_cast<TimePoint::duration>(sinceEpoch))};
 }
 
 class PosixReadFile final : public IReadFile {
@@ -156,34 +159,6 @@ std::optional<std::string> FindHolder(dev_t device, ino_t inode, int ownFd) {
 }
 
 }  // namespace
-
-std::uint32_t DosDateTime(std::time_t time) {
-    // Local time is UTC plus an offset that changes only at instants on a quarter hour (every
-    // zone's offset is a whole number of quarter hours), so the offset found for one quarter
-    // hour serves every time in it: most files of a folder need no time-zone lookup.
-    constexpr std::time_t kQuarter = 15 * 60;
-    static thread_local std::time_t cachedQuarter = -1;
-    static thread_local long cachedOffset = 0;
-    std::tm tm{};
-    const std::time_t quarter = time >= 0 ? time / kQuarter : -1;
-    if (quarter >= 0 && quarter == cachedQuarter) {
-        const std::time_t local = time + cachedOffset;
-        if (::gmtime_r(&local, &tm) == nullptr) return (1u << 21) | (1u << 16);
-    } else {
-        if (::localtime_r(&time, &tm) == nullptr) return (1u << 21) | (1u << 16);
-        cachedQuarter = quarter;
-        cachedOffset = tm.tm_gmtoff;
-    }
-    if (tm.tm_year < 80) return (1u << 21) | (1u << 16);
-    if (tm.tm_year > 207) {
-        return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
-    }
-    return (static_cast<std::uint32_t>(tm.tm_year - 80) << 25) |
-           (static_cast<std::uint32_t>(tm.tm_mon + 1) << 21) |
-           (static_cast<std::uint32_t>(tm.tm_mday) << 16) |
-           (static_cast<std::uint32_t>(tm.tm_hour) << 11) |
-           (static_cast<std::uint32_t>(tm.tm_min) << 5) | static_cast<std::uint32_t>(tm.tm_sec / 2);
-}
 
 bool MatchesMask(std::string_view name, std::string_view mask) {
     if (Glob(name, mask)) return true;
