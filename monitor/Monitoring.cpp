@@ -1,7 +1,10 @@
 #include "monitor/Monitoring.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <exception>
+#include <string_view>
 #include <system_error>
 
 #include "host/BW_log.h"
@@ -13,6 +16,29 @@
 namespace quernel {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// The indexes i < count of the values "MonitoredFile<i>" (decimal, no leading zeros) in the
+// key, ascending.
+std::vector<int> StoredEntryIndexes(IRegistryKey& key, int count) {
+    constexpr std::string_view kPrefix = "MonitoredFile";
+    std::vector<int> indexes;
+    for (const std::string& name : key.ValueNames()) {
+        if (!name.starts_with(kPrefix)) continue;
+        const std::string_view digits = std::string_view(name).substr(kPrefix.size());
+        if (digits.empty() || (digits.size() > 1 && digits.front() == '0')) continue;
+        int index = -1;
+        const auto [end, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), index);
+        if (error != std::errc() || end != digits.data() + digits.size()) continue;
+        if (index >= 0 && index < count) indexes.push_back(index);
+    }
+    std::sort(indexes.begin(), indexes.end());
+    return indexes;
+}
+
+}  // namespace
 
 TMonitoring::TMonitoring(TQuernelCore& core)
     : core_(core),
@@ -136,9 +162,12 @@ void TMonitoring::LoadMonitoredList() {
     if (auto key = core_.store_.OpenSettingsKey(core_.settings_.Settings4All, KeyAccess::kRead)) {
         count = key->ReadInteger("MonitoredFilesCNT").value_or(-1);
         list_.Clear();
-        for (int i = 0; i < count; ++i) {
-            const std::string text =
-                key->ReadString("MonitoredFile" + std::to_string(i)).value_or("");
+        // Only the entries stored below the count are read, in index order: a count far above
+        // them (a damaged file) costs nothing, and missing ones are skipped without a word.
+        for (const int i : StoredEntryIndexes(*key, count)) {
+            const auto stored = key->ReadString("MonitoredFile" + std::to_string(i));
+            if (!stored) continue;
+            const std::string& text = *stored;
             if (list_.IsMonitored(text)) {
                 log.Add("Plik już jest monitorowany: " + text);
             } else {

@@ -124,6 +124,7 @@ TEST_F(MonitoringTest, AddingRemovingAndDuplicates) {
     EXPECT_EQ(StoredList(), M().List().Texts());
     M().RemoveEntry(0);
     EXPECT_TRUE(Logged("Zakończono monitorowanie: " + texts[0]));
+    EXPECT_FALSE(M().IsMonitored(texts[0]));
     EXPECT_EQ(StoredList(), M().List().Texts());
     EXPECT_EQ(M().List().Count(), 5);
 }
@@ -157,6 +158,10 @@ TEST_F(MonitoringTest, EntryPrinterAddedAndTakenAway) {
     dialogs.printers = {0};
     M().ChooseEntryPrinter(index(file + "::Laser"), dialogs);
     EXPECT_NE(index(file), M().List().Count());
+    EXPECT_TRUE(M().IsMonitored(file));
+    dialogs.files = {file};
+    M().AddFile(dialogs);  // a new printer part keeps the path in the list once
+    EXPECT_TRUE(Logged("Plik już jest monitorowany: " + file));
     EXPECT_TRUE(Logged("Ustawiono Drukarke: " + file));
     dialogs.printers = {};
     M().ChooseEntryPrinter(index(file), dialogs);  // cancelled: nothing changes
@@ -211,6 +216,25 @@ TEST_F(MonitoringTest, StoredListWithTheDefaultEntry) {
     EXPECT_EQ(M().List().Texts(),
               (std::vector<std::string>{"/srv/dos/LPT1.TXT", defaultFile + "::Laser"}));
     EXPECT_TRUE(Logged("Plik już jest monitorowany: /SRV/DOS/lpt1.txt::Laser"));
+}
+
+// A count far above the entries stored (a damaged or hand-edited settings file) loads the
+// entries that are there, quickly and without a history line for each missing one.
+TEST_F(MonitoringTest, AHugeCountLoadsTheEntriesPresentAndSkipsMissingOnesSilently) {
+    UserKey()["MonitoredFilesCNT"] = 2147483647;
+    UserKey()["MonitoredFile0"] = std::string("/srv/dos/LPT1.TXT");
+    UserKey()["MonitoredFile3"] = std::string("/srv/dos/LPT2.TXT");
+    UserKey()["MonitoredFile7"] = std::string("/SRV/DOS/lpt2.txt");
+    UserKey()["MonitoredFile07"] = std::string("/srv/dos/not-an-index.txt");
+    Start();
+    EXPECT_EQ(M().List().Texts(),
+              (std::vector<std::string>{"/srv/dos/LPT1.TXT", "/srv/dos/LPT2.TXT", defaultFile}));
+    EXPECT_TRUE(Logged("Plik już jest monitorowany: /SRV/DOS/lpt2.txt"));
+    EXPECT_FALSE(Logged("Plik już jest monitorowany: "));
+    // The count still bounds the entries read: values beyond it are leftovers.
+    UserKey()["MonitoredFilesCNT"] = 3;
+    Restart();
+    EXPECT_EQ(M().List().Texts(), (std::vector<std::string>{"/srv/dos/LPT1.TXT", defaultFile}));
 }
 
 TEST_F(MonitoringTest, ImportFileOnlyWithoutAStoredList) {
