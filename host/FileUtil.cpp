@@ -36,12 +36,36 @@ UniqueFd::~UniqueFd() {
     if (fd_ >= 0) ::close(fd_);
 }
 
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.release();
+    }
+    return *this;
+}
+
 std::string ErrnoText(int error) {
     return std::strerror(error);
 }
 
 std::string CannotOpenFileMessage(const std::filesystem::path& path, const std::string& reason) {
     return "Cannot open file \"" + path.string() + "\". " + reason;
+}
+
+UniqueFd OpenRegularFile(const std::filesystem::path& path, int flags) {
+    const auto refuse = [&] {
+        throw FileError(CannotOpenFileMessage(path, kNotRegularFileReason));
+    };
+    // Looked at first, so a writer waiting on a pipe is not let through by a passing reader.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) refuse();
+    UniqueFd fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
+    // The name may have been swapped for something else since.
+    if (::fstat(fd.get(), &st) != 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
+    if (!S_ISREG(st.st_mode)) refuse();
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 Bytes ReadWholeFile(const std::filesystem::path& path) {

@@ -21,6 +21,8 @@ class UniqueFd {
     ~UniqueFd();
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
     int get() const { return fd_; }
     int release() {
         const int fd = fd_;
@@ -37,6 +39,14 @@ std::string ErrnoText(int error);
 
 // "Cannot open file "<path>". <reason>"
 std::string CannotOpenFileMessage(const std::filesystem::path& path, const std::string& reason);
+
+// Why a pipe, a device, a socket or a folder cannot be opened as a file.
+inline constexpr const char* kNotRegularFileReason = "It is not a regular file.";
+
+// Opens a regular file (flags O_RDONLY or O_RDWR) without ever waiting: anything else, a pipe
+// that would wait for a writer included, is refused with FileError ("Cannot open file ...
+// It is not a regular file."), as is a file that cannot be opened.
+UniqueFd OpenRegularFile(const std::filesystem::path& path, int flags);
 
 // The whole file; throws FileError.
 Bytes ReadWholeFile(const std::filesystem::path& path);

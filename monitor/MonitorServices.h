@@ -29,6 +29,8 @@ struct TFoundFile {
     std::string name;        // the file name, without its folder
     std::uint64_t size = 0;  // bytes
     TimePoint modified{};    // last write, at the file system's full resolution
+    // False for a pipe, a device or a socket: it is there but cannot be read as a file.
+    bool regular = true;
 };
 
 // A file opened for reading while other programs may still write it.
@@ -45,7 +47,8 @@ class IReadFile {
 class IFileSystem {
   public:
     virtual ~IFileSystem() = default;
-    // The regular, non-hidden file at the path; nothing when it does not exist.
+    // The non-hidden file at the path; nothing when it does not exist or is a folder. A pipe,
+    // a device or a socket is found with `regular` false.
     virtual std::optional<TFoundFile> Find(const std::string& path) = 0;
     // The regular, non-hidden files matching "<folder>/<mask>" ("*" and "?" without regard to
     // case; "*.*" matches every name), in the order the file system lists them.

@@ -164,6 +164,14 @@ bool TFileMonitor::IsReady() {
             ClearPrintedSize();
             return false;
         }
+        // A pipe or a device under the name cannot be read (opening a pipe would wait for a
+        // writer): it is reported once and the state of the file is kept for its return.
+        if (!found->regular) {
+            if (notRegularReported_) return false;
+            notRegularReported_ = true;
+            throw FileError(CannotOpenFileMessage(FFileName, kNotRegularFileReason));
+        }
+        notRegularReported_ = false;
         return CheckFileState(found->size, found->modified, false);
     }
 

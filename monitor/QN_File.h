@@ -107,6 +107,8 @@ class TFileMonitor {
     TMd5 printedMd5_;
     bool incrementalDigest_ = true;
     std::string folderPart_;
+    // Something other than a regular file stands under the name and was reported.
+    bool notRegularReported_ = false;
     // Folder mode: child index by file name, so a check of a large folder stays linear.
     std::unordered_map<std::string, int> childByName_;
 };

@@ -84,8 +84,9 @@ bool Glob(std::string_view name, std::string_view mask) {
 TFoundFile FoundFile(std::string name, const struct stat& st) {
     using namespace std::chrono;
     const auto sinceEpoch = seconds(st.st_mtim.tv_sec) + nanoseconds(st.st_mtim.tv_nsec);
-    return {std::move(name), static_cast<std::uint64_t>(st.st_size),
-            TimePoint(duration_cast<TimePoint::duration>(sinceEpoch))};
+    const bool regular = S_ISREG(st.st_mode);
+    return {std::move(name), regular ? static_cast<std::uint64_t>(st.st_size) : 0,
+            TimePoint(duration_cast<TimePoint::duration>(sinceEpoch)), regular};
 }
 
 class PosixReadFile final : public IReadFile {
@@ -173,7 +174,7 @@ std::optional<TFoundFile> TPosixFileSystem::Find(const std::string& path) {
     const std::string_view name = BaseName(path);
     if (name.empty() || IsHidden(name)) return std::nullopt;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
     return FoundFile(std::string(name), st);
 }
 
@@ -225,14 +226,11 @@ std::vector<TFoundFile> TPosixFileSystem::Enumerate(const std::string& pathWithM
 }
 
 std::unique_ptr<IReadFile> TPosixFileSystem::OpenRead(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
-    return std::make_unique<PosixReadFile>(fd, path);
+    return std::make_unique<PosixReadFile>(OpenRegularFile(path, O_RDONLY).release(), path);
 }
 
 void TPosixFileSystem::TestExclusiveOpen(const std::string& path) {
-    const UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY));
-    if (fd.get() < 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
+    const UniqueFd fd = OpenRegularFile(path, O_RDWR);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {

@@ -9,6 +9,7 @@
 #include "host/FileUtil.h"
 #include "monitor/Md5.h"
 #include "monitor/QN_File.h"
+#include "support/Fifo.h"
 #include "support/FileHolder.h"
 #include "support/MonitorFixture.h"
 
@@ -557,6 +558,43 @@ class LockableFiles final : public IFileSystem {
   private:
     IFileSystem& inner_;
 };
+
+// A DOS emulator may put a pipe where the print file was, and the file back later. The pipe
+// is an unreadable file: reported once, nothing printed, and what was printed of the file
+// stays printed.
+TEST_F(FileMonitorTest, APipeUnderTheMonitoredNameIsReportedOnceAndNothingIsLost) {
+    const std::string path = PathOf("PRN2FILE.TXT");
+    const auto monitor = Watch(path);
+    Write(path, "PAGE 1\f");
+    EXPECT_EQ(Run(*monitor, 4), 1);
+
+    std::filesystem::remove(path);
+    MakeFifo(path);
+    std::vector<std::string> errors;
+    int printed = 0;
+    EXPECT_TRUE(ReturnsWithoutAWriter(path, [&] {
+        for (int i = 0; i < 20; ++i) {
+            try {
+                printed += Tick(*monitor) ? 1 : 0;
+            } catch (const FileError& e) {
+                errors.push_back(e.what());
+            }
+        }
+    }));
+    EXPECT_EQ(printed, 0);
+    EXPECT_EQ(errors, Texts{CannotOpenFileMessage(path, "It is not a regular file.")});
+
+    std::filesystem::remove(path);
+    Write(path, "PAGE 1\fPAGE 2\f");
+    EXPECT_EQ(Run(*monitor, 4), 1);
+    EXPECT_EQ(engine.Texts(), (Texts{"PAGE 1\f", "PAGE 2\f"}));
+    // Another pipe later is reported again.
+    std::filesystem::remove(path);
+    MakeFifo(path);
+    clock.Advance(seconds(1));
+    EXPECT_THROW(monitor->IsReady(), FileError);
+    EXPECT_FALSE(monitor->IsReady());
+}
 
 TEST_F(FileMonitorTest, AnUnreadablePrintedPartRaisesTheErrorButTheChangeIsKept) {
     LockableFiles lockable(files);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "support/CoreFixture.h"
+#include "support/Fifo.h"
 
 namespace quernel::test {
 namespace {
@@ -204,6 +205,18 @@ TEST_F(MonitoringTest, ManualPrintoutFromAPage) {
     M().PrintFile(dialogs);  // the page dialog is cancelled
     EXPECT_EQ(dialogs.shownPages, (std::vector<int>{1, 2, 9}));
     EXPECT_EQ(M().LastStartPage(), 9);
+}
+
+TEST_F(MonitoringTest, AManualPrintoutOfAPipeIsRefusedWithoutWaitingForAWriter) {
+    Start();
+    const auto fifo = dir / "pipe.prn";
+    MakeFifo(fifo);
+    dialogs.files = {fifo.string()};
+    dialogs.pages = {1};
+    EXPECT_TRUE(ReturnsWithoutAWriter(fifo, [&] { M().PrintFile(dialogs); }));
+    EXPECT_EQ(errors.messages,
+              std::vector<std::string>{CannotOpenFileMessage(fifo, "It is not a regular file.")});
+    EXPECT_TRUE(printer.documents.empty());
 }
 
 TEST_F(MonitoringTest, StoredListWithTheDefaultEntry) {

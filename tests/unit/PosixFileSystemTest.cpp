@@ -11,6 +11,7 @@
 
 #include "fakes/FakeClock.h"
 #include "host/FileUtil.h"
+#include "support/Fifo.h"
 #include "support/FileHolder.h"
 #include "support/MonitorFixture.h"
 #include "support/TempDir.h"
@@ -139,6 +140,40 @@ TEST_F(PosixFileSystemTest, ExclusiveOpenFailsWhileTheFileIsHeldOrReadOnly) {
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
     EXPECT_THROW(files.TestExclusiveOpen(path), FileError);
     EXPECT_THROW(files.TestExclusiveOpen(PathOf("missing")), FileError);
+}
+
+// A pipe or a device under a monitored name is found (it is there) but is not a regular file:
+// opening it is refused at once instead of waiting for a writer, and a folder's listing
+// leaves it out.
+TEST_F(PosixFileSystemTest, NonRegularFilesAreFoundButRefusedWithoutBlocking) {
+    const std::string fifo = PathOf("PRN2FILE.TXT");
+    MakeFifo(fifo);
+    const auto found = files.Find(fifo);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_FALSE(found->regular);
+    EXPECT_TRUE(files.Enumerate(PathOf("*.*")).empty());
+
+    for (const std::string& path : {fifo, std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        std::string readError, exclusiveError;
+        EXPECT_TRUE(ReturnsWithoutAWriter(fifo, [&] {
+            try {
+                files.OpenRead(path);
+            } catch (const FileError& e) {
+                readError = e.what();
+            }
+            try {
+                files.TestExclusiveOpen(path);
+            } catch (const FileError& e) {
+                exclusiveError = e.what();
+            }
+        }));
+        EXPECT_EQ(readError, CannotOpenFileMessage(path, "It is not a regular file."));
+        EXPECT_EQ(exclusiveError, CannotOpenFileMessage(path, "It is not a regular file."));
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    WriteFile(PathOf("regular"), "x");
+    EXPECT_TRUE(files.Find(PathOf("regular"))->regular);
 }
 
 TEST_F(PosixFileSystemTest, DeletesAFileAndSaysWhenItCannot) {
