@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     QtPrinterPlatform printer;
     if (!options.output.empty()) printer.SetOutputFile(options.output);
     const int rc = RunRender(options, printer, pictures, programDir, std::cerr);
-    if (rc == 0 && !printer.LastOutputPath().empty()) {
+    if (rc == 0 && !printer.LastOutputPath().empty() && options.output != "-") {
         std::cerr << "quernel-render: zapisano " << printer.LastOutputPath().string() << "\n";
     }
     return rc;
