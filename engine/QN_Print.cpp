@@ -1,6 +1,8 @@
 #include "engine/QN_Print.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "engine/PageGeometry.h"
 #include "engine/QN_Picture.h"
@@ -16,6 +18,10 @@ using namespace meaning;
 constexpr std::uint8_t kFormFeed = 0x0C;
 constexpr std::uint8_t kCr = 0x0D;
 constexpr std::uint8_t kLf = 0x0A;
+
+// Device positions beyond this are not drawn: a margin and a few cells added to them still fit
+// an int.
+constexpr double kFarAway = std::numeric_limits<int>::max() / 4.0;
 
 // Relative pitch changes turned into an absolute pitch; "ignore" where nothing happens.
 TSequenceMeaning RelativePitch(TSequenceMeaning m, TSequenceMeaning pitch) {
@@ -83,19 +89,34 @@ void TPrintInterface::SetPage(int mgLeft, int mgTop, int mgRight, int mgBottom, 
 void TPrintInterface::SetOrientation(bool landscape) {
     landscape_ = landscape;
     caps_ = printer_.DeviceCaps();
-    leftPx_ = MarginPx(mgLeft_, caps_.dpiX, caps_.physicalOffsetX);
-    rightPx_ = MarginPx(mgRight_, caps_.dpiX, caps_.physicalOffsetX);
-    topPx_ = MarginPx(mgTop_, caps_.dpiY, caps_.physicalOffsetY);
-    bottomPx_ = MarginPx(mgBottom_, caps_.dpiY, caps_.physicalOffsetY);
-    if (landscape_) {
-        activeCharsPerLine_ = charsPerLineHor_;
-        activeLinesPerPage_ = linesPerPageHor_;
-        lineHeight_ = (caps_.pageWidth - leftPx_ - rightPx_) / std::max(1, activeLinesPerPage_);
-    } else {
-        activeCharsPerLine_ = charsPerLine_;
-        activeLinesPerPage_ = linesPerPage_;
-        lineHeight_ = (caps_.pageHeight - topPx_ - bottomPx_) / std::max(1, activeLinesPerPage_);
+    activeCharsPerLine_ = landscape_ ? charsPerLineHor_ : charsPerLine_;
+    activeLinesPerPage_ = landscape_ ? linesPerPageHor_ : linesPerPage_;
+    // Computed in 64 bits; margins that leave no page, or a page too large to compute, are
+    // refused when a printout is drawn (see RequirePrintableArea).
+    const TPageMargins m = ComputeMargins(caps_, mgLeft_, mgTop_, mgRight_, mgBottom_);
+    pageProblem_.clear();
+    if (!m.Usable()) {
+        const auto names = printer_.Printers();
+        const int index = printer_.PrinterIndex();
+        const std::string name = index >= 0 && index < static_cast<int>(names.size())
+                                     ? names[static_cast<std::size_t>(index)]
+                                     : std::string();
+        pageProblem_ = NoPrintableAreaMessage(caps_, name, mgLeft_, mgTop_, mgRight_, mgBottom_);
     }
+    if (!m.Fits()) {
+        leftPx_ = topPx_ = rightPx_ = bottomPx_ = lineHeight_ = 0;
+        return;
+    }
+    leftPx_ = static_cast<int>(m.left);
+    rightPx_ = static_cast<int>(m.right);
+    topPx_ = static_cast<int>(m.top);
+    bottomPx_ = static_cast<int>(m.bottom);
+    lineHeight_ =
+        static_cast<int>((landscape_ ? m.width : m.height) / std::max(1, activeLinesPerPage_));
+}
+
+void TPrintInterface::RequirePrintableArea() const {
+    if (!pageProblem_.empty()) throw PrinterError(pageProblem_);
 }
 
 void TPrintInterface::SetFont(const std::string& name, std::uint8_t pitch,
@@ -126,14 +147,15 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
         return;
     }
     table_.SortSequences();
+    // The geometry is taken afresh from the printer the document is on: a monitored file with
+    // a printer of its own switches printers after the job was set up.
+    SetOrientation(landscape_);
+    RequirePrintableArea();
     status_ = &status;
     pendingNewPage_ = false;
     if (!keepState) status.ResetStatus();
     printer_.SetBkModeTransparent();
     if (services_.background != nullptr) services_.background->DrawBackground(printer_);
-    // The geometry is taken afresh from the printer the document is on: a monitored file with
-    // a printer of its own switches printers after the job was set up.
-    SetOrientation(landscape_);
     ToPageOrigin();
     canvasStyle_ = status.FontStyle;
     runFont_ = TFontDesc();
@@ -233,6 +255,7 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
         case kPortrait:
         case kLandscape:
             SetOrientation(m == kLandscape);
+            RequirePrintableArea();
             if (PageHasContent()) {
                 pendingNewPage_ = true;
             } else {
@@ -286,12 +309,16 @@ void TPrintInterface::DrawRun(ByteView bytes) {
     int shift = 0;
     if (status.Subscript) shift = static_cast<int>(lineHeight_ * 0.33);
     if (status.Superscript) shift = -static_cast<int>(lineHeight_ * 0.05);
-    const TPoint pen = printer_.PenPos();
-    const int along = static_cast<int>(alongPos_);
-    if (landscape_) {
-        printer_.TextOut(pen.x - shift, along, font, runText_);
-    } else {
-        printer_.TextOut(along, pen.y + shift, font, runText_);
+    // Cells beyond any device position (a very long line) cannot be placed and would not
+    // show on the sheet: they are passed over.
+    if (std::abs(alongPos_) < kFarAway) {
+        const TPoint pen = printer_.PenPos();
+        const int along = static_cast<int>(alongPos_);
+        if (landscape_) {
+            printer_.TextOut(pen.x - shift, along, font, runText_);
+        } else {
+            printer_.TextOut(along, pen.y + shift, font, runText_);
+        }
     }
     MoveAlong(alongPos_ + static_cast<double>(bytes.size()) * charAdvance_);
     column_ += static_cast<int>(bytes.size());
@@ -300,12 +327,15 @@ void TPrintInterface::DrawRun(ByteView bytes) {
 void TPrintInterface::NewLine() {
     EnsurePage();
     linePosition_ += status_->LineSpacing;
-    const int step = static_cast<int>(lineHeight_ * status_->LineSpacing);
+    const double step = std::trunc(lineHeight_ * status_->LineSpacing);
     const TPoint pen = printer_.PenPos();
+    const auto across = [&](double v) {
+        return static_cast<int>(std::clamp(v, -kFarAway, kFarAway));
+    };
     if (landscape_) {
-        printer_.MoveTo(pen.x - step, LineStart());
+        printer_.MoveTo(across(pen.x - step), LineStart());
     } else {
-        printer_.MoveTo(LineStart(), pen.y + step);
+        printer_.MoveTo(LineStart(), across(pen.y + step));
     }
     alongPos_ = LineStart();
     column_ = 0;
@@ -371,10 +401,11 @@ void TPrintInterface::ToPageOrigin() {
 void TPrintInterface::MoveAlong(double along) {
     alongPos_ = along;
     const TPoint pen = printer_.PenPos();
+    const int at = static_cast<int>(std::clamp(alongPos_, -kFarAway, kFarAway));
     if (landscape_) {
-        printer_.MoveTo(pen.x, static_cast<int>(alongPos_));
+        printer_.MoveTo(pen.x, at);
     } else {
-        printer_.MoveTo(static_cast<int>(alongPos_), pen.y);
+        printer_.MoveTo(at, pen.y);
     }
 }
 

@@ -105,6 +105,8 @@ class TPrintInterface final : public IPrintEngine {
     double CharAdvance() const { return charAdvance_; }
 
   private:
+    // Throws PrinterError when the margins leave no page on the current printer.
+    void RequirePrintableArea() const;
     void ApplyMeaning(TSequenceMeaning m, ByteView bytes);
     void DrawRun(ByteView bytes);
     void NewLine();
@@ -129,6 +131,7 @@ class TPrintInterface final : public IPrintEngine {
     int charsPerLine_ = 80, linesPerPage_ = 67;
     int charsPerLineHor_ = 120, linesPerPageHor_ = 46;
     TDeviceCaps caps_;
+    std::string pageProblem_;  // why the page cannot be used; empty when it can
     int lineHeight_ = 0;
     std::string fontName_ = "Arial Narrow";
     std::uint8_t fontPitch_ = 2;

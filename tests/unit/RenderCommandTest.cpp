@@ -98,6 +98,10 @@ TEST(RenderArgsTest, WrongValuesAreRefused) {
         {"in", "--raw-fix-crlf", "yes"},
         {"in", "--device", "600,10x10"},
         {"in", "--device", "0,10x10,0x0"},
+        // Values whose page or widest margins do not fit the renderer's arithmetic.
+        {"in", "--device", "2147483647,4960x7014,0x0"},
+        {"in", "--device", "600,2147483647x7014,0x0"},
+        {"in", "--device", "600,4960x7014,2147483647x0"},
         {"in", "--background", ",1,2,3,4"},
         {"in", "-o", "a.pdf", "--printer", "P"},
         {"in", "--trace", "-o", "a.pdf"},
