@@ -443,11 +443,10 @@ void PrintRaw(TPrintServices& services, const TPrintInterface& job, ByteView dat
     const std::vector<std::string> names = printer.Printers();
     const std::string name =
         index >= 0 && index < static_cast<int>(names.size()) ? names[index] : std::string();
+    // Failures end the printout with an error, so that its caller knows it was not printed
+    // (the file monitor keeps such a printout).
     const int error = printer.RawOpen(name, printer.Title());
-    if (error != 0) {
-        services.errors.ShowError("Błąd: " + std::to_string(error));
-        return;
-    }
+    if (error != 0) throw PrinterError("Błąd: " + std::to_string(error));
     std::size_t written = 0;
     try {
         written = printer.RawWrite(out);
@@ -457,7 +456,7 @@ void PrintRaw(TPrintServices& services, const TPrintInterface& job, ByteView dat
     }
     printer.RawClose();
     if (written < out.size()) {
-        services.errors.ShowError(
+        throw PrinterError(
             "Błąd wydruku w trybie bezpośrednim.\n"
             "Spróbuj drukować po wyłączeniu trybu bezpośredniego (RAW).");
     }

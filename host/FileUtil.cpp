@@ -6,11 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace quernel {
 
 namespace {
+
+constexpr std::size_t kMaxTitleBytes = 200;
 
 Bytes ReadUpTo(const std::filesystem::path& path, std::size_t maxBytes) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -66,6 +69,75 @@ UniqueFd OpenRegularFile(const std::filesystem::path& path, int flags) {
     if (!S_ISREG(st.st_mode)) refuse();
     ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     return fd;
+}
+
+std::string SafeFileTitle(std::string_view title) {
+    std::string out;
+    out.reserve(title.size());
+    bool leading = true;
+    for (std::size_t i = 0; i < title.size(); ++i) {
+        const auto c = static_cast<unsigned char>(title[i]);
+        // C1 control characters in UTF-8: C2 80 .. C2 9F.
+        if (c == 0xC2 && i + 1 < title.size()) {
+            const auto next = static_cast<unsigned char>(title[i + 1]);
+            if (next >= 0x80 && next <= 0x9F) {
+                out += '_';
+                ++i;
+                leading = false;
+                continue;
+            }
+        }
+        const bool bad = c < 0x20 || c == 0x7F || c == '/' || (leading && c == '.');
+        out += bad ? '_' : static_cast<char>(c);
+        if (c != '.') leading = false;
+    }
+    if (out.size() > kMaxTitleBytes) {
+        std::size_t cut = kMaxTitleBytes;
+        // Never cut inside a UTF-8 sequence.
+        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+        out.resize(cut);
+    }
+    return out.empty() ? "Quernel" : out;
+}
+
+std::string DocumentFileStem(std::string_view title, const LocalDateTime& t) {
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, "_%04d-%02d-%02d_%02d-%02d-%02d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return SafeFileTitle(title) + stamp;
+}
+
+std::filesystem::path WriteNewFile(const std::filesystem::path& folder, const std::string& stem,
+                                   const std::string& extension, ByteView data) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    for (int n = 1; n <= 9999; ++n) {
+        const std::string suffix = n == 1 ? std::string() : "_" + std::to_string(n);
+        const std::filesystem::path path = folder / (stem + suffix + extension);
+        UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666));
+        if (fd.get() < 0) {
+            if (errno == EEXIST) continue;
+            throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
+        }
+        const auto fail = [&](int error) {
+            ::unlink(path.c_str());
+            throw FileError("Cannot write file \"" + path.string() + "\". " + ErrnoText(error));
+        };
+        std::size_t done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::write(fd.get(), data.data() + done, data.size() - done);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                fail(errno);
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        if (::fsync(fd.get()) != 0 && errno != EINVAL) fail(errno);
+        if (::close(fd.release()) != 0) fail(errno);
+        return path;
+    }
+    throw FileError(
+        CannotOpenFileMessage(folder / (stem + extension), "Too many files of that name."));
 }
 
 Bytes ReadWholeFile(const std::filesystem::path& path) {

@@ -3,6 +3,9 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+
+#include "host/Clock.h"
 
 #include "host/Bytes.h"
 
@@ -53,6 +56,19 @@ Bytes ReadWholeFile(const std::filesystem::path& path);
 
 // At most maxBytes from the start of the file; throws FileError.
 Bytes ReadFilePrefix(const std::filesystem::path& path, std::size_t maxBytes);
+
+// A document title made usable as a file name: "/", NUL and control characters become "_",
+// so do leading dots; an empty title gives "Quernel". Long titles are cut at 200 bytes.
+std::string SafeFileTitle(std::string_view title);
+
+// "<safe title>_YYYY-MM-DD_HH-MM-SS" for a document started at `time` (local time).
+std::string DocumentFileStem(std::string_view title, const LocalDateTime& time);
+
+// Creates `<stem><extension>` in `folder` (created when missing) with the data, or, when that
+// name is taken, `<stem>_2<extension>`, `<stem>_3<extension>`, ...: an existing file is never
+// replaced. Answers the file's path; throws FileError.
+std::filesystem::path WriteNewFile(const std::filesystem::path& folder, const std::string& stem,
+                                   const std::string& extension, ByteView data);
 
 // Writes the file under a temporary name in the same folder and renames it into place, so a
 // failed write never leaves a cut file under the real name; throws FileError.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -78,6 +79,9 @@ struct TMonitorServices {
     IPrinterPlatform& printer;
     const TMonitorSettings& settings;
     ITitleMaker* titles = nullptr;  // none: the title is empty
+    // Where a printout that failed to print is kept as "<title>_<date>_<time>.prn", so that it
+    // can be printed once the cause is mended; empty: it is not kept.
+    std::filesystem::path failedFolder = {};
 };
 
 }  // namespace quernel

@@ -42,8 +42,10 @@ std::vector<int> StoredEntryIndexes(IRegistryKey& key, int count) {
 
 TMonitoring::TMonitoring(TQuernelCore& core)
     : core_(core),
-      services_{core.services_.files,   core.services_.clock,  core.services_.history,
-                core.services_.printer, core.monitorSettings_, this},
+      services_{core.services_.files, core.services_.clock, core.services_.history,
+                core.services_.printer, core.monitorSettings_, this,
+                // The folder of the default print file (~/QUERNEL) keeps failed printouts.
+                fs::path(core.services_.defaultPrintFile).parent_path() / "Nieudane"},
       list_(services_) {}
 
 void TMonitoring::SetActive(bool on) {

@@ -315,21 +315,25 @@ void TFileMonitor::PrintNewData(IPrintEngine& engine, bool fromStart, int fromPa
 void TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part) {
     IPrinterPlatform& printer = services_.printer;
     const bool ownPrinter = !FPrinterName.empty();
+    const std::string title =
+        services_.titles != nullptr ? services_.titles->MakePrintTitle(FFileName) : "";
     int remembered = -1;
     if (ownPrinter) {
         remembered = printer.PrinterIndex();
-        printer.SetPrinterIndex(FindPrinterByName(printer, FPrinterName));
+        try {
+            printer.SetPrinterIndex(FindPrinterByName(printer, FPrinterName));
+        } catch (const std::exception& e) {
+            ThrowKept(e, title, part);
+        }
     }
     const bool documentBefore = printer.Printing();
     try {
-        const std::string title =
-            services_.titles != nullptr ? services_.titles->MakePrintTitle(FFileName) : "";
         engine.BeginJob(title);
         engine.PrintData(part, 0, FHasPrinted && services_.settings.KeepState,
                          services_.settings.IgnorePcl, FPrinterState);
         FHasPrinted = true;
         engine.EndJob();
-    } catch (...) {
+    } catch (const std::exception& e) {
         if (!documentBefore) printer.AbortDoc();
         if (ownPrinter) {
             try {
@@ -338,9 +342,32 @@ void TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part) {
                 // The print error is the one to report.
             }
         }
-        throw;
+        ThrowKept(e, title, part);
     }
     if (ownPrinter) printer.SetPrinterIndex(remembered);
+}
+
+// The part counts as printed already; so that it is not lost, its bytes are kept in a file of
+// their own, which the error names. The error keeps its kind.
+void TFileMonitor::ThrowKept(const std::exception& error, const std::string& title,
+                             const Bytes& part) {
+    std::string message = error.what();
+    if (!services_.failedFolder.empty()) {
+        try {
+            const std::filesystem::path kept =
+                WriteNewFile(services_.failedFolder,
+                             DocumentFileStem(title.empty() ? kDefaultDocumentTitle : title,
+                                              ToLocal(services_.clock.Now())),
+                             ".prn", part);
+            message += "\nWydruk zachowano w pliku " + kept.string();
+        } catch (const std::exception& e) {
+            message += "\nWydruku nie udało się zachować: ";
+            message += e.what();
+        }
+    }
+    if (dynamic_cast<const PrinterError*>(&error) != nullptr) throw PrinterError(message);
+    if (dynamic_cast<const FileError*>(&error) != nullptr) throw FileError(message);
+    throw std::runtime_error(message);
 }
 
 void TFileMonitor::DeletePrintedFile() {

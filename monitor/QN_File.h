@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -80,6 +81,8 @@ class TFileMonitor {
     void DeletePrintedFile();
     void TryDeleteOnStart(const std::string& path);
     void PrintPart(IPrintEngine& engine, const Bytes& part);
+    [[noreturn]] void ThrowKept(const std::exception& error, const std::string& title,
+                                const Bytes& part);
     // The running digest of the file's first `size` bytes, read now.
     TMd5 ReadPrefixDigest(std::int64_t size);
     void ClearPrintedSize();

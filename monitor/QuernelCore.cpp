@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "engine/DataFiles.h"
+#include "engine/PageGeometry.h"
 #include "host/BW_log.h"
 #include "host/ErrorReport.h"
 #include "monitor/Monitoring.h"
@@ -35,6 +36,30 @@ void TQuernelCore::UpdateSettings(const std::function<void(AppSettings&)>& edit)
         s.PictureBottom != before.PictureBottom;
     if (pictureChanged) ApplyBackground();
     PublishValues();
+    if (s.MgLeft != before.MgLeft || s.MgTop != before.MgTop || s.MgRight != before.MgRight ||
+        s.MgBottom != before.MgBottom) {
+        CheckMargins();
+    }
+}
+
+// Margins inside their range may still leave nothing of the current printer's sheet: the user
+// is told at once (the values stay as set; printouts fail with the same message until they
+// are changed). Without a usable printer there is nothing to measure them against.
+void TQuernelCore::CheckMargins() {
+    const AppSettings& s = settings_;
+    std::string problem;
+    try {
+        IPrinterPlatform& printer = services_.printer;
+        const auto names = printer.Printers();
+        const int index = printer.PrinterIndex();
+        if (index < 0 || index >= static_cast<int>(names.size())) return;
+        problem =
+            NoPrintableAreaMessage(printer.DeviceCaps(), names[static_cast<std::size_t>(index)],
+                                   s.MgLeft, s.MgTop, s.MgRight, s.MgBottom);
+    } catch (const std::exception&) {
+        return;
+    }
+    if (!problem.empty()) services_.errors.ShowError(problem);
 }
 
 void TQuernelCore::LoadSettings() {
@@ -125,6 +150,7 @@ void TQuernelCore::AlwaysDefaultSwitchedOn() {
 void TQuernelCore::ApplyLoadedSettings() {
     ApplyBackground();
     PublishValues();
+    CheckMargins();
 }
 
 void TQuernelCore::EndEditModes() {

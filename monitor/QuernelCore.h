@@ -36,7 +36,9 @@ struct TCoreServices {
     TbwLog& history;
     TfileLog& fileLog;
     std::filesystem::path programDir;  // Seq, CharMap, monitored.txt
-    std::string defaultPrintFile;      // the entry that is always monitored
+    // The entry that is always monitored; its folder (~/QUERNEL) also holds "Nieudane", the
+    // printouts that failed to print.
+    std::string defaultPrintFile;
 };
 
 // What the main window owns, without the window: the settings and the values published from
@@ -111,6 +113,7 @@ class TQuernelCore final : public ISettingsTarget {
   private:
     void ApplyBackground();
     void PublishValues();
+    void CheckMargins();
 
     TCoreServices& services_;
     AppSettings settings_;

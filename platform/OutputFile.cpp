@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kMaxTitleBytes = 200;
 constexpr int kMaxCounter = 9999;
 
 std::string Quoted(const fs::path& path) {
@@ -49,42 +48,6 @@ bool RenameNoReplace(const fs::path& from, const fs::path& to) {
 }
 
 }  // namespace
-
-std::string SafeFileTitle(std::string_view title) {
-    std::string out;
-    out.reserve(title.size());
-    bool leading = true;
-    for (std::size_t i = 0; i < title.size(); ++i) {
-        const auto c = static_cast<unsigned char>(title[i]);
-        // C1 control characters in UTF-8: C2 80 .. C2 9F.
-        if (c == 0xC2 && i + 1 < title.size()) {
-            const auto next = static_cast<unsigned char>(title[i + 1]);
-            if (next >= 0x80 && next <= 0x9F) {
-                out += '_';
-                ++i;
-                leading = false;
-                continue;
-            }
-        }
-        const bool bad = c < 0x20 || c == 0x7F || c == '/' || (leading && c == '.');
-        out += bad ? '_' : static_cast<char>(c);
-        if (c != '.') leading = false;
-    }
-    if (out.size() > kMaxTitleBytes) {
-        std::size_t cut = kMaxTitleBytes;
-        // Never cut inside a UTF-8 sequence.
-        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
-        out.resize(cut);
-    }
-    return out.empty() ? "Quernel" : out;
-}
-
-std::string DocumentFileStem(std::string_view title, const LocalDateTime& t) {
-    char stamp[48];
-    std::snprintf(stamp, sizeof stamp, "_%04d-%02d-%02d_%02d-%02d-%02d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return SafeFileTitle(title) + stamp;
-}
 
 TPendingOutputFile::TPendingOutputFile(fs::path folder, std::string stem, std::string extension,
                                        bool replace)

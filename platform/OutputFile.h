@@ -6,15 +6,9 @@
 #include <string_view>
 
 #include "host/Clock.h"
+#include "host/FileUtil.h"
 
 namespace quernel {
-
-// A document title made usable as a file name: "/", NUL and control characters become "_",
-// so do leading dots; an empty title gives "Quernel". Long titles are cut at 200 bytes.
-std::string SafeFileTitle(std::string_view title);
-
-// "<safe title>_YYYY-MM-DD_HH-MM-SS" for a document started at `time` (local time).
-std::string DocumentFileStem(std::string_view title, const LocalDateTime& time);
 
 // A file being written under a temporary name in its final folder. Commit moves it into place
 // in one rename, so a half-written file never shows under the final name; otherwise the

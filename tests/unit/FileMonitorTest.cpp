@@ -442,7 +442,17 @@ TEST_P(EngineFailureTest, LeavesNoDocumentOpenSelectsTheFormerPrinterAndRethrows
 
     engine.failOn = GetParam();
     ASSERT_TRUE(monitor->IsReady());
-    EXPECT_THROW(monitor->PrintNewData(engine, false, 1, true, false), PrinterError);
+    // The part that failed is kept in a file of its own, which the error names.
+    const std::filesystem::path kept =
+        dir / "Nieudane" / (DocumentFileStem(path, ToLocal(clock.Now())) + ".prn");
+    try {
+        monitor->PrintNewData(engine, false, 1, true, false);
+        ADD_FAILURE() << "no error";
+    } catch (const PrinterError& e) {
+        EXPECT_EQ(std::string(e.what()), std::string("simulated failure in ") + GetParam() +
+                                             "\nWydruk zachowano w pliku " + kept.string());
+    }
+    EXPECT_EQ(ReadText(kept), "PAGE\f");
     EXPECT_FALSE(printer.Printing());
     ASSERT_EQ(printer.documents.size(), 1u);
     EXPECT_TRUE(printer.documents[0].aborted);

@@ -95,6 +95,51 @@ TEST_F(MonitoringTest, AnErrorEndsTheTickAndTheTimerRunsOn) {
     EXPECT_FALSE(printer.Printing());
 }
 
+// Margins of 500 mm are inside their range but leave nothing of an A4 sheet: the user is told
+// when setting them (the value stays as set), every printout fails with that message, and each
+// failed printout is kept, named in the error, to be printed once the margins are mended.
+TEST_F(MonitoringTest, FailedPrintoutsAreKeptAndMarginsWithoutAPageAreReported) {
+    Start();
+    Run(1);
+    core->UpdateSettings([](AppSettings& s) { s.MgLeft = s.MgRight = 500; });
+    EXPECT_EQ(core->Settings().MgLeft, 500);
+    ASSERT_EQ(errors.messages.size(), 1u);
+    EXPECT_TRUE(errors.messages[0].starts_with("Marginesy (lewy 500, górny 5, prawy 500"))
+        << errors.messages[0];
+    core->UpdateSettings([](AppSettings& s) { s.Copies = 2; });  // margins unchanged: no word
+    EXPECT_EQ(errors.messages.size(), 1u);
+
+    Append(defaultFile, "Faktura 1\r\n\x0c");
+    Run(4);
+    ASSERT_EQ(errors.messages.size(), 2u);
+    const auto kept = dir / "home/QUERNEL/Nieudane/Brackwood Quernel_2024-03-09_17-05-04.prn";
+    EXPECT_EQ(errors.messages[1],
+              errors.messages[0] + "\nWydruk zachowano w pliku " + kept.string());
+    EXPECT_EQ(ReadText(kept), "Faktura 1\r\n\x0c");
+    EXPECT_FALSE(Logged(defaultFile + " wydrukowany"));
+
+    // Direct mode: a queue that refuses the document loses nothing either.
+    core->UpdateSettings([](AppSettings& s) {
+        s.MgLeft = s.MgRight = 5;
+        s.RAWEnable = true;
+    });
+    printer.rawOpenError = 1030;
+    Append(defaultFile, "Faktura 2\r\n\x0c");
+    Run(4);
+    ASSERT_EQ(errors.messages.size(), 3u);
+    EXPECT_TRUE(errors.messages[2].starts_with("Błąd: 1030\nWydruk zachowano w pliku "))
+        << errors.messages[2];
+    const std::string raw = errors.messages[2].substr(errors.messages[2].find(" pliku ") + 7);
+    EXPECT_EQ(ReadText(raw), "Faktura 2\r\n\x0c");
+
+    printer.rawOpenError = 0;
+    Append(defaultFile, "Faktura 3\r\n\x0c");
+    Run(4);
+    EXPECT_EQ(errors.messages.size(), 3u);
+    ASSERT_EQ(printer.rawJobs.size(), 1u);
+    EXPECT_TRUE(Logged(defaultFile + " wydrukowany"));
+}
+
 TEST_F(MonitoringTest, AddingRemovingAndDuplicates) {
     Start();
     const std::string file = (dir / "Out/LPT1.TXT").string();
