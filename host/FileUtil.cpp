@@ -148,7 +148,7 @@ Bytes ReadFilePrefix(const std::filesystem::path& path, std::size_t maxBytes) {
     return ReadUpTo(path, maxBytes);
 }
 
-void WriteFileAtomic(const std::filesystem::path& path, ByteView data) {
+void WriteFileAtomic(const std::filesystem::path& path, ByteView data, bool sync) {
     std::string temp = path.string() + ".XXXXXX";
     UniqueFd fd(::mkstemp(temp.data()));
     if (fd.get() < 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
@@ -169,7 +169,7 @@ void WriteFileAtomic(const std::filesystem::path& path, ByteView data) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd.get(), 0666 & ~mask);
-    if (::fsync(fd.get()) != 0) fail(errno);
+    if (sync && ::fsync(fd.get()) != 0) fail(errno);
     if (::close(fd.release()) != 0) fail(errno);
     if (::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
 }

@@ -71,7 +71,8 @@ std::filesystem::path WriteNewFile(const std::filesystem::path& folder, const st
                                    const std::string& extension, ByteView data);
 
 // Writes the file under a temporary name in the same folder and renames it into place, so a
-// failed write never leaves a cut file under the real name; throws FileError.
-void WriteFileAtomic(const std::filesystem::path& path, ByteView data);
+// failed write never leaves a cut file under the real name; throws FileError. With `sync` the
+// data reaches the disk before the rename (surviving a power cut, not only a stopped program).
+void WriteFileAtomic(const std::filesystem::path& path, ByteView data, bool sync = true);
 
 }  // namespace quernel

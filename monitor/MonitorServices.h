@@ -71,6 +71,19 @@ class ITitleMaker {
     virtual std::string MakePrintTitle(const std::string& fileName) = 0;
 };
 
+struct TPrintedPart;
+
+// Keeps what was printed of the monitored files across restarts.
+class IPrintedStateKeeper {
+  public:
+    virtual ~IPrintedStateKeeper() = default;
+    // What the last run had printed of the file, if it was monitored then.
+    virtual std::optional<TPrintedPart> Remembered(const std::string& path) = 0;
+    // The printed part of a monitored file changed; after a printout the state is written at
+    // once, other changes with the next write.
+    virtual void PrintedPartChanged(bool afterPrintout) = 0;
+};
+
 // What a file monitor uses of the process.
 struct TMonitorServices {
     IFileSystem& files;
@@ -82,6 +95,7 @@ struct TMonitorServices {
     // Where a printout that failed to print is kept as "<title>_<date>_<time>.prn", so that it
     // can be printed once the cause is mended; empty: it is not kept.
     std::filesystem::path failedFolder = {};
+    IPrintedStateKeeper* printedState = nullptr;  // none: nothing is kept across restarts
 };
 
 }  // namespace quernel

@@ -33,7 +33,9 @@ int TMonitoredList::Insert(TMonitoredEntry entry) {
                                      [](const std::string& text, const TMonitoredEntry& e) {
                                          return LessIgnoringCase(text, e.text);
                                      });
-    return static_cast<int>(entries_.insert(at, std::move(entry)) - entries_.begin());
+    // The insertion may move the entries: the start is read after it.
+    const auto inserted = entries_.insert(at, std::move(entry));
+    return static_cast<int>(inserted - entries_.begin());
 }
 
 int TMonitoredList::Add(const std::string& text, bool deleteOnStart) {

@@ -42,11 +42,29 @@ std::vector<int> StoredEntryIndexes(IRegistryKey& key, int count) {
 
 TMonitoring::TMonitoring(TQuernelCore& core)
     : core_(core),
+      printedState_(core.services_.printedStateFile),
       services_{core.services_.files, core.services_.clock, core.services_.history,
                 core.services_.printer, core.monitorSettings_, this,
                 // The folder of the default print file (~/QUERNEL) keeps failed printouts.
-                fs::path(core.services_.defaultPrintFile).parent_path() / "Nieudane"},
+                fs::path(core.services_.defaultPrintFile).parent_path() / "Nieudane", this},
       list_(services_) {}
+
+std::optional<TPrintedPart> TMonitoring::Remembered(const std::string& path) {
+    return printedState_.Remembered(path);
+}
+
+void TMonitoring::PrintedPartChanged(bool afterPrintout) {
+    printedStateChanged_ = true;
+    if (afterPrintout) SavePrintedState();
+}
+
+void TMonitoring::SavePrintedState() {
+    if (!printedStateChanged_ || !printedState_.Enabled()) return;
+    printedStateChanged_ = false;
+    std::map<std::string, TPrintedPart> parts;
+    for (int i = 0; i < list_.Count(); ++i) list_[i].monitor->CollectPrintedParts(parts);
+    printedState_.Save(parts);
+}
 
 void TMonitoring::SetActive(bool on) {
     if (on == active_) return;
@@ -66,6 +84,7 @@ void TMonitoring::Tick(ITimer& timer) {
     } catch (const std::exception& e) {
         core_.services_.errors.ShowError(e.what());
     }
+    SavePrintedState();
     timer.Start();
 }
 
@@ -157,10 +176,17 @@ void TMonitoring::SaveMonitoredList() {
     }
 }
 
+// An entry of the list loaded at start-up: its file's first sight looks at what was printed
+// of it before the restart.
+void TMonitoring::AddLoaded(const std::string& text, bool deleteOnStart) {
+    list_[list_.Add(text, deleteOnStart)].monitor->RestoreAfterRestart();
+}
+
 void TMonitoring::LoadMonitoredList() {
     TbwLog& log = core_.services_.history;
     const bool deleteOnStart = core_.settings_.DeleteFilesOnStart;
     int count = -1;
+    printedState_.Load();
     if (auto key = core_.store_.OpenSettingsKey(core_.settings_.Settings4All, KeyAccess::kRead)) {
         count = key->ReadInteger("MonitoredFilesCNT").value_or(-1);
         list_.Clear();
@@ -173,11 +199,11 @@ void TMonitoring::LoadMonitoredList() {
             if (list_.IsMonitored(text)) {
                 log.Add("Plik już jest monitorowany: " + text);
             } else {
-                list_.Add(text, deleteOnStart);
+                AddLoaded(text, deleteOnStart);
             }
         }
         const std::string& defaultFile = core_.services_.defaultPrintFile;
-        if (!list_.IsMonitored(defaultFile)) list_.Add(defaultFile, deleteOnStart);
+        if (!list_.IsMonitored(defaultFile)) AddLoaded(defaultFile, deleteOnStart);
     }
     const fs::path import = core_.services_.programDir / "monitored.txt";
     std::error_code ec;
@@ -200,7 +226,7 @@ void TMonitoring::LoadMonitoredList() {
         if (list_.IsMonitored(text)) {
             log.Add("Plik jest już monitorowany: " + text);
         } else {
-            list_.Add(text, deleteOnStart);
+            AddLoaded(text, deleteOnStart);
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include "monitor/MonitorServices.h"
 #include "monitor/MonitoredList.h"
+#include "monitor/PrintedState.h"
 
 namespace quernel {
 
@@ -41,7 +42,7 @@ inline constexpr const char* kMainPrinterChoice = "<główna Quernel>";
 
 // The monitored list and the loop that prints what becomes ready, the manual printout and the
 // document titles.
-class TMonitoring final : public ITitleMaker {
+class TMonitoring final : public ITitleMaker, public IPrintedStateKeeper {
   public:
     explicit TMonitoring(TQuernelCore& core);
 
@@ -71,10 +72,19 @@ class TMonitoring final : public ITitleMaker {
     // ITitleMaker
     std::string MakePrintTitle(const std::string& fileName) override;
 
+    // IPrintedStateKeeper
+    std::optional<TPrintedPart> Remembered(const std::string& path) override;
+    void PrintedPartChanged(bool afterPrintout) override;
+    // Writes the printed state when something changed since the last write.
+    void SavePrintedState();
+
   private:
     void RunPrintJob(TFileMonitor& monitor, bool manual, int fromPage);
+    void AddLoaded(const std::string& text, bool deleteOnStart);
 
     TQuernelCore& core_;
+    TPrintedState printedState_;
+    bool printedStateChanged_ = false;
     TMonitorServices services_;
     TMonitoredList list_;
     bool active_ = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "engine/PrinterPlatform.h"
 #include "host/BW_log.h"
@@ -87,6 +88,49 @@ TFileMonitor::TFileMonitor(TMonitorServices& services, const std::string& entryT
 
 TFileMonitor::~TFileMonitor() = default;
 
+void TFileMonitor::RestoreAfterRestart() {
+    restore_ = true;
+    for (auto& child : FFiles) child->RestoreAfterRestart();
+}
+
+void TFileMonitor::CollectPrintedParts(std::map<std::string, TPrintedPart>& parts) const {
+    if (FIsMask) {
+        for (const auto& child : FFiles) child->CollectPrintedParts(parts);
+        return;
+    }
+    if (FLastSize != kUnseen) {
+        parts.insert_or_assign(FFileName, TPrintedPart{FPrintedSize, FPrintedDigest});
+    } else if (restore_ && services_.printedState != nullptr) {
+        // Not looked at yet: what the last run knew stays known.
+        if (const auto part = services_.printedState->Remembered(FFileName)) {
+            parts.insert_or_assign(FFileName, *part);
+        }
+    }
+}
+
+void TFileMonitor::PrintedPartChanged(bool afterPrintout) {
+    if (services_.printedState != nullptr)
+        services_.printedState->PrintedPartChanged(afterPrintout);
+}
+
+bool TFileMonitor::RestoreRememberedPart(std::int64_t size) {
+    if (services_.printedState == nullptr) return false;
+    const auto part = services_.printedState->Remembered(FFileName);
+    if (!part || part->size > size) return false;
+    TMd5 md5 = part->size > 0 ? ReadPrefixDigest(part->size) : TMd5();
+    if (md5.Digest() != part->digest) return false;
+    FPrintedSize = part->size;
+    FPrintedDigest = part->digest;
+    printedMd5_ = std::move(md5);
+    if (size > part->size) {
+        // Written while the program was away, or not yet released when it stopped: it prints
+        // once the file has been quiet for the wait (counted from its last write).
+        Log(" zmieniony");
+        FChanged = true;
+    }
+    return true;
+}
+
 void TFileMonitor::SetIncrementalDigest(bool on) {
     incrementalDigest_ = on;
     for (auto& child : FFiles) child->SetIncrementalDigest(on);
@@ -140,6 +184,7 @@ TMd5 TFileMonitor::ReadPrefixDigest(std::int64_t size) {
 void TFileMonitor::SetPrintedSize(std::int64_t size) {
     if (size < 0) throw std::invalid_argument("A printed size cannot be negative");
     FPrintedSize = size;
+    PrintedPartChanged();
     TMd5 md5 = size > 0 ? ReadPrefixDigest(size) : TMd5();
     FPrintedDigest = md5.Digest();
     printedMd5_ = std::move(md5);
@@ -151,6 +196,7 @@ void TFileMonitor::ClearPrintedSize() {
     printedMd5_.Reset();
     FPrintedDigest = printedMd5_.Digest();
     FPrintedSize = 0;
+    PrintedPartChanged();
 }
 
 bool TFileMonitor::IsReady() {
@@ -159,9 +205,12 @@ bool TFileMonitor::IsReady() {
     if (!FIsMask) {
         const std::optional<TFoundFile> found = services_.files.Find(FFileName);
         if (!found) {
+            const bool firstSight = FLastSize == kUnseen;
             FLastSize = 0;
             FLastTime = TimePoint{};
+            restore_ = false;
             ClearPrintedSize();
+            if (firstSight) PrintedPartChanged();
             return false;
         }
         // A pipe or a device under the name cannot be read (opening a pipe would wait for a
@@ -198,10 +247,13 @@ bool TFileMonitor::CheckFileState(std::uint64_t size, TimePoint time, bool isNew
 
     if (!FLastTime) FLastTime = t;
     if (FLastSize < 0) {
-        // First sight: the content present now counts as printed. A new file of a folder is
-        // printed in full instead, so its prefix need not be read.
+        // First sight: the content present now counts as printed, unless the file still begins
+        // with what was printed before a restart. A new file of a folder is printed in full
+        // instead, so its prefix need not be read.
         FLastSize = s;
-        if (!isNew) SetPrintedSize(s);
+        const bool restore = std::exchange(restore_, false);
+        if (!isNew && !(restore && RestoreRememberedPart(s))) SetPrintedSize(s);
+        PrintedPartChanged();
     }
     if (isNew) {
         FLastSize = 0;
@@ -300,11 +352,20 @@ void TFileMonitor::PrintNewData(IPrintEngine& engine, bool fromStart, int fromPa
         printedMd5_.Update(data);
         FPrintedDigest = printedMd5_.Digest();
         FPrintedSize += printed;
+        PrintedPartChanged();
     } else {
         SetPrintedSize(FPrintedSize + printed);
     }
 
-    PrintPart(engine, data);
+    // The state is written after the printout, failed or not: a stop during it prints the
+    // part again at the next start rather than losing it.
+    try {
+        PrintPart(engine, data);
+    } catch (...) {
+        PrintedPartChanged(true);
+        throw;
+    }
+    PrintedPartChanged(true);
     Log(" wydrukowany");
     if (deleteAfter) DeletePrintedFile();
 }
@@ -352,6 +413,8 @@ void TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part) {
 void TFileMonitor::ThrowKept(const std::exception& error, const std::string& title,
                              const Bytes& part) {
     std::string message = error.what();
+    // A document held in a stopped queue prints once the queue is resumed.
+    if (dynamic_cast<const PrinterHeldError*>(&error) != nullptr) throw PrinterHeldError(message);
     if (!services_.failedFolder.empty()) {
         try {
             const std::filesystem::path kept =

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -11,6 +12,7 @@
 #include "engine/QN_Print.h"
 #include "monitor/Md5.h"
 #include "monitor/MonitorServices.h"
+#include "monitor/PrintedState.h"
 
 namespace quernel {
 
@@ -47,6 +49,15 @@ class TFileMonitor {
 
     // Sets the printed size and recomputes the digest by reading that many bytes of the file.
     void SetPrintedSize(std::int64_t size);
+
+    // Started by the monitored list at start-up: at its first sight of the file, when the file
+    // still begins with the part printed before the restart, what follows is printed;
+    // otherwise the present content counts as printed (for a folder: its files present now).
+    void RestoreAfterRestart();
+
+    // What is printed of the file (for a folder: of each of its files) as the printed state
+    // keeps it: files seen now, and files still to be seen with what the last run remembered.
+    void CollectPrintedParts(std::map<std::string, TPrintedPart>& parts) const;
 
     // After a printout the digest is normally extended by the bytes just printed; switched off,
     // the whole printed prefix is read again instead (kept for measurements).
@@ -86,6 +97,10 @@ class TFileMonitor {
     // The running digest of the file's first `size` bytes, read now.
     TMd5 ReadPrefixDigest(std::int64_t size);
     void ClearPrintedSize();
+    // First sight with RestoreAfterRestart: takes the remembered printed part when the file
+    // still begins with it; false when it does not.
+    bool RestoreRememberedPart(std::int64_t size);
+    void PrintedPartChanged(bool afterPrintout = false);
     void Log(const char* text);
 
     TMonitorServices& services_;
@@ -112,6 +127,8 @@ class TFileMonitor {
     std::string folderPart_;
     // Something other than a regular file stands under the name and was reported.
     bool notRegularReported_ = false;
+    // The first sight looks at what the last run printed.
+    bool restore_ = false;
     // Folder mode: child index by file name, so a check of a large folder stays linear.
     std::unordered_map<std::string, int> childByName_;
 };

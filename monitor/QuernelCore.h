@@ -39,6 +39,8 @@ struct TCoreServices {
     // The entry that is always monitored; its folder (~/QUERNEL) also holds "Nieudane", the
     // printouts that failed to print.
     std::string defaultPrintFile;
+    // What was printed of each monitored file, kept across restarts; empty: not kept.
+    std::filesystem::path printedStateFile = {};
 };
 
 // What the main window owns, without the window: the settings and the values published from

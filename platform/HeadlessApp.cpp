@@ -105,6 +105,7 @@ int RunHeadless(int argc, char** argv) {
                            fileLog,
                            programDir,
                            (quernelHome / "PRN2FILE.TXT").string()};
+    services.printedStateFile = StateFolder() / "printed.txt";
     TQuernelCore core(services);
 
     history.Attach(&console);

@@ -94,8 +94,8 @@ void ThrowIfQueueStopped(const std::string& queue) {
     const std::string reason = why != nullptr && *why != '\0' ? std::string(" (") + why + ")" : "";
     cupsFreeDests(1, dest);
     if (stopped) {
-        throw PrinterError("The printer \"" + queue + "\" is stopped" + reason +
-                           ": the document waits in its queue until the printer is resumed.");
+        throw PrinterHeldError("The printer \"" + queue + "\" is stopped" + reason +
+                               ": the document waits in its queue until the printer is resumed.");
     }
 }
 

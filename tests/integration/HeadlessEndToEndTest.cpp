@@ -51,6 +51,7 @@ class HeadlessEndToEndTest : public CupsSuite {
         set("QUERNEL_CONFIG_MACHINE", (dir / "machine").string());
         set("QUERNEL_PROGRAM_DIR", (dir / "program").string());
         set("QUERNEL_PDF_DIR", (dir / "pdf").string());
+        set("QUERNEL_STATE_HOME", (dir / "state").string());
         std::vector<char*> envp;
         for (auto& v : env) envp.push_back(v.data());
         envp.push_back(nullptr);
@@ -190,6 +191,8 @@ TEST_F(HeadlessEndToEndTest, ErrorsAreReportedAndTheProgramGoesOn) {
     ASSERT_EQ(jobs.size(), 2u) << Output();
     EXPECT_NE(PdfText(jobs[0].bytes, "1.pdf").find("Pierwszy"), std::string::npos);
     EXPECT_NE(PdfText(jobs[1].bytes, "2.pdf").find("Drugi"), std::string::npos);
+    // Held in the queue, not lost: nothing was kept as failed.
+    EXPECT_FALSE(std::filesystem::exists(dir / "home/QUERNEL/Nieudane"));
 }
 
 }  // namespace

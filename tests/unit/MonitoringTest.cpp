@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "monitor/PrintedState.h"
 #include "support/CoreFixture.h"
 #include "support/Fifo.h"
 
@@ -138,6 +139,72 @@ TEST_F(MonitoringTest, FailedPrintoutsAreKeptAndMarginsWithoutAPageAreReported) 
     EXPECT_EQ(errors.messages.size(), 3u);
     ASSERT_EQ(printer.rawJobs.size(), 1u);
     EXPECT_TRUE(Logged(defaultFile + " wydrukowany"));
+}
+
+// What was printed of each file is kept across restarts: a printout pending when the program
+// stopped, or written while it was away, prints after the restart, once. A file that no longer
+// begins with what was printed counts as printed, as without the state.
+TEST_F(MonitoringTest, PrintoutsAroundARestartArePrintedOnce) {
+    services.printedStateFile = dir / "state/quernel/printed.txt";
+    const std::string other = (dir / "OTHER.PRN").string();
+    UserKey()["MonitoredFilesCNT"] = 2;
+    UserKey()["MonitoredFile0"] = defaultFile;
+    UserKey()["MonitoredFile1"] = other;
+    Write(defaultFile, "OLD\f");
+    Write(other, "OTHER OLD\f");
+    Restart();
+    Run(1);
+    Append(defaultFile, "PAGE 1\f");
+    Run(4);
+    Append(defaultFile, "PAGE 2 begun");  // not released yet when the program stops
+    Run(1);
+    Write(other, "REWRITTEN\f");
+    core.reset();  // stopped without saving anything, as by SIGKILL
+
+    Append(defaultFile, " and ended\fPAGE 3\f");  // while the program is away
+    Restart();
+    Run(1);
+    Append(defaultFile, "PAGE 4\f");  // before the restarted program looks
+    Run(5);
+    EXPECT_EQ(Printed(),
+              (std::vector<std::string>{"PAGE 1", "PAGE 2 begun and endedPAGE 3PAGE 4"}));
+
+    // A state file that is damaged, or names a part the file no longer begins with: the
+    // present content counts as printed.
+    WriteFile(services.printedStateFile, std::string("quernel printed 1\n12 zz\n"));
+    Append(defaultFile, "PAGE 5\f");
+    Restart();
+    Run(5);
+    EXPECT_EQ(Printed().size(), 2u);
+    Append(defaultFile, "PAGE 6\f");
+    Run(5);
+    EXPECT_EQ(Printed().back(), "PAGE 6");
+}
+
+TEST(PrintedStateTest, KeepsEveryPathAndSkipsDamagedLines) {
+    TempDir dir;
+    const auto file = dir / "quernel/printed.txt";
+    const std::map<std::string, TPrintedPart> parts{
+        {"/srv/dos/LPT1.PRN", {12, Md5Digest(ToBytes("twelve bytes"))}},
+        {"/srv/a b\\c\nd", {0, Md5Digest({})}},
+    };
+    TPrintedState(file).Save(parts);
+    TPrintedState state(file);
+    state.Load();
+    for (const auto& [path, part] : parts) EXPECT_EQ(state.Remembered(path), part) << path;
+    EXPECT_FALSE(state.Remembered("/srv/other").has_value());
+
+    std::string text = ReadText(file);
+    text.insert(text.find('\n') + 1, "-1 00 /bad\n7 0123 /short\n");
+    text += "5 00112233445566778899aabbccddeeff /cut-without-line-end";
+    WriteFile(file, text);
+    state.Load();
+    EXPECT_EQ(state.Remembered("/srv/dos/LPT1.PRN"), parts.at("/srv/dos/LPT1.PRN"));
+    EXPECT_FALSE(state.Remembered("/bad") || state.Remembered("/short") ||
+                 state.Remembered("/cut-without-line-end"));
+    WriteFile(file, std::string("something else\n") + text.substr(text.find('\n') + 1));
+    state.Load();
+    EXPECT_FALSE(state.Remembered("/srv/dos/LPT1.PRN").has_value());
 }
 
 TEST_F(MonitoringTest, AddingRemovingAndDuplicates) {
