@@ -72,14 +72,43 @@ void TMonitoring::SetActive(bool on) {
     core_.services_.history.Add(on ? "Monitorowanie włączone" : "Monitorowanie wyłączone");
 }
 
+std::optional<std::string> TMonitoring::MissingPrinter(const TFileMonitor& monitor) const {
+    const TPrinterSelection& printers = core_.selection_;
+    if (!monitor.PrinterName().empty()) {
+        if (printers.EntryPrinterUnavailable(monitor.PrinterName())) return monitor.PrinterName();
+        return std::nullopt;
+    }
+    if (printers.MainPrinterUnavailable()) return printers.ChosenPrinter();
+    return std::nullopt;
+}
+
 void TMonitoring::Tick(ITimer& timer) {
+    core_.selection_.Poll();  // the start-up waits for printers, if they still run
     if (!active_) return;
     timer.Stop();
     try {
         const int count = list_.Count();
         for (int i = 0; i < count && i < list_.Count(); ++i) {
             TFileMonitor& monitor = *list_[i].monitor;
-            if (monitor.IsReady()) RunPrintJob(monitor, false, 1);
+            const std::string& text = list_[i].text;
+            // A printout for a printer that is missing waits for it, reported once, rather
+            // than going to another printer.
+            const std::optional<std::string> missing = MissingPrinter(monitor);
+            if (missing && held_.contains(text)) continue;
+            if (!monitor.IsReady()) continue;
+            if (missing) {
+                monitor.HoldRelease();
+                held_.insert(text);
+                if (reportedMissing_.insert(*missing).second) {
+                    core_.services_.history.Add(
+                        missing->empty() ? std::string("Wydruki czekają na dostęp do drukarek")
+                                         : "Wydruki czekają na drukarkę: " + *missing);
+                }
+                continue;
+            }
+            held_.erase(text);
+            reportedMissing_.clear();
+            RunPrintJob(monitor, false, 1);
         }
     } catch (const std::exception& e) {
         core_.services_.errors.ShowError(e.what());
@@ -109,6 +138,15 @@ void TMonitoring::PrintFile(IMonitoringDialogs& dialogs) {
     const auto page = dialogs.ChooseStartPage(lastStartPage_);
     if (!page) return;
     lastStartPage_ = *page;
+    if (core_.selection_.MainPrinterUnavailable()) {
+        const std::string& name = core_.selection_.ChosenPrinter();
+        core_.services_.errors.ShowError("Brak drukarki ?     " +
+                                         (name.empty()
+                                              ? std::string("Drukarki nie są jeszcze dostępne.")
+                                              : "Drukarka \"" + name + "\" nie jest dostępna.") +
+                                         " Wybierz inną drukarkę albo spróbuj później.");
+        return;
+    }
     try {
         TFileMonitor monitor(services_, *file, false);
         core_.services_.history.Add("Ręczne drukowanie : " + *file);
@@ -149,6 +187,7 @@ void TMonitoring::AddFolder(IMonitoringDialogs& dialogs) {
 void TMonitoring::RemoveEntry(int index) {
     if (index < 0 || index >= list_.Count()) return;
     core_.services_.history.Add("Zakończono monitorowanie: " + list_[index].text);
+    held_.erase(list_[index].text);
     list_.Remove(index);
     SaveMonitoredList();
 }
@@ -162,6 +201,7 @@ void TMonitoring::ChooseEntryPrinter(int index, IMonitoringDialogs& dialogs) {
     if (!chosen || *chosen < 0 || *chosen >= static_cast<int>(choices.size())) return;
     std::string text = EntryPath(list_[index].text);
     if (*chosen > 0) text += "::" + choices[static_cast<std::size_t>(*chosen)];
+    held_.erase(list_[index].text);
     list_.Replace(index, text);
     core_.services_.history.Add("Ustawiono Drukarke: " + text);
     SaveMonitoredList();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,8 @@ class TMonitoring final : public ITitleMaker, public IPrintedStateKeeper {
 
   private:
     void RunPrintJob(TFileMonitor& monitor, bool manual, int fromPage);
+    // The printer the monitor prints on, when it is missing now; empty when it is there.
+    std::optional<std::string> MissingPrinter(const TFileMonitor& monitor) const;
     void AddLoaded(const std::string& text, bool deleteOnStart);
 
     TQuernelCore& core_;
@@ -89,6 +92,9 @@ class TMonitoring final : public ITitleMaker, public IPrintedStateKeeper {
     TMonitoredList list_;
     bool active_ = false;
     int lastStartPage_ = 1;
+    // Entries whose printout waits for a missing printer, and the printers reported missing.
+    std::set<std::string> held_;
+    std::set<std::string> reportedMissing_;
 };
 
 }  // namespace quernel

@@ -88,6 +88,16 @@ TFileMonitor::TFileMonitor(TMonitorServices& services, const std::string& entryT
 
 TFileMonitor::~TFileMonitor() = default;
 
+void TFileMonitor::HoldRelease() {
+    if (FIsMask) {
+        if (FReadyIndex >= 0 && FReadyIndex < FFileCount) {
+            FFiles[static_cast<std::size_t>(FReadyIndex)]->HoldRelease();
+        }
+        return;
+    }
+    FChanged = true;
+}
+
 void TFileMonitor::RestoreAfterRestart() {
     restore_ = true;
     for (auto& child : FFiles) child->RestoreAfterRestart();

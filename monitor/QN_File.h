@@ -47,6 +47,10 @@ class TFileMonitor {
     void PrintNewData(IPrintEngine& engine, bool fromStart, int fromPage, bool deleteAfter,
                       bool takeAll);
 
+    // The printout IsReady just released cannot print now (its printer is missing): the next
+    // IsReady releases it again.
+    void HoldRelease();
+
     // Sets the printed size and recomputes the digest by reading that many bytes of the file.
     void SetPrintedSize(std::int64_t size);
 

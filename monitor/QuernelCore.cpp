@@ -17,7 +17,11 @@ TQuernelCore::TQuernelCore(TCoreServices& services)
       printServices_{services.printer, services.history, services.fileLog, services.errors, raw_,
                      &background_},
       selection_(services.printer, services.errors, services.sleeper),
-      monitoring_(std::make_unique<TMonitoring>(*this)) {}
+      monitoring_(std::make_unique<TMonitoring>(*this)) {
+    if (services.printerReader != nullptr) {
+        selection_.UseBackgroundWaits(*services.printerReader, services.clock);
+    }
+}
 
 TQuernelCore::~TQuernelCore() = default;
 
@@ -175,15 +179,18 @@ void TQuernelCore::ActivateSequences(const std::string& name) {
 }
 
 void TQuernelCore::RestorePrinter(const std::string& name) {
-    if (name.empty() && !selection_.PrinterNames().empty()) selection_.SelectPrinter(0);
-    selection_.SelectPrinterByName(name);
+    selection_.RestoreChosenPrinter(name);
 }
 
 void TQuernelCore::RestoreFont(const std::string& name) {
     selection_.SelectFontByName(name);
 }
 
+// A printer that stands in for a missing one is never stored: the stored name stays the
+// user's choice.
 std::optional<std::string> TQuernelCore::SelectedPrinter() {
+    if (selection_.ChosenPrinterMissing()) return selection_.ChosenPrinter();
+    if (!selection_.PrintSystemReached() && selection_.ChosenPrinter().empty()) return std::nullopt;
     if (selection_.SelectedPrinter() < 0) return std::nullopt;
     return selection_.SelectedPrinterName();
 }

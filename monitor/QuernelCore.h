@@ -41,6 +41,9 @@ struct TCoreServices {
     std::string defaultPrintFile;
     // What was printed of each monitored file, kept across restarts; empty: not kept.
     std::filesystem::path printedStateFile = {};
+    // Reads the printer list in the background, so the start-up waits for printers do not
+    // block; none: they block, as the printer selection does without it.
+    IPrinterListReader* printerReader = nullptr;
 };
 
 // What the main window owns, without the window: the settings and the values published from

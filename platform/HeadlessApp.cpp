@@ -106,6 +106,7 @@ int RunHeadless(int argc, char** argv) {
                            programDir,
                            (quernelHome / "PRN2FILE.TXT").string()};
     services.printedStateFile = StateFolder() / "printed.txt";
+    services.printerReader = &printer;
     TQuernelCore core(services);
 
     history.Attach(&console);

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "engine/QN_Picture.h"
 #include "engine/QN_Print.h"
@@ -69,6 +70,19 @@ TEST_F(CupsPrintingTest, PrintersAreTheQueuesThenThePdfPrinter) {
               (std::vector<std::string>{Queue(0), Queue(1), QtPrinterPlatform::kPdfPrinterName}));
     printer->SetPrinterIndex(-1);
     EXPECT_EQ(printer->Printers().at(printer->PrinterIndex()), harness_->DefaultQueue());
+    EXPECT_TRUE(printer->PrintSystemReachable());
+
+    // Read on another thread, the list is the same.
+    printer->BeginReading();
+    std::optional<TPrinterList> read;
+    for (int i = 0; i < 500 && !read; ++i) {
+        read = printer->FinishedReading();
+        if (!read) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(read.has_value());
+    EXPECT_TRUE(read->reachable);
+    EXPECT_EQ(read->names, (std::vector<std::string>{Queue(0), Queue(1)}));
+    EXPECT_EQ(read->defaultName, harness_->DefaultQueue());
 }
 
 TEST_F(CupsPrintingTest, DirectModeDeliversTheExactBytes) {

@@ -232,6 +232,20 @@ TEST_F(PlatformPdfPrinter, PrinterListEndsWithThePdfPrinterWhichIsTheDefaultWith
     printer.RefreshPrinters();
     EXPECT_EQ(printer.Printers(), names);
 
+    // No scheduler answers here: that is told apart from a scheduler without printers, also
+    // when the list is read on another thread.
+    EXPECT_FALSE(printer.PrintSystemReachable());
+    printer.BeginReading();
+    std::optional<TPrinterList> read;
+    for (int i = 0; i < 500 && !read; ++i) {
+        read = printer.FinishedReading();
+        if (!read) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(read.has_value());
+    EXPECT_FALSE(read->reachable);
+    EXPECT_TRUE(read->names.empty());
+    EXPECT_FALSE(printer.FinishedReading().has_value());  // answered once
+
     const auto fonts = printer.Fonts();
     EXPECT_NE(std::find(fonts.begin(), fonts.end(), "Liberation Mono"), fonts.end());
 }
