@@ -5,13 +5,8 @@
 # entries). Each figure is the median of 3 runs. Usage: bench/list_load_bench.sh [N...]; it
 # builds what it needs in build/bench (Release).
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build/bench"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUERNEL_BUILD_TESTS=OFF \
-    -DQUERNEL_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target quernel >/dev/null
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/setup.sh"
+bench_prepare quernel
 mkdir -p "$work/home/QUERNEL" "$work/program" "$work/config/Brackwood"
 
 # settings COUNT ENTRIES: a settings file whose count is COUNT, with ENTRIES entries stored

@@ -4,14 +4,9 @@
 # memory and the ratios. Usage: bench/render_bench.sh [PAGES]; it builds what it needs in
 # build/bench (Release).
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
 pages=${1:-1000}
-build="$root/build/bench"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUERNEL_BUILD_TESTS=OFF \
-    -DQUERNEL_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target quernel-render make_printout >/dev/null
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/setup.sh"
+bench_prepare quernel-render make_printout
 "$build/bin/make_printout" "$pages" "$work/printout.prn" "$work/plain.txt"
 
 # measure NAME OUTPUT COMMAND...: wall seconds and peak resident MiB of one run

@@ -15,6 +15,20 @@ namespace {
 
 constexpr std::size_t kMaxTitleBytes = 200;
 
+// Writes every byte; false (with errno) when a write failed.
+bool WriteAll(int fd, ByteView data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 Bytes ReadUpTo(const std::filesystem::path& path, std::size_t maxBytes) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
@@ -123,15 +137,7 @@ std::filesystem::path WriteNewFile(const std::filesystem::path& folder, const st
             ::unlink(path.c_str());
             throw FileError("Cannot write file \"" + path.string() + "\". " + ErrnoText(error));
         };
-        std::size_t done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::write(fd.get(), data.data() + done, data.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                fail(errno);
-            }
-            done += static_cast<std::size_t>(n);
-        }
+        if (!WriteAll(fd.get(), data)) fail(errno);
         if (::fsync(fd.get()) != 0 && errno != EINVAL) fail(errno);
         if (::close(fd.release()) != 0) fail(errno);
         return path;
@@ -156,15 +162,7 @@ void WriteFileAtomic(const std::filesystem::path& path, ByteView data, bool sync
         ::unlink(temp.c_str());
         throw FileError("Cannot write file \"" + path.string() + "\". " + ErrnoText(error));
     };
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd.get(), data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail(errno);
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    if (!WriteAll(fd.get(), data)) fail(errno);
     // mkstemp creates the file private; a user data file gets the usual permissions.
     const mode_t mask = ::umask(0);
     ::umask(mask);

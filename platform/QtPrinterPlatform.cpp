@@ -130,6 +130,10 @@ QtPrinterPlatform::QtPrinterPlatform(const IClock& clock) : clock_(clock) {
     RefreshPrinters();
 }
 
+QtPrinterPlatform::QtPrinterPlatform(BuiltInOnly) : clock_(DefaultClock()) {
+    UsePrinterList({});
+}
+
 QtPrinterPlatform::~QtPrinterPlatform() {
     DropDocument();
     if (raw_ && raw_->job > 0) {

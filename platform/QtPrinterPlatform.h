@@ -39,6 +39,10 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
     // Reads the printer list; the current printer is the default one. The clock names files.
     QtPrinterPlatform();
     explicit QtPrinterPlatform(const IClock& clock);
+    // Only the built-in "Quernel PDF", without asking the print system: for documents that go
+    // to a file anyway (asking takes a connection to the scheduler, or a wait for it).
+    struct BuiltInOnly {};
+    explicit QtPrinterPlatform(BuiltInOnly);
     ~QtPrinterPlatform() override;
     QtPrinterPlatform(const QtPrinterPlatform&) = delete;
     QtPrinterPlatform& operator=(const QtPrinterPlatform&) = delete;

@@ -4,13 +4,8 @@
 // writes each printout's bytes unchanged into a file of its own, so the output can be compared
 // byte for byte.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,9 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/QuernelProcess.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace quernel::test {
 namespace {
@@ -41,44 +35,8 @@ class RestartSoakTest : public ::testing::Test {
                               "WaitForPageMax=2\nWaitForPage=1\nRAWEnable=1\nRAWInit=\n"
                               "RAWFixCRLF=0\nRAWEndWithFF=0\n"));
     }
-    void TearDown() override { Kill(SIGKILL); }
-
-    void Start() {
-        const std::string program = std::string(QUERNEL_BIN_DIR) + "/quernel";
-        std::vector<std::string> env;
-        for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
-        const auto set = [&](const std::string& name, const std::string& value) {
-            std::erase_if(env, [&](const std::string& v) { return v.starts_with(name + "="); });
-            env.push_back(name + "=" + value);
-        };
-        set("HOME", (dir / "home").string());
-        set("QUERNEL_CONFIG_HOME", (dir / "config").string());
-        set("QUERNEL_CONFIG_MACHINE", (dir / "machine").string());
-        set("QUERNEL_PROGRAM_DIR", (dir / "program").string());
-        set("QUERNEL_PDF_DIR", (dir / "out").string());
-        set("QUERNEL_STATE_HOME", (dir / "state").string());
-        set("CUPS_SERVER", (dir / "no-cups.sock").string());  // no printers: "Quernel PDF"
-        std::vector<char*> envp;
-        for (auto& v : env) envp.push_back(v.data());
-        envp.push_back(nullptr);
-        std::string arg0 = program, arg1 = "--headless";
-        char* argv[] = {arg0.data(), arg1.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        const std::string out = (dir / "stdout.txt").string();
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                         0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        ASSERT_EQ(posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    void Kill(int signal) {
-        if (pid_ <= 0) return;
-        ::kill(pid_, signal);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-    }
+    void Start() { quernel_.Start(); }
+    void Kill(int signal) { quernel_.Stop(signal); }
 
     void DosWrites(const std::string& bytes) {
         std::ofstream out(dir / "home/QUERNEL/PRN2FILE.TXT", std::ios::binary | std::ios::app);
@@ -90,7 +48,7 @@ class RestartSoakTest : public ::testing::Test {
     std::string Printed() const {
         std::vector<std::pair<fs::file_time_type, fs::path>> files;
         std::error_code ec;
-        for (const auto& entry : fs::directory_iterator(dir / "out", ec)) {
+        for (const auto& entry : fs::directory_iterator(dir / "pdf", ec)) {
             if (entry.path().filename().string().starts_with(".")) continue;  // unfinished
             files.emplace_back(entry.last_write_time(), entry.path());
         }
@@ -101,7 +59,8 @@ class RestartSoakTest : public ::testing::Test {
     }
 
     TempDir dir;
-    pid_t pid_ = -1;
+    // No printers: "Quernel PDF" takes every printout.
+    QuernelProcess quernel_{dir.path(), {{"CUPS_SERVER", (dir / "no-cups.sock").string()}}};
     std::string written;
 };
 
@@ -153,7 +112,7 @@ TEST_F(RestartSoakTest, EveryByteIsPrintedOnceAcrossKills) {
         << "printed " << printed.size() << " bytes of " << written.size()
         << ", first difference at " << (p - printed.begin()) << " after " << kills << " kills:\n"
         << std::string(p, std::min(printed.end(), p + 80)) << "\n---\n"
-        << ReadText(dir / "stdout.txt").substr(0, 4000);
+        << quernel_.Output().substr(0, 4000);
 }
 
 }  // namespace
