@@ -62,8 +62,9 @@ TFontSizing SizeFontForCell(const TFontDesc& desc) {
         const qreal scale = desc.height / (m.ascent + m.descent);
         const qreal width = m.averageWidth * scale;
         if (width <= 0) break;
-        const int next =
-            std::clamp(static_cast<int>(std::lround(stretch * desc.width / width)), 1, 4000);
+        // In floating point: a cell of an absurd device is wider than an int product allows.
+        const int next = static_cast<int>(
+            std::lround(std::clamp(stretch * static_cast<qreal>(desc.width) / width, 1.0, 4000.0)));
         if (next == stretch) break;
         stretch = next;
         m = MeasureAtReference(font, stretch);

@@ -83,5 +83,13 @@ TEST(PlatformFontSizing, CellWithoutHeightIsRefused) {
     EXPECT_THROW(SizeFontForCell(Font("Liberation Mono", -100, 60)), PrinterError);
 }
 
+// A cell far wider than any font (a device of absurd resolution) gets the widest stretch the
+// font allows, computed without overflowing.
+TEST(PlatformFontSizing, AnAbsurdlyWideCellGetsTheWidestStretch) {
+    const TFontSizing s = SizeFontForCell(Font("Liberation Mono", 100, 500'000'000));
+    EXPECT_EQ(s.font.stretch(), 4000);
+    EXPECT_EQ(s.advance, 500'000'000);
+}
+
 }  // namespace
 }  // namespace quernel
