@@ -620,6 +620,11 @@ TPdfDocument::TImpl::TEntry& TPdfDocument::TImpl::EntryFor(const TFontDesc& desc
     entry->raw = QRawFont::fromFont(entry->sizing.font);
     if (!entry->raw.isValid()) throw PrinterError("No font can draw \"" + desc.faceName + "\".");
     entry->raw.setPixelSize(entry->sizing.pixelSize);
+    // A cell of an absurd size is beyond what the font engine draws.
+    if (!entry->raw.isValid()) {
+        throw PrinterError("The font \"" + desc.faceName + "\" cannot be drawn " +
+                           std::to_string(desc.height) + " pixels high.");
+    }
     // Escapement counts counter-clockwise on the page, whose y grows downward.
     const int turn = ((desc.escapement % 3600) + 3600) % 3600;
     if (turn % 900 == 0) {
@@ -777,6 +782,7 @@ void TPdfDocument::TImpl::Resolve(TEntry& entry, std::uint8_t byte) {
         QRawFont fallback = QRawFont::fromFont(font);
         if (!fallback.isValid()) continue;
         fallback.setPixelSize(entry.sizing.pixelSize);
+        if (!fallback.isValid()) continue;
         if (const quint32 g = GlyphFor(fallback, ch); g != 0) {
             drawn = fallback;
             glyph = g;
@@ -790,8 +796,10 @@ void TPdfDocument::TImpl::Resolve(TEntry& entry, std::uint8_t byte) {
         layout.endLayout();
         for (const QGlyphRun& run : layout.glyphRuns()) {
             if (run.glyphIndexes().size() == 1 && run.glyphIndexes().front() != 0) {
-                drawn = run.rawFont();
-                drawn.setPixelSize(entry.sizing.pixelSize);
+                QRawFont found = run.rawFont();
+                found.setPixelSize(entry.sizing.pixelSize);
+                if (!found.isValid()) continue;
+                drawn = found;
                 glyph = run.glyphIndexes().front();
             }
         }
