@@ -13,25 +13,27 @@ bench_prepare quernel-render make_printout
 mkdir -p "$work/runtime" && chmod 700 "$work/runtime"
 export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime"
 
-# The children's CPU time so far, in microseconds (from the shell's `times`).
+# The CPU time of this shell's finished children, in microseconds, from `times` written to a
+# file (in a subshell it would count the subshell's children).
 children_cpu() {
-    times | awk 'NR == 2 {
+    awk 'NR == 2 {
         split($1, u, /[ms]/); split($2, s, /[ms]/)
-        printf "%d\n", ((u[1] * 60 + u[2]) + (s[1] * 60 + s[2])) * 1000000 }'
+        printf "%d\n", ((u[1] * 60 + u[2]) + (s[1] * 60 + s[2])) * 1000000 }' "$1"
 }
 
 # measure NAME COMMAND...: one run; appends its wall and CPU microseconds to $work/NAME.*
 measure() {
     local name=$1
     shift
-    local cpu0 start end cpu1
-    cpu0=$(children_cpu)
+    local start end
+    times >"$work/times.before"
     start=$(date +%s%N)
     "$@" >"$work/$name.out" 2>/dev/null
     end=$(date +%s%N)
-    cpu1=$(children_cpu)
+    times >"$work/times.after"
     echo $(((end - start) / 1000)) >>"$work/$name.wall"
-    echo $((cpu1 - cpu0)) >>"$work/$name.cpu"
+    echo $(($(children_cpu "$work/times.after") - $(children_cpu "$work/times.before"))) \
+        >>"$work/$name.cpu"
 }
 
 for _ in $(seq "$runs"); do
