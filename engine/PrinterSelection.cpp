@@ -84,11 +84,13 @@ void TPrinterSelection::Poll() {
     }
     waiting_ = false;
     waitsDone_ = true;
-    if (chosenMissing_) {
-        errors_.ShowError("Brak drukarki ?     Nie ma drukarki \"" + chosen_ +
-                          "\"; wydruki na nią czekają. Wybierz inną drukarkę albo uruchom "
-                          "Quernela ponownie, gdy drukarka będzie dostępna.");
-    }
+    if (chosenMissing_) ReportMissing();
+}
+
+void TPrinterSelection::ReportMissing() {
+    errors_.ShowError("Brak drukarki ?     Nie ma drukarki \"" + chosen_ +
+                      "\"; wydruki na nią czekają. Wybierz inną drukarkę albo uruchom "
+                      "Quernela ponownie, gdy drukarka będzie dostępna.");
 }
 
 // A list read in the background: the chosen printer is selected when it is there; without a
@@ -132,7 +134,12 @@ void TPrinterSelection::RestoreChosenPrinter(const std::string& name) {
     if (SelectPrinterByName(name)) return;
     chosen_ = name;
     chosenMissing_ = true;
-    StartWaits();
+    // Without background waits the list is final already (its waits blocked at the start).
+    if (reader_ == nullptr || waitsDone_) {
+        ReportMissing();
+    } else {
+        StartWaits();
+    }
     Changed();
 }
 

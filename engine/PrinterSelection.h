@@ -125,6 +125,7 @@ class TPrinterSelection {
     void ApplyFont();
     void Changed();
     void StartWaits();
+    void ReportMissing();
     void UseList(const TPrinterList& list);
     void Choose(int index);
 
