@@ -78,6 +78,15 @@ TPrintedState::TPrintedState(std::filesystem::path file) : file_(std::move(file)
 void TPrintedState::Load() {
     remembered_.clear();
     if (!Enabled()) return;
+    // A program stopped while writing leaves its temporary file ("<name>.XXXXXX") behind.
+    std::error_code ec;
+    const std::string stem = file_.filename().string() + ".";
+    for (const auto& entry : std::filesystem::directory_iterator(file_.parent_path(), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == stem.size() + 6 && name.starts_with(stem)) {
+            std::filesystem::remove(entry.path(), ec);
+        }
+    }
     std::string text;
     try {
         text = ToString(ReadWholeFile(file_));

@@ -189,8 +189,10 @@ TEST(PrintedStateTest, KeepsEveryPathAndSkipsDamagedLines) {
         {"/srv/a b\\c\nd", {0, Md5Digest({})}},
     };
     TPrintedState(file).Save(parts);
+    WriteFile(dir / "quernel/printed.txt.Ab12Cd", std::string("cut"));  // left by a kill
     TPrintedState state(file);
     state.Load();
+    EXPECT_FALSE(std::filesystem::exists(dir / "quernel/printed.txt.Ab12Cd"));
     for (const auto& [path, part] : parts) EXPECT_EQ(state.Remembered(path), part) << path;
     EXPECT_FALSE(state.Remembered("/srv/other").has_value());
 
