@@ -92,9 +92,8 @@ TCharMapRecord Map(int which) {
     TCharMapRecord map = TCharMapRecord::Identity();
     static const char* const kNames[] = {"LatinII", "Mazowia", "OEM"};
     if (which < 3) {
-        ReadCharMapFile(std::string(QUERNEL_SHIPPED_DATA_DIR) + "/CharMap/" + kNames[which] +
-                            ".cmap",
-                        map);
+        ReadCharMapFile(
+            std::string(QUERNEL_SHIPPED_DATA_DIR) + "/CharMap/" + kNames[which] + ".cmap", map);
     }
     return map;
 }
@@ -114,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const int kSize[] = {1, 100, 4960, 7014, 1'000'000, 500'000'000};
     const int dpi = kDpi[in.Between(0, 7)];
     const TDeviceCaps caps{kSize[in.Between(0, 5)], kSize[in.Between(0, 5)], dpi, dpi,
-                           in.Between(0, 255), in.Between(0, 255)};
+                           in.Between(0, 255),      in.Between(0, 255)};
     const int margins[4] = {in.Between(-10, 500), in.Between(-10, 500), in.Between(-10, 500),
                             in.Between(-10, 500)};
     const int cpl = in.Between(40, 240), lpp = in.Between(20, 120);

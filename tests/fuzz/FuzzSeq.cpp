@@ -38,7 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     table.AddSequences(read);
     table.SortSequences();
     static const Bytes kSample = ToBytes(
-        "\x1b@\x1b" "EFaktura\x1b" "F\r\n\x1b-1Razem\x1b-0\x0f 12,50\x12\r\n\x1b&l1O\x1b(s3B"
+        "\x1b@\x1b"
+        "EFaktura\x1b"
+        "F\r\n\x1b-1Razem\x1b-0\x0f 12,50\x12\r\n\x1b&l1O\x1b(s3B"
         "PCL\x1b(s0B\x1b*c100G\x0c\x1a");
     for (const bool ignorePcl : {false, true}) {
         SameMatches(table, kSample, ignorePcl);

@@ -65,8 +65,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     test::FakePictureLoader pictures;
     NoFiles files;
     test::FakeSleeper sleeper;
-    TCoreServices services{printer, keys,    pictures, files,      clock,       sleeper,
-                           errors,  history, fileLog,  programDir, "/QUERNEL/PRN2FILE.TXT"};
+    TCoreServices services{printer,
+                           keys,
+                           pictures,
+                           files,
+                           clock,
+                           sleeper,
+                           errors,
+                           history,
+                           fileLog,
+                           programDir,
+                           "/QUERNEL/PRN2FILE.TXT"};
     Timer timer;
     for (int round = 0; round < 2; ++round) {
         TQuernelCore core(services);
