@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,11 +38,16 @@ int main(int argc, char** argv) {
         TracePrinter printer(std::cout, options.device);
         return RunRender(options, printer, pictures, programDir, std::cerr);
     }
-    QtPrinterPlatform printer;
-    if (!options.output.empty()) printer.SetOutputFile(options.output);
-    const int rc = RunRender(options, printer, pictures, programDir, std::cerr);
-    if (rc == 0 && !printer.LastOutputPath().empty()) {
-        std::cerr << "quernel-render: zapisano " << printer.LastOutputPath().string() << "\n";
+    // A document for a file needs nothing of the print system.
+    const bool toFile =
+        !options.output.empty() || options.printer == QtPrinterPlatform::kPdfPrinterName;
+    const auto printer = toFile
+                             ? std::make_unique<QtPrinterPlatform>(QtPrinterPlatform::BuiltInOnly{})
+                             : std::make_unique<QtPrinterPlatform>();
+    if (!options.output.empty()) printer->SetOutputFile(options.output);
+    const int rc = RunRender(options, *printer, pictures, programDir, std::cerr);
+    if (rc == 0 && !printer->LastOutputPath().empty() && options.output != "-") {
+        std::cerr << "quernel-render: zapisano " << printer->LastOutputPath().string() << "\n";
     }
     return rc;
 }

@@ -5,6 +5,9 @@ set(CMAKE_CXX_EXTENSIONS OFF)
 
 option(QUERNEL_WERROR "Treat compiler warnings as errors" OFF)
 option(QUERNEL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+# libFuzzer programs (tests/fuzz); needs clang. Everything is built with the sanitizers and the
+# fuzzer's coverage instrumentation.
+option(QUERNEL_FUZZ "Build the libFuzzer programs (clang)" OFF)
 
 add_library(quernel_common INTERFACE)
 target_compile_features(quernel_common INTERFACE cxx_std_20)
@@ -15,6 +18,15 @@ endif()
 if(QUERNEL_SANITIZE)
     target_compile_options(quernel_common INTERFACE
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(quernel_common INTERFACE -fsanitize=address,undefined)
+endif()
+if(QUERNEL_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "QUERNEL_FUZZ needs clang: -DCMAKE_CXX_COMPILER=clang++")
+    endif()
+    target_compile_options(quernel_common INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+        -fno-sanitize-recover=undefined)
     target_link_options(quernel_common INTERFACE -fsanitize=address,undefined)
 endif()
 target_include_directories(quernel_common INTERFACE "${PROJECT_SOURCE_DIR}")

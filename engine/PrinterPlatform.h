@@ -18,6 +18,13 @@ class PrinterError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The document reached the printer's queue but waits there (a stopped queue): worth telling,
+// but nothing of it is lost.
+class PrinterHeldError : public PrinterError {
+  public:
+    using PrinterError::PrinterError;
+};
+
 struct TPoint {
     int x = 0;
     int y = 0;

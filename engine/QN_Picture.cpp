@@ -30,11 +30,17 @@ bool TBackgroundPicture::PictureFileUsable(const std::filesystem::path& path) {
 void TBackgroundPicture::DrawBackground(IPrinterPlatform& printer) const {
     if (!picture_) return;
     const TDeviceCaps caps = printer.DeviceCaps();
+    const TPageMargins m = ComputeMargins(caps, left_, top_, right_, bottom_);
+    if (!m.Fits()) {
+        throw PrinterError(
+            "Nie można obliczyć położenia obrazu w tle: rozdzielczość lub rozmiar strony "
+            "drukarki są poza zakresem.");
+    }
     const TRect rect{
-        MarginPx(left_, caps.dpiX, caps.physicalOffsetX),
-        MarginPx(top_, caps.dpiY, caps.physicalOffsetY),
-        caps.pageWidth - MarginPx(right_, caps.dpiX, caps.physicalOffsetX),
-        caps.pageHeight - MarginPx(bottom_, caps.dpiY, caps.physicalOffsetY),
+        static_cast<int>(m.left),
+        static_cast<int>(m.top),
+        static_cast<int>(caps.pageWidth - m.right),
+        static_cast<int>(caps.pageHeight - m.bottom),
     };
     printer.StretchDraw(rect, *picture_);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/PageGeometry.h"
 #include "engine/QN_Picture.h"
@@ -23,6 +24,10 @@ int Px(double v) {
 
 constexpr std::uint8_t kCr = 0x0D;
 constexpr std::uint8_t kLf = 0x0A;
+
+// Device positions beyond this are not drawn: a margin and a few cells added to them still fit
+// an int.
+constexpr double kFarAway = std::numeric_limits<int>::max() / 4.0;
 
 // Relative pitch changes turned into an absolute pitch; "ignore" where nothing happens.
 TSequenceMeaning RelativePitch(TSequenceMeaning m, TSequenceMeaning pitch) {
@@ -112,19 +117,34 @@ void TPrintInterface::SetPage(int mgLeft, int mgTop, int mgRight, int mgBottom, 
 void TPrintInterface::SetOrientation(bool landscape) {
     landscape_ = landscape;
     caps_ = printer_.DeviceCaps();
-    leftPx_ = MarginPx(mgLeft_, caps_.dpiX, caps_.physicalOffsetX);
-    rightPx_ = MarginPx(mgRight_, caps_.dpiX, caps_.physicalOffsetX);
-    topPx_ = MarginPx(mgTop_, caps_.dpiY, caps_.physicalOffsetY);
-    bottomPx_ = MarginPx(mgBottom_, caps_.dpiY, caps_.physicalOffsetY);
-    if (landscape_) {
-        activeCharsPerLine_ = charsPerLineHor_;
-        activeLinesPerPage_ = linesPerPageHor_;
-        lineHeight_ = (caps_.pageWidth - leftPx_ - rightPx_) / std::max(1, activeLinesPerPage_);
-    } else {
-        activeCharsPerLine_ = charsPerLine_;
-        activeLinesPerPage_ = linesPerPage_;
-        lineHeight_ = (caps_.pageHeight - topPx_ - bottomPx_) / std::max(1, activeLinesPerPage_);
+    activeCharsPerLine_ = landscape_ ? charsPerLineHor_ : charsPerLine_;
+    activeLinesPerPage_ = landscape_ ? linesPerPageHor_ : linesPerPage_;
+    // Computed in 64 bits; margins that leave no page, or a page too large to compute, are
+    // refused when a printout is drawn (see RequirePrintableArea).
+    const TPageMargins m = ComputeMargins(caps_, mgLeft_, mgTop_, mgRight_, mgBottom_);
+    pageProblem_.clear();
+    if (!m.Usable()) {
+        const auto names = printer_.Printers();
+        const int index = printer_.PrinterIndex();
+        const std::string name = index >= 0 && index < static_cast<int>(names.size())
+                                     ? names[static_cast<std::size_t>(index)]
+                                     : std::string();
+        pageProblem_ = NoPrintableAreaMessage(caps_, name, mgLeft_, mgTop_, mgRight_, mgBottom_);
     }
+    if (!m.Fits()) {
+        leftPx_ = topPx_ = rightPx_ = bottomPx_ = lineHeight_ = 0;
+        return;
+    }
+    leftPx_ = static_cast<int>(m.left);
+    rightPx_ = static_cast<int>(m.right);
+    topPx_ = static_cast<int>(m.top);
+    bottomPx_ = static_cast<int>(m.bottom);
+    lineHeight_ =
+        static_cast<int>((landscape_ ? m.width : m.height) / std::max(1, activeLinesPerPage_));
+}
+
+void TPrintInterface::RequirePrintableArea() const {
+    if (!pageProblem_.empty()) throw PrinterError(pageProblem_);
 }
 
 void TPrintInterface::SetFont(const std::string& name, std::uint8_t pitch,
@@ -155,6 +175,10 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
         return;
     }
     table_.SortSequences();
+    // The geometry is taken afresh from the printer the document is on: a monitored file with
+    // a printer of its own switches printers after the job was set up.
+    SetOrientation(landscape_);
+    RequirePrintableArea();
     status_ = &status;
     pendingNewPage_ = false;
     language_ = MakePrinterLanguage(commandSet_, data.subspan(std::min(start, data.size())));
@@ -162,9 +186,6 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
     if (!keepState) status.ResetStatus();
     printer_.SetBkModeTransparent();
     if (services_.background != nullptr) services_.background->DrawBackground(printer_);
-    // The geometry is taken afresh from the printer the document is on: a monitored file with
-    // a printer of its own switches printers after the job was set up.
-    SetOrientation(landscape_);
     ToPageOrigin();
     canvasStyle_ = status.FontStyle;
     runFont_ = TFontDesc();
@@ -290,6 +311,7 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
         case kPortrait:
         case kLandscape:
             SetOrientation(m == kLandscape);
+            RequirePrintableArea();
             if (PageHasContent()) {
                 pendingNewPage_ = true;
             } else {
@@ -354,13 +376,17 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
     int shift = 0;
     if (status.Subscript) shift = static_cast<int>(lineHeight_ * 0.33);
     if (status.Superscript) shift = -static_cast<int>(lineHeight_ * 0.05);
-    const TPoint pen = printer_.PenPos();
-    const int along = static_cast<int>(alongPos_);
-    const ByteView text(runText_.data(), count);
-    if (landscape_) {
-        printer_.TextOut(pen.x - shift, along, font, text);
-    } else {
-        printer_.TextOut(along, pen.y + shift, font, text);
+    // Cells beyond any device position (a very long line) cannot be placed and would not
+    // show on the sheet: they are passed over.
+    if (std::abs(alongPos_) < kFarAway) {
+        const TPoint pen = printer_.PenPos();
+        const int along = static_cast<int>(alongPos_);
+        const ByteView text(runText_.data(), count);
+        if (landscape_) {
+            printer_.TextOut(pen.x - shift, along, font, text);
+        } else {
+            printer_.TextOut(along, pen.y + shift, font, text);
+        }
     }
     MoveAlongPx(alongPos_ + static_cast<double>(count) * (charAdvance_ + extraSpacePx_));
     column_ += static_cast<int>(count);
@@ -379,12 +405,15 @@ void TPrintInterface::NewLine() {
         return;
     }
     linePosition_ += status_->LineSpacing;
-    const int step = static_cast<int>(lineHeight_ * status_->LineSpacing);
+    const double step = std::trunc(lineHeight_ * status_->LineSpacing);
     const TPoint pen = printer_.PenPos();
+    const auto across = [&](double v) {
+        return static_cast<int>(std::clamp(v, -kFarAway, kFarAway));
+    };
     if (landscape_) {
-        printer_.MoveTo(pen.x - step, LineStart());
+        printer_.MoveTo(across(pen.x - step), LineStart());
     } else {
-        printer_.MoveTo(LineStart(), pen.y + step);
+        printer_.MoveTo(LineStart(), across(pen.y + step));
     }
     alongPos_ = LineStart();
     column_ = 0;
@@ -454,10 +483,11 @@ void TPrintInterface::ToPageOrigin() {
 void TPrintInterface::MoveAlongPx(double along) {
     alongPos_ = along;
     const TPoint pen = printer_.PenPos();
+    const int at = static_cast<int>(std::clamp(alongPos_, -kFarAway, kFarAway));
     if (landscape_) {
-        printer_.MoveTo(pen.x, static_cast<int>(alongPos_));
+        printer_.MoveTo(pen.x, at);
     } else {
-        printer_.MoveTo(static_cast<int>(alongPos_), pen.y);
+        printer_.MoveTo(at, pen.y);
     }
 }
 
@@ -663,11 +693,10 @@ void PrintRaw(TPrintServices& services, const TPrintInterface& job, ByteView dat
     const std::vector<std::string> names = printer.Printers();
     const std::string name =
         index >= 0 && index < static_cast<int>(names.size()) ? names[index] : std::string();
+    // Failures end the printout with an error, so that its caller knows it was not printed
+    // (the file monitor keeps such a printout).
     const int error = printer.RawOpen(name, printer.Title());
-    if (error != 0) {
-        services.errors.ShowError("Błąd: " + std::to_string(error));
-        return;
-    }
+    if (error != 0) throw PrinterError("Błąd: " + std::to_string(error));
     std::size_t written = 0;
     try {
         written = printer.RawWrite(out);
@@ -677,7 +706,7 @@ void PrintRaw(TPrintServices& services, const TPrintInterface& job, ByteView dat
     }
     printer.RawClose();
     if (written < out.size()) {
-        services.errors.ShowError(
+        throw PrinterError(
             "Błąd wydruku w trybie bezpośrednim.\n"
             "Spróbuj drukować po wyłączeniu trybu bezpośredniego (RAW).");
     }

@@ -138,6 +138,8 @@ class TPrintInterface final : public IPrintEngine, private IPage {
                      double height) override;
 
     void RenderWithLanguage(ByteView data, std::size_t start);
+    // Throws PrinterError when the margins leave no page on the current printer.
+    void RequirePrintableArea() const;
     void ApplyMeaning(TSequenceMeaning m, ByteView bytes);
     void DrawRun(ByteView bytes);
     // Draws bytes that are in the charset already.
@@ -177,6 +179,7 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     int charsPerLine_ = 80, linesPerPage_ = 67;
     int charsPerLineHor_ = 120, linesPerPageHor_ = 46;
     TDeviceCaps caps_;
+    std::string pageProblem_;  // why the page cannot be used; empty when it can
     int lineHeight_ = 0;
     std::string fontName_ = "Arial Narrow";
     std::uint8_t fontPitch_ = 2;
@@ -209,7 +212,8 @@ class TPrintInterface final : public IPrintEngine, private IPage {
 
 // Sends the printout to the current printer's queue as raw bytes: the initialisation text,
 // the data with line ends repaired and the character map applied as set, and a final form
-// feed. Failures are shown through the error report.
+// feed. A queue that cannot be opened ("Błąd: <code>") or takes only part of the bytes (the
+// job is still closed, so that part prints) raises PrinterError.
 void PrintRaw(TPrintServices& services, const TPrintInterface& job, ByteView data);
 
 // The bytes PrintRaw sends.

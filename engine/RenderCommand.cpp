@@ -11,6 +11,7 @@
 #include "engine/DataFiles.h"
 #include "engine/EscapeSequences.h"
 #include "engine/Explain.h"
+#include "engine/PageGeometry.h"
 #include "engine/QN_Picture.h"
 #include "host/AppSettings.h"
 #include "host/BW_log.h"
@@ -73,7 +74,10 @@ bool ParseDevice(const std::string& text, TDeviceCaps& caps) {
         return false;
     }
     if (dpi <= 0 || size[0] <= 0 || size[1] <= 0 || offset[0] < 0 || offset[1] < 0) return false;
-    caps = {size[0], size[1], dpi, dpi, offset[0], offset[1]};
+    const TDeviceCaps parsed{size[0], size[1], dpi, dpi, offset[0], offset[1]};
+    // The page and the widest margins must be computable on it.
+    if (!DeviceFits(parsed, FindSetting("MgLeft")->high)) return false;
+    caps = parsed;
     return true;
 }
 

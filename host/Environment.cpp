@@ -19,4 +19,10 @@ std::filesystem::path QuernelFolder() {
     return HomeFolder() / "QUERNEL";
 }
 
+std::filesystem::path StateFolder() {
+    if (auto root = GetEnv("QUERNEL_STATE_HOME")) return std::filesystem::path(*root) / "quernel";
+    if (auto root = GetEnv("XDG_STATE_HOME")) return std::filesystem::path(*root) / "quernel";
+    return HomeFolder() / ".local/state/quernel";
+}
+
 }  // namespace quernel

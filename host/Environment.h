@@ -15,4 +15,8 @@ std::filesystem::path HomeFolder();
 // ~/QUERNEL: the folder a DOS emulator's printer port writes into, with the PDFs below it.
 std::filesystem::path QuernelFolder();
 
+// $QUERNEL_STATE_HOME, else $XDG_STATE_HOME, else ~/.local/state; then "quernel": the folder
+// of the state the program keeps across restarts.
+std::filesystem::path StateFolder();
+
 }  // namespace quernel

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "host/Bytes.h"
+#include "host/Clock.h"
 
 namespace quernel {
 
@@ -26,9 +28,11 @@ struct TMonitorSettings {
 
 // A file as directory lookup finds it.
 struct TFoundFile {
-    std::string name;           // the file name, without its folder
-    std::uint64_t size = 0;     // bytes
-    std::uint32_t dosTime = 0;  // last write, local time, DOS packed form (2-second steps)
+    std::string name;        // the file name, without its folder
+    std::uint64_t size = 0;  // bytes
+    TimePoint modified{};    // last write, at the file system's full resolution
+    // False for a pipe, a device or a socket: it is there but cannot be read as a file.
+    bool regular = true;
 };
 
 // A file opened for reading while other programs may still write it.
@@ -45,7 +49,8 @@ class IReadFile {
 class IFileSystem {
   public:
     virtual ~IFileSystem() = default;
-    // The regular, non-hidden file at the path; nothing when it does not exist.
+    // The non-hidden file at the path; nothing when it does not exist or is a folder. A pipe,
+    // a device or a socket is found with `regular` false.
     virtual std::optional<TFoundFile> Find(const std::string& path) = 0;
     // The regular, non-hidden files matching "<folder>/<mask>" ("*" and "?" without regard to
     // case; "*.*" matches every name), in the order the file system lists them.
@@ -67,6 +72,19 @@ class ITitleMaker {
     virtual std::string MakePrintTitle(const std::string& fileName) = 0;
 };
 
+struct TPrintedPart;
+
+// Keeps what was printed of the monitored files across restarts.
+class IPrintedStateKeeper {
+  public:
+    virtual ~IPrintedStateKeeper() = default;
+    // What the last run had printed of the file, if it was monitored then.
+    virtual std::optional<TPrintedPart> Remembered(const std::string& path) = 0;
+    // The printed part of a monitored file changed; after a printout the state is written at
+    // once, other changes with the next write.
+    virtual void PrintedPartChanged(bool afterPrintout) = 0;
+};
+
 // What a file monitor uses of the process.
 struct TMonitorServices {
     IFileSystem& files;
@@ -75,6 +93,10 @@ struct TMonitorServices {
     IPrinterPlatform& printer;
     const TMonitorSettings& settings;
     ITitleMaker* titles = nullptr;  // none: the title is empty
+    // Where a printout that failed to print is kept as "<title>_<date>_<time>.prn", so that it
+    // can be printed once the cause is mended; empty: it is not kept.
+    std::filesystem::path failedFolder = {};
+    IPrintedStateKeeper* printedState = nullptr;  // none: nothing is kept across restarts
 };
 
 }  // namespace quernel

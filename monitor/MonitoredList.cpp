@@ -24,24 +24,31 @@ std::string EntryPath(const std::string& text) {
 }
 
 bool TMonitoredList::IsMonitored(const std::string& text) const {
-    const std::string path = FoldedPath(text);
-    return std::any_of(entries_.begin(), entries_.end(),
-                       [&](const TMonitoredEntry& e) { return FoldedPath(e.text) == path; });
+    return foldedPaths_.contains(FoldedPath(text));
 }
 
 int TMonitoredList::Insert(TMonitoredEntry entry) {
+    ++foldedPaths_[FoldedPath(entry.text)];
     const auto at = std::upper_bound(entries_.begin(), entries_.end(), entry.text,
                                      [](const std::string& text, const TMonitoredEntry& e) {
                                          return LessIgnoringCase(text, e.text);
                                      });
-    return static_cast<int>(entries_.insert(at, std::move(entry)) - entries_.begin());
+    // The insertion may move the entries: the start is read after it.
+    const auto inserted = entries_.insert(at, std::move(entry));
+    return static_cast<int>(inserted - entries_.begin());
 }
 
 int TMonitoredList::Add(const std::string& text, bool deleteOnStart) {
     return Insert({text, std::make_unique<TFileMonitor>(services_, text, deleteOnStart)});
 }
 
+void TMonitoredList::Forget(const std::string& text) {
+    const auto it = foldedPaths_.find(FoldedPath(text));
+    if (it != foldedPaths_.end() && --it->second == 0) foldedPaths_.erase(it);
+}
+
 void TMonitoredList::Remove(int index) {
+    Forget(entries_.at(static_cast<std::size_t>(index)).text);
     entries_.erase(entries_.begin() + index);
 }
 
@@ -53,6 +60,7 @@ int TMonitoredList::Replace(int index, const std::string& text) {
 
 void TMonitoredList::Clear() {
     entries_.clear();
+    foldedPaths_.clear();
 }
 
 std::vector<std::string> TMonitoredList::Texts() const {

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "monitor/QN_File.h"
@@ -41,9 +42,13 @@ class TMonitoredList {
 
   private:
     int Insert(TMonitoredEntry entry);
+    void Forget(const std::string& text);
 
     TMonitorServices& services_;
     std::vector<TMonitoredEntry> entries_;
+    // How many entries have each folded path: the duplicate check of a long list loaded entry
+    // by entry stays linear instead of folding every stored path again for each one.
+    std::unordered_map<std::string, int> foldedPaths_;
 };
 
 }  // namespace quernel

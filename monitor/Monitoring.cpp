@@ -1,7 +1,10 @@
 #include "monitor/Monitoring.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <exception>
+#include <string_view>
 #include <system_error>
 
 #include "host/BW_log.h"
@@ -14,11 +17,54 @@ namespace quernel {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The indexes i < count of the values "MonitoredFile<i>" (decimal, no leading zeros) in the
+// key, ascending.
+std::vector<int> StoredEntryIndexes(IRegistryKey& key, int count) {
+    constexpr std::string_view kPrefix = "MonitoredFile";
+    std::vector<int> indexes;
+    for (const std::string& name : key.ValueNames()) {
+        if (!name.starts_with(kPrefix)) continue;
+        const std::string_view digits = std::string_view(name).substr(kPrefix.size());
+        if (digits.empty() || (digits.size() > 1 && digits.front() == '0')) continue;
+        int index = -1;
+        const auto [end, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), index);
+        if (error != std::errc() || end != digits.data() + digits.size()) continue;
+        if (index >= 0 && index < count) indexes.push_back(index);
+    }
+    std::sort(indexes.begin(), indexes.end());
+    return indexes;
+}
+
+}  // namespace
+
 TMonitoring::TMonitoring(TQuernelCore& core)
     : core_(core),
-      services_{core.services_.files,   core.services_.clock,  core.services_.history,
-                core.services_.printer, core.monitorSettings_, this},
+      printedState_(core.services_.printedStateFile),
+      services_{core.services_.files, core.services_.clock, core.services_.history,
+                core.services_.printer, core.monitorSettings_, this,
+                // The folder of the default print file (~/QUERNEL) keeps failed printouts.
+                fs::path(core.services_.defaultPrintFile).parent_path() / "Nieudane", this},
       list_(services_) {}
+
+std::optional<TPrintedPart> TMonitoring::Remembered(const std::string& path) {
+    return printedState_.Remembered(path);
+}
+
+void TMonitoring::PrintedPartChanged(bool afterPrintout) {
+    printedStateChanged_ = true;
+    if (afterPrintout) SavePrintedState();
+}
+
+void TMonitoring::SavePrintedState() {
+    if (!printedStateChanged_ || !printedState_.Enabled()) return;
+    printedStateChanged_ = false;
+    std::map<std::string, TPrintedPart> parts;
+    for (int i = 0; i < list_.Count(); ++i) list_[i].monitor->CollectPrintedParts(parts);
+    printedState_.Save(parts);
+}
 
 void TMonitoring::SetActive(bool on) {
     if (on == active_) return;
@@ -26,18 +72,48 @@ void TMonitoring::SetActive(bool on) {
     core_.services_.history.Add(on ? "Monitorowanie włączone" : "Monitorowanie wyłączone");
 }
 
+std::optional<std::string> TMonitoring::MissingPrinter(const TFileMonitor& monitor) const {
+    const TPrinterSelection& printers = core_.selection_;
+    if (!monitor.PrinterName().empty()) {
+        if (printers.EntryPrinterUnavailable(monitor.PrinterName())) return monitor.PrinterName();
+        return std::nullopt;
+    }
+    if (printers.MainPrinterUnavailable()) return printers.ChosenPrinter();
+    return std::nullopt;
+}
+
 void TMonitoring::Tick(ITimer& timer) {
+    core_.selection_.Poll();  // the start-up waits for printers, if they still run
     if (!active_) return;
     timer.Stop();
     try {
         const int count = list_.Count();
         for (int i = 0; i < count && i < list_.Count(); ++i) {
             TFileMonitor& monitor = *list_[i].monitor;
-            if (monitor.IsReady()) RunPrintJob(monitor, false, 1);
+            const std::string& text = list_[i].text;
+            // A printout for a printer that is missing waits for it, reported once, rather
+            // than going to another printer.
+            const std::optional<std::string> missing = MissingPrinter(monitor);
+            if (missing && held_.contains(text)) continue;
+            if (!monitor.IsReady()) continue;
+            if (missing) {
+                monitor.HoldRelease();
+                held_.insert(text);
+                if (reportedMissing_.insert(*missing).second) {
+                    core_.services_.history.Add(
+                        missing->empty() ? std::string("Wydruki czekają na dostęp do drukarek")
+                                         : "Wydruki czekają na drukarkę: " + *missing);
+                }
+                continue;
+            }
+            held_.erase(text);
+            reportedMissing_.clear();
+            RunPrintJob(monitor, false, 1);
         }
     } catch (const std::exception& e) {
         core_.services_.errors.ShowError(e.what());
     }
+    SavePrintedState();
     timer.Start();
 }
 
@@ -63,6 +139,15 @@ void TMonitoring::PrintFile(IMonitoringDialogs& dialogs) {
     const auto page = dialogs.ChooseStartPage(lastStartPage_);
     if (!page) return;
     lastStartPage_ = *page;
+    if (core_.selection_.MainPrinterUnavailable()) {
+        const std::string& name = core_.selection_.ChosenPrinter();
+        core_.services_.errors.ShowError("Brak drukarki ?     " +
+                                         (name.empty()
+                                              ? std::string("Drukarki nie są jeszcze dostępne.")
+                                              : "Drukarka \"" + name + "\" nie jest dostępna.") +
+                                         " Wybierz inną drukarkę albo spróbuj później.");
+        return;
+    }
     try {
         TFileMonitor monitor(services_, *file, false);
         core_.services_.history.Add("Ręczne drukowanie : " + *file);
@@ -103,6 +188,7 @@ void TMonitoring::AddFolder(IMonitoringDialogs& dialogs) {
 void TMonitoring::RemoveEntry(int index) {
     if (index < 0 || index >= list_.Count()) return;
     core_.services_.history.Add("Zakończono monitorowanie: " + list_[index].text);
+    held_.erase(list_[index].text);
     list_.Remove(index);
     SaveMonitoredList();
 }
@@ -116,6 +202,7 @@ void TMonitoring::ChooseEntryPrinter(int index, IMonitoringDialogs& dialogs) {
     if (!chosen || *chosen < 0 || *chosen >= static_cast<int>(choices.size())) return;
     std::string text = EntryPath(list_[index].text);
     if (*chosen > 0) text += "::" + choices[static_cast<std::size_t>(*chosen)];
+    held_.erase(list_[index].text);
     list_.Replace(index, text);
     core_.services_.history.Add("Ustawiono Drukarke: " + text);
     SaveMonitoredList();
@@ -130,24 +217,34 @@ void TMonitoring::SaveMonitoredList() {
     }
 }
 
+// An entry of the list loaded at start-up: its file's first sight looks at what was printed
+// of it before the restart.
+void TMonitoring::AddLoaded(const std::string& text, bool deleteOnStart) {
+    list_[list_.Add(text, deleteOnStart)].monitor->RestoreAfterRestart();
+}
+
 void TMonitoring::LoadMonitoredList() {
     TbwLog& log = core_.services_.history;
     const bool deleteOnStart = core_.settings_.DeleteFilesOnStart;
     int count = -1;
+    printedState_.Load();
     if (auto key = core_.store_.OpenSettingsKey(core_.settings_.Settings4All, KeyAccess::kRead)) {
         count = key->ReadInteger("MonitoredFilesCNT").value_or(-1);
         list_.Clear();
-        for (int i = 0; i < count; ++i) {
-            const std::string text =
-                key->ReadString("MonitoredFile" + std::to_string(i)).value_or("");
+        // Only the entries stored below the count are read, in index order: a count far above
+        // them (a damaged file) costs nothing, and missing ones are skipped without a word.
+        for (const int i : StoredEntryIndexes(*key, count)) {
+            const auto stored = key->ReadString("MonitoredFile" + std::to_string(i));
+            if (!stored) continue;
+            const std::string& text = *stored;
             if (list_.IsMonitored(text)) {
                 log.Add("Plik już jest monitorowany: " + text);
             } else {
-                list_.Add(text, deleteOnStart);
+                AddLoaded(text, deleteOnStart);
             }
         }
         const std::string& defaultFile = core_.services_.defaultPrintFile;
-        if (!list_.IsMonitored(defaultFile)) list_.Add(defaultFile, deleteOnStart);
+        if (!list_.IsMonitored(defaultFile)) AddLoaded(defaultFile, deleteOnStart);
     }
     const fs::path import = core_.services_.programDir / "monitored.txt";
     std::error_code ec;
@@ -170,7 +267,7 @@ void TMonitoring::LoadMonitoredList() {
         if (list_.IsMonitored(text)) {
             log.Add("Plik jest już monitorowany: " + text);
         } else {
-            list_.Add(text, deleteOnStart);
+            AddLoaded(text, deleteOnStart);
         }
     }
 }

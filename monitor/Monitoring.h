@@ -1,11 +1,13 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "monitor/MonitorServices.h"
 #include "monitor/MonitoredList.h"
+#include "monitor/PrintedState.h"
 
 namespace quernel {
 
@@ -41,7 +43,7 @@ inline constexpr const char* kMainPrinterChoice = "<główna Quernel>";
 
 // The monitored list and the loop that prints what becomes ready, the manual printout and the
 // document titles.
-class TMonitoring final : public ITitleMaker {
+class TMonitoring final : public ITitleMaker, public IPrintedStateKeeper {
   public:
     explicit TMonitoring(TQuernelCore& core);
 
@@ -71,14 +73,28 @@ class TMonitoring final : public ITitleMaker {
     // ITitleMaker
     std::string MakePrintTitle(const std::string& fileName) override;
 
+    // IPrintedStateKeeper
+    std::optional<TPrintedPart> Remembered(const std::string& path) override;
+    void PrintedPartChanged(bool afterPrintout) override;
+    // Writes the printed state when something changed since the last write.
+    void SavePrintedState();
+
   private:
     void RunPrintJob(TFileMonitor& monitor, bool manual, int fromPage);
+    // The printer the monitor prints on, when it is missing now; empty when it is there.
+    std::optional<std::string> MissingPrinter(const TFileMonitor& monitor) const;
+    void AddLoaded(const std::string& text, bool deleteOnStart);
 
     TQuernelCore& core_;
+    TPrintedState printedState_;
+    bool printedStateChanged_ = false;
     TMonitorServices services_;
     TMonitoredList list_;
     bool active_ = false;
     int lastStartPage_ = 1;
+    // Entries whose printout waits for a missing printer, and the printers reported missing.
+    std::set<std::string> held_;
+    std::set<std::string> reportedMissing_;
 };
 
 }  // namespace quernel

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "engine/PrinterPlatform.h"
 #include "host/BW_log.h"
@@ -58,19 +59,6 @@ std::size_t LastPageEnd(const Bytes& data) {
     return 0;
 }
 
-// Local date-time of a DOS packed date-time, in the seconds of LocalSeconds. Out-of-range
-// fields (which a real lookup never gives) are clamped to a valid date.
-double DosLocalSeconds(std::uint32_t t) {
-    LocalDateTime d;
-    d.year = 1980 + static_cast<int>(t >> 25);
-    d.month = std::clamp(static_cast<int>((t >> 21) & 0x0F), 1, 12);
-    d.day = std::clamp(static_cast<int>((t >> 16) & 0x1F), 1, 31);
-    d.hour = static_cast<int>((t >> 11) & 0x1F);
-    d.minute = static_cast<int>((t >> 5) & 0x3F);
-    d.second = static_cast<int>(t & 0x1F) * 2;
-    return LocalSeconds(d);
-}
-
 }  // namespace
 
 TFileMonitor::TFileMonitor(TMonitorServices& services, const std::string& entryText,
@@ -104,6 +92,59 @@ TFileMonitor::TFileMonitor(TMonitorServices& services, const std::string& entryT
 }
 
 TFileMonitor::~TFileMonitor() = default;
+
+void TFileMonitor::HoldRelease() {
+    if (FIsMask) {
+        if (FReadyIndex >= 0 && FReadyIndex < FFileCount) {
+            FFiles[static_cast<std::size_t>(FReadyIndex)]->HoldRelease();
+        }
+        return;
+    }
+    FChanged = true;
+}
+
+void TFileMonitor::RestoreAfterRestart() {
+    restore_ = true;
+    for (auto& child : FFiles) child->RestoreAfterRestart();
+}
+
+void TFileMonitor::CollectPrintedParts(std::map<std::string, TPrintedPart>& parts) const {
+    if (FIsMask) {
+        for (const auto& child : FFiles) child->CollectPrintedParts(parts);
+        return;
+    }
+    if (FLastSize != kUnseen) {
+        parts.insert_or_assign(FFileName, TPrintedPart{FPrintedSize, FPrintedDigest});
+    } else if (restore_ && services_.printedState != nullptr) {
+        // Not looked at yet: what the last run knew stays known.
+        if (const auto part = services_.printedState->Remembered(FFileName)) {
+            parts.insert_or_assign(FFileName, *part);
+        }
+    }
+}
+
+void TFileMonitor::PrintedPartChanged(bool afterPrintout) {
+    if (services_.printedState != nullptr)
+        services_.printedState->PrintedPartChanged(afterPrintout);
+}
+
+bool TFileMonitor::RestoreRememberedPart(std::int64_t size) {
+    if (services_.printedState == nullptr) return false;
+    const auto part = services_.printedState->Remembered(FFileName);
+    if (!part || part->size > size) return false;
+    TMd5 md5 = part->size > 0 ? ReadPrefixDigest(part->size) : TMd5();
+    if (md5.Digest() != part->digest) return false;
+    FPrintedSize = part->size;
+    FPrintedDigest = part->digest;
+    printedMd5_ = std::move(md5);
+    if (size > part->size) {
+        // Written while the program was away, or not yet released when it stopped: it prints
+        // once the file has been quiet for the wait (counted from its last write).
+        Log(" zmieniony");
+        FChanged = true;
+    }
+    return true;
+}
 
 void TFileMonitor::SetIncrementalDigest(bool on) {
     incrementalDigest_ = on;
@@ -158,6 +199,7 @@ TMd5 TFileMonitor::ReadPrefixDigest(std::int64_t size) {
 void TFileMonitor::SetPrintedSize(std::int64_t size) {
     if (size < 0) throw std::invalid_argument("A printed size cannot be negative");
     FPrintedSize = size;
+    PrintedPartChanged();
     TMd5 md5 = size > 0 ? ReadPrefixDigest(size) : TMd5();
     FPrintedDigest = md5.Digest();
     printedMd5_ = std::move(md5);
@@ -169,6 +211,7 @@ void TFileMonitor::ClearPrintedSize() {
     printedMd5_.Reset();
     FPrintedDigest = printedMd5_.Digest();
     FPrintedSize = 0;
+    PrintedPartChanged();
 }
 
 bool TFileMonitor::IsReady() {
@@ -177,12 +220,23 @@ bool TFileMonitor::IsReady() {
     if (!FIsMask) {
         const std::optional<TFoundFile> found = services_.files.Find(FFileName);
         if (!found) {
+            const bool firstSight = FLastSize == kUnseen;
             FLastSize = 0;
-            FLastTime = 0;
+            FLastTime = TimePoint{};
+            restore_ = false;
             ClearPrintedSize();
+            if (firstSight) PrintedPartChanged();
             return false;
         }
-        return CheckFileState(found->size, found->dosTime, false);
+        // A pipe or a device under the name cannot be read (opening a pipe would wait for a
+        // writer): it is reported once and the state of the file is kept for its return.
+        if (!found->regular) {
+            if (notRegularReported_) return false;
+            notRegularReported_ = true;
+            throw FileError(CannotOpenFileMessage(FFileName, kNotRegularFileReason));
+        }
+        notRegularReported_ = false;
+        return CheckFileState(found->size, found->modified, false);
     }
 
     // At most one file of the folder is released per call; the others wait for later calls.
@@ -190,7 +244,7 @@ bool TFileMonitor::IsReady() {
         const auto known = childByName_.find(found.name);
         const bool isNew = known == childByName_.end();
         const int index = isNew ? AddFolderFile(folderPart_ + found.name) : known->second;
-        if (FFiles[static_cast<std::size_t>(index)]->CheckFileState(found.size, found.dosTime,
+        if (FFiles[static_cast<std::size_t>(index)]->CheckFileState(found.size, found.modified,
                                                                     isNew)) {
             FReadyIndex = index;
             return true;
@@ -199,17 +253,22 @@ bool TFileMonitor::IsReady() {
     return false;
 }
 
-bool TFileMonitor::CheckFileState(std::uint64_t size, std::uint32_t time, bool isNew) {
+// Times are compared at the file system's full resolution, so a rewrite of the same length
+// within a second is seen, and the quiet time counts from the exact moment of the last write.
+bool TFileMonitor::CheckFileState(std::uint64_t size, TimePoint time, bool isNew) {
     const auto s = static_cast<std::int64_t>(size);
-    const auto t = static_cast<std::int64_t>(time);
+    const TimePoint t = time;
     const TMonitorSettings& settings = services_.settings;
 
-    if (FLastTime < 0) FLastTime = t;
+    if (!FLastTime) FLastTime = t;
     if (FLastSize < 0) {
-        // First sight: the content present now counts as printed. A new file of a folder is
-        // printed in full instead, so its prefix need not be read.
+        // First sight: the content present now counts as printed, unless the file still begins
+        // with what was printed before a restart. A new file of a folder is printed in full
+        // instead, so its prefix need not be read.
         FLastSize = s;
-        if (!isNew) SetPrintedSize(s);
+        const bool restore = std::exchange(restore_, false);
+        if (!isNew && !(restore && RestoreRememberedPart(s))) SetPrintedSize(s);
+        PrintedPartChanged();
     }
     if (isNew) {
         FLastSize = 0;
@@ -237,8 +296,7 @@ bool TFileMonitor::CheckFileState(std::uint64_t size, std::uint32_t time, bool i
     std::optional<double> age;
     const auto Age = [&] {
         if (!age) {
-            age = LocalSeconds(services_.clock.Now()) -
-                  DosLocalSeconds(static_cast<std::uint32_t>(time));
+            age = LocalSeconds(services_.clock.Now()) - LocalSeconds(time);
         }
         return *age;
     };
@@ -311,11 +369,20 @@ void TFileMonitor::PrintNewData(IPrintEngine& engine, bool fromStart, int fromPa
         printedMd5_.Update(data);
         FPrintedDigest = printedMd5_.Digest();
         FPrintedSize += printed;
+        PrintedPartChanged();
     } else {
         SetPrintedSize(FPrintedSize + printed);
     }
 
-    PrintPart(engine, data);
+    // The state is written after the printout, failed or not: a stop during it prints the
+    // part again at the next start rather than losing it.
+    try {
+        PrintPart(engine, data);
+    } catch (...) {
+        PrintedPartChanged(true);
+        throw;
+    }
+    PrintedPartChanged(true);
     Log(" wydrukowany");
     if (deleteAfter) DeletePrintedFile();
 }
@@ -326,21 +393,25 @@ void TFileMonitor::PrintNewData(IPrintEngine& engine, bool fromStart, int fromPa
 void TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part) {
     IPrinterPlatform& printer = services_.printer;
     const bool ownPrinter = !FPrinterName.empty();
+    const std::string title =
+        services_.titles != nullptr ? services_.titles->MakePrintTitle(FFileName) : "";
     int remembered = -1;
     if (ownPrinter) {
         remembered = printer.PrinterIndex();
-        printer.SetPrinterIndex(FindPrinterByName(printer, FPrinterName));
+        try {
+            printer.SetPrinterIndex(FindPrinterByName(printer, FPrinterName));
+        } catch (const std::exception& e) {
+            ThrowKept(e, title, part);
+        }
     }
     const bool documentBefore = printer.Printing();
     try {
-        const std::string title =
-            services_.titles != nullptr ? services_.titles->MakePrintTitle(FFileName) : "";
         engine.BeginJob(title);
         engine.PrintData(part, 0, FHasPrinted && services_.settings.KeepState,
                          services_.settings.IgnorePcl, FPrinterState);
         FHasPrinted = true;
         engine.EndJob();
-    } catch (...) {
+    } catch (const std::exception& e) {
         if (!documentBefore) printer.AbortDoc();
         if (ownPrinter) {
             try {
@@ -349,9 +420,34 @@ void TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part) {
                 // The print error is the one to report.
             }
         }
-        throw;
+        ThrowKept(e, title, part);
     }
     if (ownPrinter) printer.SetPrinterIndex(remembered);
+}
+
+// The part counts as printed already; so that it is not lost, its bytes are kept in a file of
+// their own, which the error names. The error keeps its kind.
+void TFileMonitor::ThrowKept(const std::exception& error, const std::string& title,
+                             const Bytes& part) {
+    std::string message = error.what();
+    // A document held in a stopped queue prints once the queue is resumed.
+    if (dynamic_cast<const PrinterHeldError*>(&error) != nullptr) throw PrinterHeldError(message);
+    if (!services_.failedFolder.empty()) {
+        try {
+            const std::filesystem::path kept =
+                WriteNewFile(services_.failedFolder,
+                             DocumentFileStem(title.empty() ? kDefaultDocumentTitle : title,
+                                              ToLocal(services_.clock.Now())),
+                             ".prn", part);
+            message += "\nWydruk zachowano w pliku " + kept.string();
+        } catch (const std::exception& e) {
+            message += "\nWydruku nie udało się zachować: ";
+            message += e.what();
+        }
+    }
+    if (dynamic_cast<const PrinterError*>(&error) != nullptr) throw PrinterError(message);
+    if (dynamic_cast<const FileError*>(&error) != nullptr) throw FileError(message);
+    throw std::runtime_error(message);
 }
 
 void TFileMonitor::DeletePrintedFile() {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -9,6 +12,7 @@
 #include "engine/QN_Print.h"
 #include "monitor/Md5.h"
 #include "monitor/MonitorServices.h"
+#include "monitor/PrintedState.h"
 
 namespace quernel {
 
@@ -43,8 +47,21 @@ class TFileMonitor {
     void PrintNewData(IPrintEngine& engine, bool fromStart, int fromPage, bool deleteAfter,
                       bool takeAll);
 
+    // The printout IsReady just released cannot print now (its printer is missing): the next
+    // IsReady releases it again.
+    void HoldRelease();
+
     // Sets the printed size and recomputes the digest by reading that many bytes of the file.
     void SetPrintedSize(std::int64_t size);
+
+    // Started by the monitored list at start-up: at its first sight of the file, when the file
+    // still begins with the part printed before the restart, what follows is printed;
+    // otherwise the present content counts as printed (for a folder: its files present now).
+    void RestoreAfterRestart();
+
+    // What is printed of the file (for a folder: of each of its files) as the printed state
+    // keeps it: files seen now, and files still to be seen with what the last run remembered.
+    void CollectPrintedParts(std::map<std::string, TPrintedPart>& parts) const;
 
     // After a printout the digest is normally extended by the bytes just printed; switched off,
     // the whole printed prefix is read again instead (kept for measurements).
@@ -55,8 +72,8 @@ class TFileMonitor {
     bool IsMask() const { return FIsMask; }
     // kUnseen until the file was seen once.
     std::int64_t LastSize() const { return FLastSize; }
-    // The DOS packed date-time, or kUnseen.
-    std::int64_t LastTime() const { return FLastTime; }
+    // The last-write time when a change was last seen; nothing until the file was seen once.
+    const std::optional<TimePoint>& LastTime() const { return FLastTime; }
     std::int64_t PrintedSize() const { return FPrintedSize; }
     const TDigest& PrintedDigest() const { return FPrintedDigest; }
     bool Changed() const { return FChanged; }
@@ -74,14 +91,20 @@ class TFileMonitor {
     const std::string& FolderPart() const { return folderPart_; }
 
   private:
-    bool CheckFileState(std::uint64_t size, std::uint32_t time, bool isNew);
+    bool CheckFileState(std::uint64_t size, TimePoint time, bool isNew);
     int AddFolderFile(const std::string& fullPath);
     void DeletePrintedFile();
     void TryDeleteOnStart(const std::string& path);
     void PrintPart(IPrintEngine& engine, const Bytes& part);
+    [[noreturn]] void ThrowKept(const std::exception& error, const std::string& title,
+                                const Bytes& part);
     // The running digest of the file's first `size` bytes, read now.
     TMd5 ReadPrefixDigest(std::int64_t size);
     void ClearPrintedSize();
+    // First sight with RestoreAfterRestart: takes the remembered printed part when the file
+    // still begins with it; false when it does not.
+    bool RestoreRememberedPart(std::int64_t size);
+    void PrintedPartChanged(bool afterPrintout = false);
     void Log(const char* text);
 
     TMonitorServices& services_;
@@ -89,7 +112,7 @@ class TFileMonitor {
     std::string FFileName;
     std::string FPrinterName;
     std::int64_t FLastSize = kUnseen;
-    std::int64_t FLastTime = kUnseen;
+    std::optional<TimePoint> FLastTime;
     std::int64_t FPrintedSize = 0;
     TDigest FPrintedDigest{};
     bool FChanged = false;
@@ -106,6 +129,10 @@ class TFileMonitor {
     TMd5 printedMd5_;
     bool incrementalDigest_ = true;
     std::string folderPart_;
+    // Something other than a regular file stands under the name and was reported.
+    bool notRegularReported_ = false;
+    // The first sight looks at what the last run printed.
+    bool restore_ = false;
     // Folder mode: child index by file name, so a check of a large folder stays linear.
     std::unordered_map<std::string, int> childByName_;
 };

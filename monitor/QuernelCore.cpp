@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "engine/DataFiles.h"
+#include "engine/PageGeometry.h"
 #include "host/BW_log.h"
 #include "host/ErrorReport.h"
 #include "monitor/Monitoring.h"
@@ -16,7 +17,11 @@ TQuernelCore::TQuernelCore(TCoreServices& services)
       printServices_{services.printer, services.history, services.fileLog, services.errors, raw_,
                      &background_},
       selection_(services.printer, services.errors, services.sleeper),
-      monitoring_(std::make_unique<TMonitoring>(*this)) {}
+      monitoring_(std::make_unique<TMonitoring>(*this)) {
+    if (services.printerReader != nullptr) {
+        selection_.UseBackgroundWaits(*services.printerReader, services.clock);
+    }
+}
 
 TQuernelCore::~TQuernelCore() = default;
 
@@ -35,6 +40,30 @@ void TQuernelCore::UpdateSettings(const std::function<void(AppSettings&)>& edit)
         s.PictureBottom != before.PictureBottom;
     if (pictureChanged) ApplyBackground();
     PublishValues();
+    if (s.MgLeft != before.MgLeft || s.MgTop != before.MgTop || s.MgRight != before.MgRight ||
+        s.MgBottom != before.MgBottom) {
+        CheckMargins();
+    }
+}
+
+// Margins inside their range may still leave nothing of the current printer's sheet: the user
+// is told at once (the values stay as set; printouts fail with the same message until they
+// are changed). Without a usable printer there is nothing to measure them against.
+void TQuernelCore::CheckMargins() {
+    const AppSettings& s = settings_;
+    std::string problem;
+    try {
+        IPrinterPlatform& printer = services_.printer;
+        const auto names = printer.Printers();
+        const int index = printer.PrinterIndex();
+        if (index < 0 || index >= static_cast<int>(names.size())) return;
+        problem =
+            NoPrintableAreaMessage(printer.DeviceCaps(), names[static_cast<std::size_t>(index)],
+                                   s.MgLeft, s.MgTop, s.MgRight, s.MgBottom);
+    } catch (const std::exception&) {
+        return;
+    }
+    if (!problem.empty()) services_.errors.ShowError(problem);
 }
 
 void TQuernelCore::LoadSettings() {
@@ -126,6 +155,7 @@ void TQuernelCore::AlwaysDefaultSwitchedOn() {
 void TQuernelCore::ApplyLoadedSettings() {
     ApplyBackground();
     PublishValues();
+    CheckMargins();
 }
 
 void TQuernelCore::EndEditModes() {
@@ -150,15 +180,18 @@ void TQuernelCore::ActivateSequences(const std::string& name) {
 }
 
 void TQuernelCore::RestorePrinter(const std::string& name) {
-    if (name.empty() && !selection_.PrinterNames().empty()) selection_.SelectPrinter(0);
-    selection_.SelectPrinterByName(name);
+    selection_.RestoreChosenPrinter(name);
 }
 
 void TQuernelCore::RestoreFont(const std::string& name) {
     selection_.SelectFontByName(name);
 }
 
+// A printer that stands in for a missing one is never stored: the stored name stays the
+// user's choice.
 std::optional<std::string> TQuernelCore::SelectedPrinter() {
+    if (selection_.ChosenPrinterMissing()) return selection_.ChosenPrinter();
+    if (!selection_.PrintSystemReached() && selection_.ChosenPrinter().empty()) return std::nullopt;
     if (selection_.SelectedPrinter() < 0) return std::nullopt;
     return selection_.SelectedPrinterName();
 }

@@ -36,7 +36,14 @@ struct TCoreServices {
     TbwLog& history;
     TfileLog& fileLog;
     std::filesystem::path programDir;  // Seq, CharMap, monitored.txt
-    std::string defaultPrintFile;      // the entry that is always monitored
+    // The entry that is always monitored; its folder (~/QUERNEL) also holds "Nieudane", the
+    // printouts that failed to print.
+    std::string defaultPrintFile;
+    // What was printed of each monitored file, kept across restarts; empty: not kept.
+    std::filesystem::path printedStateFile = {};
+    // Reads the printer list in the background, so the start-up waits for printers do not
+    // block; none: they block, as the printer selection does without it.
+    IPrinterListReader* printerReader = nullptr;
 };
 
 // What the main window owns, without the window: the settings and the values published from
@@ -113,6 +120,7 @@ class TQuernelCore final : public ISettingsTarget {
   private:
     void ApplyBackground();
     void PublishValues();
+    void CheckMargins();
 
     TCoreServices& services_;
     AppSettings settings_;

@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kMaxTitleBytes = 200;
 constexpr int kMaxCounter = 9999;
 
 std::string Quoted(const fs::path& path) {
@@ -50,42 +49,6 @@ bool RenameNoReplace(const fs::path& from, const fs::path& to) {
 
 }  // namespace
 
-std::string SafeFileTitle(std::string_view title) {
-    std::string out;
-    out.reserve(title.size());
-    bool leading = true;
-    for (std::size_t i = 0; i < title.size(); ++i) {
-        const auto c = static_cast<unsigned char>(title[i]);
-        // C1 control characters in UTF-8: C2 80 .. C2 9F.
-        if (c == 0xC2 && i + 1 < title.size()) {
-            const auto next = static_cast<unsigned char>(title[i + 1]);
-            if (next >= 0x80 && next <= 0x9F) {
-                out += '_';
-                ++i;
-                leading = false;
-                continue;
-            }
-        }
-        const bool bad = c < 0x20 || c == 0x7F || c == '/' || (leading && c == '.');
-        out += bad ? '_' : static_cast<char>(c);
-        if (c != '.') leading = false;
-    }
-    if (out.size() > kMaxTitleBytes) {
-        std::size_t cut = kMaxTitleBytes;
-        // Never cut inside a UTF-8 sequence.
-        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
-        out.resize(cut);
-    }
-    return out.empty() ? "Quernel" : out;
-}
-
-std::string DocumentFileStem(std::string_view title, const LocalDateTime& t) {
-    char stamp[48];
-    std::snprintf(stamp, sizeof stamp, "_%04d-%02d-%02d_%02d-%02d-%02d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return SafeFileTitle(title) + stamp;
-}
-
 TPendingOutputFile::TPendingOutputFile(fs::path folder, std::string stem, std::string extension,
                                        bool replace)
     : folder_(std::move(folder)),
@@ -115,7 +78,29 @@ TPendingOutputFile TPendingOutputFile::InFolder(const fs::path& folder, std::str
     return TPendingOutputFile(folder, std::move(stem), std::move(extension), false);
 }
 
+TPendingOutputFile::TPendingOutputFile(fs::path target, int fd)
+    : fd_(fd), direct_(true), target_(std::move(target)) {}
+
 TPendingOutputFile TPendingOutputFile::Exactly(const fs::path& path) {
+    if (path == "-") {
+        const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+        if (fd < 0) {
+            throw PrinterError(std::string("Cannot write to the standard output: ") +
+                               std::strerror(errno));
+        }
+        return TPendingOutputFile(path, fd);
+    }
+    // Renaming over anything but a regular file would replace a link, a pipe or a device (as
+    // root even /dev/null) by a file: those are written into instead.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd < 0) {
+            throw PrinterError("Cannot write the file " + Quoted(path) + ": " +
+                               std::strerror(errno));
+        }
+        return TPendingOutputFile(path, fd);
+    }
     if (path.filename().empty() || path.filename() == "." || path.filename() == "..") {
         throw PrinterError("The output file " + Quoted(path) + " names no file.");
     }
@@ -130,7 +115,10 @@ TPendingOutputFile::TPendingOutputFile(TPendingOutputFile&& other) noexcept
       extension_(std::move(other.extension_)),
       replace_(other.replace_),
       temp_(std::exchange(other.temp_, fs::path())),
-      fd_(std::exchange(other.fd_, -1)) {}
+      fd_(std::exchange(other.fd_, -1)),
+      direct_(other.direct_),
+      target_(std::move(other.target_)),
+      written_(other.written_) {}
 
 TPendingOutputFile& TPendingOutputFile::operator=(TPendingOutputFile&& other) noexcept {
     if (this != &other) {
@@ -141,6 +129,9 @@ TPendingOutputFile& TPendingOutputFile::operator=(TPendingOutputFile&& other) no
         replace_ = other.replace_;
         temp_ = std::exchange(other.temp_, fs::path());
         fd_ = std::exchange(other.fd_, -1);
+        direct_ = other.direct_;
+        target_ = std::move(other.target_);
+        written_ = other.written_;
     }
     return *this;
 }
@@ -168,11 +159,39 @@ bool TPendingOutputFile::Write(const void* data, std::size_t size) {
         }
         p += n;
         size -= static_cast<std::size_t>(n);
+        written_ += static_cast<std::uint64_t>(n);
     }
     return true;
 }
 
+// A regular file reached through a link is cut to what was written (it was not emptied at
+// the start, so a document that failed early leaves it as it was); everything must reach the
+// target, or the failure is reported.
+fs::path TPendingOutputFile::CommitDirect() {
+    if (fd_ < 0) throw PrinterError("The output file was already closed.");
+    const int fd = std::exchange(fd_, -1);
+    const auto fail = [&](int error) {
+        ::close(fd);
+        throw PrinterError("Cannot write the file " + Quoted(target_) + ": " +
+                           std::strerror(error) + ".");
+    };
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+        ::ftruncate(fd, static_cast<off_t>(written_)) != 0) {
+        fail(errno);
+    }
+    // Pipes and most devices cannot be synchronised; that is no failure.
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP) fail(errno);
+    if (::close(fd) != 0 && errno != EINTR) {
+        const int error = errno;
+        throw PrinterError("Cannot write the file " + Quoted(target_) + ": " +
+                           std::strerror(error) + ".");
+    }
+    return target_;
+}
+
 fs::path TPendingOutputFile::Commit() {
+    if (direct_) return CommitDirect();
     if (temp_.empty()) throw PrinterError("The output file was already closed.");
     if (fd_ >= 0) {
         const int fd = std::exchange(fd_, -1);

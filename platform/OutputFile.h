@@ -1,23 +1,19 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 #include "host/Clock.h"
+#include "host/FileUtil.h"
 
 namespace quernel {
 
-// A document title made usable as a file name: "/", NUL and control characters become "_",
-// so do leading dots; an empty title gives "Quernel". Long titles are cut at 200 bytes.
-std::string SafeFileTitle(std::string_view title);
-
-// "<safe title>_YYYY-MM-DD_HH-MM-SS" for a document started at `time` (local time).
-std::string DocumentFileStem(std::string_view title, const LocalDateTime& time);
-
 // A file being written under a temporary name in its final folder. Commit moves it into place
 // in one rename, so a half-written file never shows under the final name; otherwise the
-// temporary file is removed (Discard, or destruction without Commit).
+// temporary file is removed (Discard, or destruction without Commit). A target that is not a
+// regular file (a link, a pipe, a device, the standard output) is written into directly.
 class TPendingOutputFile {
   public:
     // Will become `<stem><extension>` in `folder` (created when missing), or, when that name is
@@ -25,7 +21,9 @@ class TPendingOutputFile {
     // is never replaced. Throws PrinterError.
     static TPendingOutputFile InFolder(const std::filesystem::path& folder, std::string stem,
                                        std::string extension);
-    // Will become exactly `path`, replacing a file of that name. Throws PrinterError.
+    // Will become exactly `path`: a new name, or a regular file replaced in one rename. A link
+    // stays a link and the file it names gets the bytes; a pipe or a device gets them as they
+    // are written; "-" is the standard output. Throws PrinterError.
     static TPendingOutputFile Exactly(const std::filesystem::path& path);
 
     TPendingOutputFile(TPendingOutputFile&& other) noexcept;
@@ -34,7 +32,8 @@ class TPendingOutputFile {
     TPendingOutputFile& operator=(const TPendingOutputFile&) = delete;
     ~TPendingOutputFile();
 
-    const std::filesystem::path& TempPath() const { return temp_; }
+    // The file being written; for a target written directly, the target.
+    const std::filesystem::path& TempPath() const { return direct_ ? target_ : temp_; }
 
     // Appends to the temporary file; false (with the reason in errno) when the write failed.
     bool Write(const void* data, std::size_t size);
@@ -48,6 +47,9 @@ class TPendingOutputFile {
   private:
     TPendingOutputFile(std::filesystem::path folder, std::string stem, std::string extension,
                        bool replace);
+    // Writes straight into the open descriptor of `target`.
+    TPendingOutputFile(std::filesystem::path target, int fd);
+    std::filesystem::path CommitDirect();
     void CloseFd() noexcept;
 
     std::filesystem::path folder_;
@@ -56,6 +58,10 @@ class TPendingOutputFile {
     bool replace_ = false;
     std::filesystem::path temp_;
     int fd_ = -1;
+    // Written directly into `target_`; `written_` bytes so far.
+    bool direct_ = false;
+    std::filesystem::path target_;
+    std::uint64_t written_ = 0;
 };
 
 }  // namespace quernel

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -494,6 +495,7 @@ struct TPdfDocument::TImpl {
     // Appends the glyph to the open run of its style when it lies `along` the run one step on
     // (within the style's slack), or after a few blank cells (shown as space glyphs); false
     // otherwise.
+    void StepNext(const TEntry& entry, std::size_t cells);
     bool AppendToRun(const TTextStyle& style, double along, char code);
     // Whether (x, y) lies on the open run's baseline, and where along it.
     bool OnRunBaseline(double x, double y, double& along) const;
@@ -640,6 +642,11 @@ TPdfDocument::TImpl::TEntry& TPdfDocument::TImpl::EntryFor(const TFontDesc& desc
     entry->raw = QRawFont::fromFont(entry->sizing.font);
     if (!entry->raw.isValid()) throw PrinterError("No font can draw \"" + desc.faceName + "\".");
     entry->raw.setPixelSize(entry->sizing.pixelSize);
+    // A cell of an absurd size is beyond what the font engine draws.
+    if (!entry->raw.isValid()) {
+        throw PrinterError("The font \"" + desc.faceName + "\" cannot be drawn " +
+                           std::to_string(desc.height) + " pixels high.");
+    }
     // Escapement counts counter-clockwise on the page, whose y grows downward.
     const int turn = ((desc.escapement % 3600) + 3600) % 3600;
     if (turn % 900 == 0) {
@@ -797,6 +804,7 @@ void TPdfDocument::TImpl::Resolve(TEntry& entry, std::uint8_t byte) {
         QRawFont fallback = QRawFont::fromFont(font);
         if (!fallback.isValid()) continue;
         fallback.setPixelSize(entry.sizing.pixelSize);
+        if (!fallback.isValid()) continue;
         if (const quint32 g = GlyphFor(fallback, ch); g != 0) {
             drawn = fallback;
             glyph = g;
@@ -810,8 +818,10 @@ void TPdfDocument::TImpl::Resolve(TEntry& entry, std::uint8_t byte) {
         layout.endLayout();
         for (const QGlyphRun& run : layout.glyphRuns()) {
             if (run.glyphIndexes().size() == 1 && run.glyphIndexes().front() != 0) {
-                drawn = run.rawFont();
-                drawn.setPixelSize(entry.sizing.pixelSize);
+                QRawFont found = run.rawFont();
+                found.setPixelSize(entry.sizing.pixelSize);
+                if (!found.isValid()) continue;
+                drawn = found;
                 glyph = run.glyphIndexes().front();
             }
         }
@@ -835,15 +845,11 @@ void TPdfDocument::TImpl::TextOut(int x, int y, const TFontDesc& desc, ByteView 
         if (cell.style >= 0) {
             const TTextStyle& style = entry.styles[static_cast<std::size_t>(cell.style)];
             if (&style == runStylePtr && AppendToRun(style, next.along, cell.code)) {
-                next.x += entry.stepX;
-                next.y += entry.stepY;
-                next.along += entry.sizing.advance;
+                StepNext(entry, 1);
                 return;
             }
         } else if (cell.style == kBlank) {
-            next.x += entry.stepX;
-            next.y += entry.stepY;
-            next.along += entry.sizing.advance;
+            StepNext(entry, 1);
             return;
         }
     }
@@ -886,9 +892,9 @@ void TPdfDocument::TImpl::TextOutGeneral(int x, int y, const TFontDesc& desc, By
         onRun = OnRunBaseline(baseX, baseY, along);
     }
 
-    const auto n = static_cast<int>(text.size());
     if (onRun && entry.grid) {
-        next = {&entry, x + n * entry.stepX, y + n * entry.stepY, along + n * s.advance};
+        next = {&entry, x, y, along};
+        StepNext(entry, text.size());
     } else {
         next.entry = nullptr;
     }
@@ -906,6 +912,21 @@ void TPdfDocument::TImpl::TextOutGeneral(int x, int y, const TFontDesc& desc, By
                      s.lineWidth, length});
         }
     }
+}
+
+// Moves the expected next cell `cells` cells on, computed in 64 bits: far out along a very long
+// line, where an int would overflow, the next call is simply not taken as a continuation.
+void TPdfDocument::TImpl::StepNext(const TEntry& entry, std::size_t cells) {
+    const auto n = static_cast<std::int64_t>(std::min<std::size_t>(cells, 1u << 30));
+    const std::int64_t x = next.x + n * entry.stepX;
+    const std::int64_t y = next.y + n * entry.stepY;
+    if (x < INT_MIN || x > INT_MAX || y < INT_MIN || y > INT_MAX) {
+        next.entry = nullptr;
+        return;
+    }
+    next.x = static_cast<int>(x);
+    next.y = static_cast<int>(y);
+    next.along += static_cast<double>(n) * entry.sizing.advance;
 }
 
 bool TPdfDocument::TImpl::AppendToRun(const TTextStyle& style, double along, char code) {

@@ -82,7 +82,11 @@ bool Glob(std::string_view name, std::string_view mask) {
 }
 
 TFoundFile FoundFile(std::string name, const struct stat& st) {
-    return {std::move(name), static_cast<std::uint64_t>(st.st_size), DosDateTime(st.st_mtime)};
+    using namespace std::chrono;
+    const auto sinceEpoch = seconds(st.st_mtim.tv_sec) + nanoseconds(st.st_mtim.tv_nsec);
+    const bool regular = S_ISREG(st.st_mode);
+    return {std::move(name), regular ? static_cast<std::uint64_t>(st.st_size) : 0,
+            TimePoint(duration_cast<TimePoint::duration>(sinceEpoch)), regular};
 }
 
 class PosixReadFile final : public IReadFile {
@@ -157,34 +161,6 @@ std::optional<std::string> FindHolder(dev_t device, ino_t inode, int ownFd) {
 
 }  // namespace
 
-std::uint32_t DosDateTime(std::time_t time) {
-    // Local time is UTC plus an offset that changes only at instants on a quarter hour (every
-    // zone's offset is a whole number of quarter hours), so the offset found for one quarter
-    // hour serves every time in it: most files of a folder need no time-zone lookup.
-    constexpr std::time_t kQuarter = 15 * 60;
-    static thread_local std::time_t cachedQuarter = -1;
-    static thread_local long cachedOffset = 0;
-    std::tm tm{};
-    const std::time_t quarter = time >= 0 ? time / kQuarter : -1;
-    if (quarter >= 0 && quarter == cachedQuarter) {
-        const std::time_t local = time + cachedOffset;
-        if (::gmtime_r(&local, &tm) == nullptr) return (1u << 21) | (1u << 16);
-    } else {
-        if (::localtime_r(&time, &tm) == nullptr) return (1u << 21) | (1u << 16);
-        cachedQuarter = quarter;
-        cachedOffset = tm.tm_gmtoff;
-    }
-    if (tm.tm_year < 80) return (1u << 21) | (1u << 16);
-    if (tm.tm_year > 207) {
-        return (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;
-    }
-    return (static_cast<std::uint32_t>(tm.tm_year - 80) << 25) |
-           (static_cast<std::uint32_t>(tm.tm_mon + 1) << 21) |
-           (static_cast<std::uint32_t>(tm.tm_mday) << 16) |
-           (static_cast<std::uint32_t>(tm.tm_hour) << 11) |
-           (static_cast<std::uint32_t>(tm.tm_min) << 5) | static_cast<std::uint32_t>(tm.tm_sec / 2);
-}
-
 bool MatchesMask(std::string_view name, std::string_view mask) {
     if (Glob(name, mask)) return true;
     if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*" &&
@@ -198,7 +174,7 @@ std::optional<TFoundFile> TPosixFileSystem::Find(const std::string& path) {
     const std::string_view name = BaseName(path);
     if (name.empty() || IsHidden(name)) return std::nullopt;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
     return FoundFile(std::string(name), st);
 }
 
@@ -250,14 +226,11 @@ std::vector<TFoundFile> TPosixFileSystem::Enumerate(const std::string& pathWithM
 }
 
 std::unique_ptr<IReadFile> TPosixFileSystem::OpenRead(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
-    return std::make_unique<PosixReadFile>(fd, path);
+    return std::make_unique<PosixReadFile>(OpenRegularFile(path, O_RDONLY).release(), path);
 }
 
 void TPosixFileSystem::TestExclusiveOpen(const std::string& path) {
-    const UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY));
-    if (fd.get() < 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
+    const UniqueFd fd = OpenRegularFile(path, O_RDWR);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {

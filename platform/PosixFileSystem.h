@@ -49,11 +49,6 @@ class TPosixFileSystem final : public IFileSystem {
     std::unordered_map<std::string, TListing> listings_;
 };
 
-// The local time of the moment in the DOS packed form: bits 0-4 seconds / 2, 5-10 minutes,
-// 11-15 hours, 16-20 day, 21-24 month, 25-31 years since 1980. Moments before 1980 give
-// 1980-01-01 00:00:00, moments after 2107 the last second of 2107.
-std::uint32_t DosDateTime(std::time_t time);
-
 // Whether the name matches the mask: "*" any run of characters, "?" one character, letters
 // without regard to case; a mask ending in ".*" also matches names without a dot (so "*.*"
 // matches every name), as on DOS.

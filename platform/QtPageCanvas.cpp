@@ -40,6 +40,8 @@ TMetrics MeasureAtReference(QFont font, int stretch) {
 
 enum class GlyphKind : std::uint8_t { kBlank, kGlyph, kFallback };
 
+constexpr qreal kMaxPixelSize = 65535;
+
 bool IsBlank(char32_t ch) {
     return ch <= 0x20 || (ch >= 0x7F && ch <= 0xA0);
 }
@@ -63,8 +65,9 @@ TFontSizing SizeFontForCell(const TFontDesc& desc) {
         const qreal scale = desc.height / (m.ascent + m.descent);
         const qreal width = m.averageWidth * scale;
         if (width <= 0) break;
-        const int next =
-            std::clamp(static_cast<int>(std::lround(stretch * desc.width / width)), 1, 4000);
+        // In floating point: a cell of an absurd device is wider than an int product allows.
+        const int next = static_cast<int>(
+            std::lround(std::clamp(stretch * static_cast<qreal>(desc.width) / width, 1.0, 4000.0)));
         if (next == stretch) break;
         stretch = next;
         m = MeasureAtReference(font, stretch);
@@ -76,6 +79,11 @@ TFontSizing SizeFontForCell(const TFontDesc& desc) {
     TFontSizing s;
     const qreal scale = desc.height / (m.ascent + m.descent);
     s.pixelSize = kReferencePixels * scale;
+    // Qt's font engines draw up to this size; beyond it they give a box without outlines.
+    if (s.pixelSize >= kMaxPixelSize) {
+        throw PrinterError("The font \"" + desc.faceName + "\" cannot be drawn in a cell " +
+                           std::to_string(desc.height) + " pixels high.");
+    }
     s.ascent = m.ascent * scale;
     s.advance = desc.width > 0 ? desc.width : m.averageWidth * scale;
     s.underlinePos = m.underlinePos * scale;

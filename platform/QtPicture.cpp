@@ -31,11 +31,15 @@ struct TFileRead {
 // The whole regular file at `path`; nothing when it is missing, unreadable, not a regular
 // file, or changed while it was read.
 std::optional<TFileRead> ReadRegularFile(const std::filesystem::path& path) {
-    // Not blocking: a pipe under the name must not stop the program.
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) return std::nullopt;
+    // Only a regular file can be a picture; a pipe would keep the open waiting for a writer.
+    UniqueFd fd;
+    try {
+        fd = OpenRegularFile(path, O_RDONLY);
+    } catch (const FileError&) {
+        return std::nullopt;
+    }
     TFileRead read;
-    if (::fstat(fd.get(), &read.status) != 0 || !S_ISREG(read.status.st_mode)) return std::nullopt;
+    if (::fstat(fd.get(), &read.status) != 0) return std::nullopt;
     read.bytes.resize(static_cast<std::size_t>(read.status.st_size));
     std::size_t done = 0;
     while (done < read.bytes.size()) {

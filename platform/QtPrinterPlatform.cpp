@@ -78,6 +78,22 @@ void SubmitPdfJob(const std::string& queue, const fs::path& pdf, const std::stri
     if (IppFailed(status)) throw error("did not accept the document");
 }
 
+// The CUPS queues, read with this thread's own connection (so also on another thread).
+TPrinterList ReadCupsPrinters() {
+    TPrinterList list;
+    cups_dest_t* dests = nullptr;
+    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    list.reachable = count > 0 || cupsLastError() != IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+    for (int i = 0; i < count; ++i) {
+        const cups_dest_t& dest = dests[i];
+        if (dest.is_default && list.defaultName.empty()) list.defaultName = dest.name;
+        // Instances ("queue/instance") are option sets of a queue, not printers of their own.
+        if (dest.instance == nullptr) list.names.emplace_back(dest.name);
+    }
+    cupsFreeDests(count, dests);
+    return list;
+}
+
 const IClock& DefaultClock() {
     static const SystemClock clock;
     return clock;
@@ -94,8 +110,8 @@ void ThrowIfQueueStopped(const std::string& queue) {
     const std::string reason = why != nullptr && *why != '\0' ? std::string(" (") + why + ")" : "";
     cupsFreeDests(1, dest);
     if (stopped) {
-        throw PrinterError("The printer \"" + queue + "\" is stopped" + reason +
-                           ": the document waits in its queue until the printer is resumed.");
+        throw PrinterHeldError("The printer \"" + queue + "\" is stopped" + reason +
+                               ": the document waits in its queue until the printer is resumed.");
     }
 }
 
@@ -112,6 +128,10 @@ QtPrinterPlatform::QtPrinterPlatform() : QtPrinterPlatform(DefaultClock()) {}
 
 QtPrinterPlatform::QtPrinterPlatform(const IClock& clock) : clock_(clock) {
     RefreshPrinters();
+}
+
+QtPrinterPlatform::QtPrinterPlatform(BuiltInOnly) : clock_(DefaultClock()) {
+    UsePrinterList({});
 }
 
 QtPrinterPlatform::~QtPrinterPlatform() {
@@ -140,19 +160,28 @@ std::vector<std::string> QtPrinterPlatform::Printers() {
 }
 
 void QtPrinterPlatform::RefreshPrinters() {
-    const std::string current = index_ >= 0 ? printers_[static_cast<std::size_t>(index_)] : "";
-    std::vector<std::string> names;
-    std::string defaultName;
-    cups_dest_t* dests = nullptr;
-    const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
-    for (int i = 0; i < count; ++i) {
-        const cups_dest_t& dest = dests[i];
-        if (dest.is_default && defaultName.empty()) defaultName = dest.name;
-        // Instances ("queue/instance") are option sets of a queue, not printers of their own.
-        if (dest.instance == nullptr) names.emplace_back(dest.name);
+    UsePrinterList(ReadCupsPrinters());
+}
+
+void QtPrinterPlatform::BeginReading() {
+    if (reading_.valid()) return;
+    reading_ = std::async(std::launch::async, ReadCupsPrinters);
+}
+
+std::optional<TPrinterList> QtPrinterPlatform::FinishedReading() {
+    if (!reading_.valid() ||
+        reading_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        return std::nullopt;
     }
-    cupsFreeDests(count, dests);
+    return reading_.get();
+}
+
+void QtPrinterPlatform::UsePrinterList(const TPrinterList& list) {
+    const std::string current = index_ >= 0 ? printers_[static_cast<std::size_t>(index_)] : "";
+    std::vector<std::string> names = list.names;
     names.emplace_back(kPdfPrinterName);
+    const std::string& defaultName = list.defaultName;
+    reachable_ = list.reachable;
 
     printers_ = std::move(names);
     const auto indexOf = [&](const std::string& name) {

@@ -2,6 +2,7 @@
 
 #include <QPageLayout>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <memory>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <QByteArray>
 
 #include "engine/PrinterPlatform.h"
+#include "engine/PrinterSelection.h"
 #include "host/Clock.h"
 #include "platform/OutputFile.h"
 #include "platform/PdfDocument.h"
@@ -26,7 +28,10 @@ namespace quernel {
 // A CUPS queue's page size, resolution and margins come from QPrinter; its document goes to a
 // temporary PDF file handed to CUPS at EndDoc, so that AbortDoc prints nothing and a refused
 // job raises an error.
-class QtPrinterPlatform final : public IPrinterPlatform {
+//
+// The print system's list can also be read on another thread (IPrinterListReader), so that a
+// scheduler that starts late or answers slowly holds up nothing.
+class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListReader {
   public:
     static constexpr const char* kPdfPrinterName = "Quernel PDF";
     static constexpr int kPdfResolution = 600;
@@ -34,6 +39,10 @@ class QtPrinterPlatform final : public IPrinterPlatform {
     // Reads the printer list; the current printer is the default one. The clock names files.
     QtPrinterPlatform();
     explicit QtPrinterPlatform(const IClock& clock);
+    // Only the built-in "Quernel PDF", without asking the print system: for documents that go
+    // to a file anyway (asking takes a connection to the scheduler, or a wait for it).
+    struct BuiltInOnly {};
+    explicit QtPrinterPlatform(BuiltInOnly);
     ~QtPrinterPlatform() override;
     QtPrinterPlatform(const QtPrinterPlatform&) = delete;
     QtPrinterPlatform& operator=(const QtPrinterPlatform&) = delete;
@@ -84,6 +93,11 @@ class QtPrinterPlatform final : public IPrinterPlatform {
     std::size_t RawWrite(ByteView data) override;
     void RawClose() override;
 
+    bool PrintSystemReachable() override { return reachable_; }
+    void BeginReading() override;
+    std::optional<TPrinterList> FinishedReading() override;
+    void UsePrinterList(const TPrinterList& list) override;
+
   private:
     struct TRawDocument;
 
@@ -103,6 +117,8 @@ class QtPrinterPlatform final : public IPrinterPlatform {
 
     const IClock& clock_;
     std::vector<std::string> printers_;
+    bool reachable_ = true;
+    std::future<TPrinterList> reading_;
     int defaultIndex_ = -1;
     int index_ = -1;
     std::string title_;

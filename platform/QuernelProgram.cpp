@@ -27,6 +27,9 @@ TQuernelProgram::TQuernelProgram(TProgramStart& start, IErrorReport& errors)
     services_ = std::make_unique<TCoreServices>(TCoreServices{
         printer_, keys_, pictures_, files_, start.clock, start.sleeper, errors, start.history,
         start.fileLog, start.programDir, (quernelHome / "PRN2FILE.TXT").string()});
+    // What was printed of each monitored file, kept across restarts.
+    services_->printedStateFile = StateFolder() / "printed.txt";
+    services_->printerReader = &printer_;
     core_ = std::make_unique<TQuernelCore>(*services_);
     core_->registerAutostart = [this] {
         RegisterAutostart(autostart_, start_.programPath.string(), core_->Settings().AutoRun,

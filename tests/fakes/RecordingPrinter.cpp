@@ -1,5 +1,6 @@
 #include "fakes/RecordingPrinter.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -46,6 +47,31 @@ void RecordingPrinter::RefreshPrinters() {
         printers = laterLists.front();
         laterLists.erase(laterLists.begin());
     }
+}
+
+void RecordingPrinter::BeginReading() {
+    ++readingsBegun;
+    reading_ = true;
+}
+
+std::optional<TPrinterList> RecordingPrinter::FinishedReading() {
+    if (!reading_ || readingsHang || readings.empty()) return std::nullopt;
+    reading_ = false;
+    const TPrinterList list = readings.front();
+    if (readings.size() > 1) readings.erase(readings.begin());
+    return list;
+}
+
+void RecordingPrinter::UsePrinterList(const TPrinterList& list) {
+    const std::string current = index_ >= 0 ? CurrentName() : std::string();
+    printers = list.names;
+    reachable = list.reachable;
+    const auto indexOf = [&](const std::string& name) {
+        const auto it = std::find(printers.begin(), printers.end(), name);
+        return it == printers.end() ? -1 : static_cast<int>(it - printers.begin());
+    };
+    defaultIndex = std::max(0, indexOf(list.defaultName));
+    index_ = current.empty() ? -1 : indexOf(current);
 }
 
 int RecordingPrinter::PrinterIndex() {

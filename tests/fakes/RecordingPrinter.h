@@ -6,13 +6,16 @@
 #include <vector>
 
 #include "engine/PrinterPlatform.h"
+#include "engine/PrinterSelection.h"
 #include "engine/QN_Picture.h"
 
 namespace quernel::test {
 
 // A printer platform that records every call. Its device is configurable; by default a
 // 600 dpi sheet with a printable area of 4960 x 7014 pixels and 100-pixel unprintable strips.
-class RecordingPrinter final : public IPrinterPlatform {
+// It also reads printer lists "in the background": each reading answers the next of
+// `readings` (the last one again when they run out), at once or, while `readingsHang`, never.
+class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReader {
   public:
     struct Text {
         int document;  // 0-based index into documents
@@ -58,7 +61,10 @@ class RecordingPrinter final : public IPrinterPlatform {
     std::vector<std::string> defaultFonts{"Courier New", "Liberation Mono"};
     int rawOpenError = 0;                                      // non-zero: RawOpen fails with it
     std::size_t rawWriteLimit = static_cast<std::size_t>(-1);  // RawWrite takes at most this
-    std::string failOn;  // a call name ("BeginDoc", "NewPage", "TextOut", "EndDoc")
+    std::string failOn;     // a call name ("BeginDoc", "NewPage", "TextOut", "EndDoc")
+    bool reachable = true;  // what PrintSystemReachable answers
+    std::vector<TPrinterList> readings;
+    bool readingsHang = false;
 
     // --- what was done ---
     std::vector<std::string> calls;
@@ -68,6 +74,7 @@ class RecordingPrinter final : public IPrinterPlatform {
     std::vector<Document> documents;
     std::vector<RawJob> rawJobs;
     int refreshes = 0;
+    int readingsBegun = 0;
 
     // The texts drawn on one sheet of the last document, in order.
     std::vector<Text> TextsOnPage(int page) const;
@@ -102,6 +109,12 @@ class RecordingPrinter final : public IPrinterPlatform {
     std::size_t RawWrite(ByteView data) override;
     void RawClose() override;
 
+    // --- IPrinterListReader ---
+    bool PrintSystemReachable() override { return reachable; }
+    void BeginReading() override;
+    std::optional<TPrinterList> FinishedReading() override;
+    void UsePrinterList(const TPrinterList& list) override;
+
     std::string CurrentName();
 
   private:
@@ -112,6 +125,7 @@ class RecordingPrinter final : public IPrinterPlatform {
     int copies_ = 1;
     bool printing_ = false;
     bool rawOpen_ = false;
+    bool reading_ = false;
     TPoint pen_;
 };
 

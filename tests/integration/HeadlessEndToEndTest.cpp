@@ -1,18 +1,12 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
 #include <thread>
 
 #include "integration/CupsSuite.h"
+#include "support/QuernelProcess.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace quernel::test {
 namespace {
@@ -39,54 +33,16 @@ class HeadlessEndToEndTest : public CupsSuite {
     }
 
     void Launch() {
-        const std::string program = std::string(QUERNEL_BIN_DIR) + "/quernel";
-        std::vector<std::string> env;
-        for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
-        const auto set = [&](const std::string& name, const std::string& value) {
-            std::erase_if(env, [&](const std::string& v) { return v.starts_with(name + "="); });
-            env.push_back(name + "=" + value);
-        };
-        set("HOME", (dir / "home").string());
-        set("QUERNEL_CONFIG_HOME", (dir / "config").string());
-        set("QUERNEL_CONFIG_MACHINE", (dir / "machine").string());
-        set("QUERNEL_PROGRAM_DIR", (dir / "program").string());
-        set("QUERNEL_PDF_DIR", (dir / "pdf").string());
-        // A runtime folder of its own: the one-copy lock of other tests' programs is elsewhere.
-        std::filesystem::create_directories(dir / "run");
-        set("XDG_RUNTIME_DIR", (dir / "run").string());
-        set("XDG_CONFIG_HOME", (dir / "home/.config").string());
-        std::vector<char*> envp;
-        for (auto& v : env) envp.push_back(v.data());
-        envp.push_back(nullptr);
-        std::string arg0 = program, arg1 = "--headless";
-        char* argv[] = {arg0.data(), arg1.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        const std::string out = (dir / "stdout.txt").string();
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                         0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        ASSERT_EQ(posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        quernel_.Start();
         // Started once the monitoring is on and the file has had its first look.
         WaitForOutput("Monitorowanie włączone");
         std::this_thread::sleep_for(2000ms);
     }
 
     // Ends the program as a service manager would; answers its exit status.
-    int Stop() {
-        if (pid_ <= 0) return -1;
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
+    int Stop() { return quernel_.Stop(); }
 
-    std::string Output() const {
-        std::ifstream in(dir / "stdout.txt");
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string Output() const { return quernel_.Output(); }
     void WaitForOutput(const std::string& text) {
         for (int i = 0; i < 100 && Output().find(text) == std::string::npos; ++i) {
             std::this_thread::sleep_for(100ms);
@@ -112,7 +68,7 @@ class HeadlessEndToEndTest : public CupsSuite {
     }
 
     TempDir dir;
-    pid_t pid_ = -1;
+    QuernelProcess quernel_{dir.path()};
 };
 
 TEST_F(HeadlessEndToEndTest, DosPrintoutsArePrintedOnceEvenAfterARestart) {
@@ -194,6 +150,8 @@ TEST_F(HeadlessEndToEndTest, ErrorsAreReportedAndTheProgramGoesOn) {
     ASSERT_EQ(jobs.size(), 2u) << Output();
     EXPECT_NE(PdfText(jobs[0].bytes, "1.pdf").find("Pierwszy"), std::string::npos);
     EXPECT_NE(PdfText(jobs[1].bytes, "2.pdf").find("Drugi"), std::string::npos);
+    // Held in the queue, not lost: nothing was kept as failed.
+    EXPECT_FALSE(std::filesystem::exists(dir / "home/QUERNEL/Nieudane"));
 }
 
 }  // namespace

@@ -83,5 +83,16 @@ TEST(PlatformFontSizing, CellWithoutHeightIsRefused) {
     EXPECT_THROW(SizeFontForCell(Font("Liberation Mono", -100, 60)), PrinterError);
 }
 
+// A cell far wider than any font (a device of absurd resolution) gets the widest stretch the
+// font allows, computed without overflowing.
+TEST(PlatformFontSizing, AnAbsurdlyWideCellGetsTheWidestStretch) {
+    const TFontSizing s = SizeFontForCell(Font("Liberation Mono", 100, 500'000'000));
+    EXPECT_EQ(s.font.stretch(), 4000);
+    EXPECT_EQ(s.advance, 500'000'000);
+    // A cell higher than any font engine draws is refused.
+    EXPECT_THROW(SizeFontForCell(Font("Liberation Mono", 100'000, 60)), PrinterError);
+    EXPECT_NO_THROW(SizeFontForCell(Font("Liberation Mono", 50'000, 30'000)));
+}
+
 }  // namespace
 }  // namespace quernel

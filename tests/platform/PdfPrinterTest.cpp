@@ -3,12 +3,14 @@
 #include <QImage>
 
 #include <regex>
+#include <thread>
 
 #include "platform/OutputFile.h"
 #include "platform/QtPicture.h"
 #include "platform/QtPrinterPlatform.h"
 #include "tests/fakes/FakeClock.h"
 #include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/Fifo.h"
 #include "tests/support/TempDir.h"
 
 namespace quernel {
@@ -205,6 +207,44 @@ TEST_F(PlatformPdfPrinter, OutputFileTakesEveryDocumentWhateverThePrinter) {
     EXPECT_EQ(PrintOnePage(printer, "Back").parent_path(), folder());
 }
 
+// Only a regular file or a new name is replaced by a rename; a link keeps being a link and
+// its file gets the document, a pipe or a device is written into.
+TEST_F(PlatformPdfPrinter, OutputFileWritesThroughLinksPipesAndDevices) {
+    const fs::path target = temp_ / "target.pdf";
+    const fs::path link = temp_ / "link.pdf";
+    test::WriteFile(target, std::string("old"));
+    fs::create_symlink(target, link);
+    QtPrinterPlatform printer(clock_);
+    printer.SetOutputFile(link);
+    EXPECT_EQ(PrintOnePage(printer, "t"), link);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(test::PdfPageCount(target), 1);
+    EXPECT_EQ(FileNames(temp_.path()), (std::set<std::string>{"link.pdf", "target.pdf"}));
+
+    const fs::path fifo = temp_ / "pipe.pdf";
+    test::MakeFifo(fifo);
+    std::string received;
+    std::thread reader([&] { received = test::ReadText(fifo); });
+    printer.SetOutputFile(fifo);
+    PrintOnePage(printer, "t");
+    reader.join();
+    EXPECT_TRUE(received.starts_with("%PDF-"));
+    EXPECT_TRUE(received.ends_with("%%EOF\n"));
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    // A full device: the failure is reported, nothing claims success. (Reached through a link
+    // here, so that a faulty program replaces the link, never the device.)
+    const fs::path full = temp_ / "full.pdf";
+    fs::create_symlink("/dev/full", full);
+    printer.SetOutputFile(full);
+    printer.SetTitle("t");
+    printer.BeginDoc();
+    printer.TextOut(600, 600, Font("Liberation Mono", 100, 60), ToBytes("x"));
+    EXPECT_THROW(printer.EndDoc(), PrinterError);
+    EXPECT_TRUE(fs::is_symlink(full));
+    EXPECT_THROW(TPendingOutputFile::Exactly(temp_.path()), PrinterError);
+}
+
 TEST_F(PlatformPdfPrinter, PrinterListEndsWithThePdfPrinterWhichIsTheDefaultWithoutCups) {
     QtPrinterPlatform printer(clock_);
     const auto names = printer.Printers();
@@ -223,6 +263,20 @@ TEST_F(PlatformPdfPrinter, PrinterListEndsWithThePdfPrinterWhichIsTheDefaultWith
 
     printer.RefreshPrinters();
     EXPECT_EQ(printer.Printers(), names);
+
+    // No scheduler answers here: that is told apart from a scheduler without printers, also
+    // when the list is read on another thread.
+    EXPECT_FALSE(printer.PrintSystemReachable());
+    printer.BeginReading();
+    std::optional<TPrinterList> read;
+    for (int i = 0; i < 500 && !read; ++i) {
+        read = printer.FinishedReading();
+        if (!read) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(read.has_value());
+    EXPECT_FALSE(read->reachable);
+    EXPECT_TRUE(read->names.empty());
+    EXPECT_FALSE(printer.FinishedReading().has_value());  // answered once
 
     const auto fonts = printer.Fonts();
     EXPECT_NE(std::find(fonts.begin(), fonts.end(), "Liberation Mono"), fonts.end());

@@ -19,6 +19,7 @@
 #include "platform/QtPicture.h"
 #include "platform/QtPrinterPlatform.h"
 #include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/Fifo.h"
 #include "tests/support/TempDir.h"
 
 namespace quernel {
@@ -125,6 +126,16 @@ TEST_F(PlatformPicture, ImageFormatsLoadByContentOtherFilesDoNot) {
     EXPECT_EQ(loader_.Load(temp_ / "empty.bmp"), nullptr);
     EXPECT_EQ(loader_.Load(temp_ / "missing.png"), nullptr);
     EXPECT_EQ(loader_.Load(temp_.path()), nullptr);
+}
+
+// A pipe chosen as the picture would wait for a writer forever: it is no picture.
+TEST_F(PlatformPicture, APipeIsNoPictureAndDoesNotBlock) {
+    const fs::path fifo = temp_ / "logo.png";
+    test::MakeFifo(fifo);
+    std::shared_ptr<const IPicture> picture;
+    EXPECT_TRUE(test::ReturnsWithoutAWriter(fifo, [&] { picture = loader_.Load(fifo); }));
+    EXPECT_EQ(picture, nullptr);
+    EXPECT_EQ(loader_.Load("/dev/zero"), nullptr);
 }
 
 // The picture fills its rectangle on the page; text drawn before it lies underneath, text

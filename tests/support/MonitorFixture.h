@@ -53,7 +53,10 @@ class FileNameTitles final : public ITitleMaker {
 // recording printer and engine. Local time is UTC in the tests.
 class MonitorFixture : public ::testing::Test {
   protected:
-    MonitorFixture() { settings.WaitForPageMax = 0; }
+    MonitorFixture() {
+        settings.WaitForPageMax = 0;
+        services.failedFolder = dir / "Nieudane";
+    }
 
     std::string PathOf(const std::string& name) const { return (dir / name).string(); }
 

@@ -9,6 +9,7 @@
 #include "host/FileUtil.h"
 #include "monitor/Md5.h"
 #include "monitor/QN_File.h"
+#include "support/Fifo.h"
 #include "support/FileHolder.h"
 #include "support/MonitorFixture.h"
 
@@ -146,19 +147,53 @@ TEST_F(FileMonitorTest, ARewriteWithTheSameContentPrintsAgainOnlyInOverwriteMode
     }
 }
 
-TEST_F(FileMonitorTest, TwoWritesWithinOneTwoSecondStepLookLikeOne) {
-    settings.FileSaveMode = 1;
-    const std::string path = PathOf("PRN2FILE.TXT");
-    const auto monitor = Watch(path);
-    const TimePoint step = clock.Now();  // an even second
-    Write(path, "FIRST\f");
-    EXPECT_EQ(Run(*monitor, 4), 1);
-    WriteFile(path, "OTHER\f");
-    SetFileTime(path, step + seconds(1));
-    EXPECT_EQ(Run(*monitor, 4), 0);
-    SetFileTime(path, step + seconds(2));
-    EXPECT_EQ(Run(*monitor, 4), 1);
-    EXPECT_EQ(engine.Texts(), (Texts{"FIRST\f", "OTHER\f"}));
+// The file's time is compared at full resolution: a rewrite of the same length a fraction of
+// a second after the printed one is a change, in both file modes.
+TEST_F(FileMonitorTest, ARewriteOfTheSameLengthWithinOneSecondIsSeen) {
+    for (const int mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        settings.FileSaveMode = mode;
+        engine.jobs.clear();
+        const std::string path = PathOf("SAME" + std::to_string(mode) + ".TXT");
+        const auto monitor = Watch(path);
+        const TimePoint first = clock.Now() + std::chrono::milliseconds(100);
+        Write(path, "FIRST\f");
+        SetFileTime(path, first);
+        EXPECT_EQ(Run(*monitor, 4), 1);
+        WriteFile(path, "OTHER\f");
+        SetFileTime(path, first + std::chrono::milliseconds(700));
+        EXPECT_EQ(Run(*monitor, 4), 1);
+        EXPECT_EQ(engine.Texts(), (Texts{"FIRST\f", "OTHER\f"}));
+    }
+}
+
+// The quiet time counts from the exact moment of the last write, not from the start of its
+// second or of a 2-second step.
+TEST_F(FileMonitorTest, NothingIsReleasedBeforeTheFileWasQuietForTheWholeWait) {
+    for (const double wait : {1.0, 3.0}) {
+        SCOPED_TRACE(wait);
+        settings.WaitBeforePrint = wait;
+        engine.jobs.clear();
+        const std::string path = PathOf("QUIET" + std::to_string(static_cast<int>(wait)));
+        const auto monitor = Watch(path);
+        // Late in an odd second: 1.9 s after the start of a 2-second step.
+        clock.Set(FakeClock::FromLocal(2024, 3, 9, 18, static_cast<int>(wait), 0) +
+                  std::chrono::milliseconds(1900));
+        const TimePoint written = clock.Now();
+        Write(path, "PAGE\f");
+        TimePoint released{};
+        for (int i = 0; i < 100 && engine.jobs.empty(); ++i) {
+            clock.Advance(std::chrono::milliseconds(50));
+            if (monitor->IsReady()) {
+                monitor->PrintNewData(engine, false, 1, false, false);
+                released = clock.Now();
+            }
+        }
+        ASSERT_EQ(engine.jobs.size(), 1u);
+        const double quiet = std::chrono::duration<double>(released - written).count();
+        EXPECT_GT(quiet, wait);
+        EXPECT_LE(quiet, wait + 0.05);
+    }
 }
 
 TEST_F(FileMonitorTest, WithWaitForPageAPrintoutEndsWithItsLastPageEnd) {
@@ -407,7 +442,17 @@ TEST_P(EngineFailureTest, LeavesNoDocumentOpenSelectsTheFormerPrinterAndRethrows
 
     engine.failOn = GetParam();
     ASSERT_TRUE(monitor->IsReady());
-    EXPECT_THROW(monitor->PrintNewData(engine, false, 1, true, false), PrinterError);
+    // The part that failed is kept in a file of its own, which the error names.
+    const std::filesystem::path kept =
+        dir / "Nieudane" / (DocumentFileStem(path, ToLocal(clock.Now())) + ".prn");
+    try {
+        monitor->PrintNewData(engine, false, 1, true, false);
+        ADD_FAILURE() << "no error";
+    } catch (const PrinterError& e) {
+        EXPECT_EQ(std::string(e.what()), std::string("simulated failure in ") + GetParam() +
+                                             "\nWydruk zachowano w pliku " + kept.string());
+    }
+    EXPECT_EQ(ReadText(kept), "PAGE\f");
     EXPECT_FALSE(printer.Printing());
     ASSERT_EQ(printer.documents.size(), 1u);
     EXPECT_TRUE(printer.documents[0].aborted);
@@ -523,6 +568,43 @@ class LockableFiles final : public IFileSystem {
   private:
     IFileSystem& inner_;
 };
+
+// A DOS emulator may put a pipe where the print file was, and the file back later. The pipe
+// is an unreadable file: reported once, nothing printed, and what was printed of the file
+// stays printed.
+TEST_F(FileMonitorTest, APipeUnderTheMonitoredNameIsReportedOnceAndNothingIsLost) {
+    const std::string path = PathOf("PRN2FILE.TXT");
+    const auto monitor = Watch(path);
+    Write(path, "PAGE 1\f");
+    EXPECT_EQ(Run(*monitor, 4), 1);
+
+    std::filesystem::remove(path);
+    MakeFifo(path);
+    std::vector<std::string> errors;
+    int printed = 0;
+    EXPECT_TRUE(ReturnsWithoutAWriter(path, [&] {
+        for (int i = 0; i < 20; ++i) {
+            try {
+                printed += Tick(*monitor) ? 1 : 0;
+            } catch (const FileError& e) {
+                errors.push_back(e.what());
+            }
+        }
+    }));
+    EXPECT_EQ(printed, 0);
+    EXPECT_EQ(errors, Texts{CannotOpenFileMessage(path, "It is not a regular file.")});
+
+    std::filesystem::remove(path);
+    Write(path, "PAGE 1\fPAGE 2\f");
+    EXPECT_EQ(Run(*monitor, 4), 1);
+    EXPECT_EQ(engine.Texts(), (Texts{"PAGE 1\f", "PAGE 2\f"}));
+    // Another pipe later is reported again.
+    std::filesystem::remove(path);
+    MakeFifo(path);
+    clock.Advance(seconds(1));
+    EXPECT_THROW(monitor->IsReady(), FileError);
+    EXPECT_FALSE(monitor->IsReady());
+}
 
 TEST_F(FileMonitorTest, AnUnreadablePrintedPartRaisesTheErrorButTheChangeIsKept) {
     LockableFiles lockable(files);

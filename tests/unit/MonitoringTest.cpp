@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "monitor/PrintedState.h"
 #include "support/CoreFixture.h"
+#include "support/Fifo.h"
 
 namespace quernel::test {
 namespace {
@@ -117,6 +119,119 @@ TEST_F(MonitoringTest, AnErrorEndsTheTickAndTheTimerRunsOn) {
     EXPECT_FALSE(printer.Printing());
 }
 
+// Margins of 500 mm are inside their range but leave nothing of an A4 sheet: the user is told
+// when setting them (the value stays as set), every printout fails with that message, and each
+// failed printout is kept, named in the error, to be printed once the margins are mended.
+TEST_F(MonitoringTest, FailedPrintoutsAreKeptAndMarginsWithoutAPageAreReported) {
+    Start();
+    Run(1);
+    core->UpdateSettings([](AppSettings& s) { s.MgLeft = s.MgRight = 500; });
+    EXPECT_EQ(core->Settings().MgLeft, 500);
+    ASSERT_EQ(errors.messages.size(), 1u);
+    EXPECT_TRUE(errors.messages[0].starts_with("Marginesy (lewy 500, górny 5, prawy 500"))
+        << errors.messages[0];
+    core->UpdateSettings([](AppSettings& s) { s.Copies = 2; });  // margins unchanged: no word
+    EXPECT_EQ(errors.messages.size(), 1u);
+
+    Append(defaultFile, "Faktura 1\r\n\x0c");
+    Run(4);
+    ASSERT_EQ(errors.messages.size(), 2u);
+    const auto kept = dir / "home/QUERNEL/Nieudane/Brackwood Quernel_2024-03-09_17-05-04.prn";
+    EXPECT_EQ(errors.messages[1],
+              errors.messages[0] + "\nWydruk zachowano w pliku " + kept.string());
+    EXPECT_EQ(ReadText(kept), "Faktura 1\r\n\x0c");
+    EXPECT_FALSE(Logged(defaultFile + " wydrukowany"));
+
+    // Direct mode: a queue that refuses the document loses nothing either.
+    core->UpdateSettings([](AppSettings& s) {
+        s.MgLeft = s.MgRight = 5;
+        s.RAWEnable = true;
+    });
+    printer.rawOpenError = 1030;
+    Append(defaultFile, "Faktura 2\r\n\x0c");
+    Run(4);
+    ASSERT_EQ(errors.messages.size(), 3u);
+    EXPECT_TRUE(errors.messages[2].starts_with("Błąd: 1030\nWydruk zachowano w pliku "))
+        << errors.messages[2];
+    const std::string raw = errors.messages[2].substr(errors.messages[2].find(" pliku ") + 7);
+    EXPECT_EQ(ReadText(raw), "Faktura 2\r\n\x0c");
+
+    printer.rawOpenError = 0;
+    Append(defaultFile, "Faktura 3\r\n\x0c");
+    Run(4);
+    EXPECT_EQ(errors.messages.size(), 3u);
+    ASSERT_EQ(printer.rawJobs.size(), 1u);
+    EXPECT_TRUE(Logged(defaultFile + " wydrukowany"));
+}
+
+// What was printed of each file is kept across restarts: a printout pending when the program
+// stopped, or written while it was away, prints after the restart, once. A file that no longer
+// begins with what was printed counts as printed, as without the state.
+TEST_F(MonitoringTest, PrintoutsAroundARestartArePrintedOnce) {
+    services.printedStateFile = dir / "state/quernel/printed.txt";
+    const std::string other = (dir / "OTHER.PRN").string();
+    UserKey()["MonitoredFilesCNT"] = 2;
+    UserKey()["MonitoredFile0"] = defaultFile;
+    UserKey()["MonitoredFile1"] = other;
+    Write(defaultFile, "OLD\f");
+    Write(other, "OTHER OLD\f");
+    Restart();
+    Run(1);
+    Append(defaultFile, "PAGE 1\f");
+    Run(4);
+    Append(defaultFile, "PAGE 2 begun");  // not released yet when the program stops
+    Run(1);
+    Write(other, "REWRITTEN\f");
+    core.reset();  // stopped without saving anything, as by SIGKILL
+
+    Append(defaultFile, " and ended\fPAGE 3\f");  // while the program is away
+    Restart();
+    Run(1);
+    Append(defaultFile, "PAGE 4\f");  // before the restarted program looks
+    Run(5);
+    EXPECT_EQ(Printed(),
+              (std::vector<std::string>{"PAGE 1", "PAGE 2 begun and endedPAGE 3PAGE 4"}));
+
+    // A state file that is damaged, or names a part the file no longer begins with: the
+    // present content counts as printed.
+    WriteFile(services.printedStateFile, std::string("quernel printed 1\n12 zz\n"));
+    Append(defaultFile, "PAGE 5\f");
+    Restart();
+    Run(5);
+    EXPECT_EQ(Printed().size(), 2u);
+    Append(defaultFile, "PAGE 6\f");
+    Run(5);
+    EXPECT_EQ(Printed().back(), "PAGE 6");
+}
+
+TEST(PrintedStateTest, KeepsEveryPathAndSkipsDamagedLines) {
+    TempDir dir;
+    const auto file = dir / "quernel/printed.txt";
+    const std::map<std::string, TPrintedPart> parts{
+        {"/srv/dos/LPT1.PRN", {12, Md5Digest(ToBytes("twelve bytes"))}},
+        {"/srv/a b\\c\nd", {0, Md5Digest({})}},
+    };
+    TPrintedState(file).Save(parts);
+    WriteFile(dir / "quernel/printed.txt.Ab12Cd", std::string("cut"));  // left by a kill
+    TPrintedState state(file);
+    state.Load();
+    EXPECT_FALSE(std::filesystem::exists(dir / "quernel/printed.txt.Ab12Cd"));
+    for (const auto& [path, part] : parts) EXPECT_EQ(state.Remembered(path), part) << path;
+    EXPECT_FALSE(state.Remembered("/srv/other").has_value());
+
+    std::string text = ReadText(file);
+    text.insert(text.find('\n') + 1, "-1 00 /bad\n7 0123 /short\n");
+    text += "5 00112233445566778899aabbccddeeff /cut-without-line-end";
+    WriteFile(file, text);
+    state.Load();
+    EXPECT_EQ(state.Remembered("/srv/dos/LPT1.PRN"), parts.at("/srv/dos/LPT1.PRN"));
+    EXPECT_FALSE(state.Remembered("/bad") || state.Remembered("/short") ||
+                 state.Remembered("/cut-without-line-end"));
+    WriteFile(file, std::string("something else\n") + text.substr(text.find('\n') + 1));
+    state.Load();
+    EXPECT_FALSE(state.Remembered("/srv/dos/LPT1.PRN").has_value());
+}
+
 TEST_F(MonitoringTest, AddingRemovingAndDuplicates) {
     Start();
     const std::string file = (dir / "Out/LPT1.TXT").string();
@@ -147,6 +262,7 @@ TEST_F(MonitoringTest, AddingRemovingAndDuplicates) {
     EXPECT_EQ(StoredList(), M().List().Texts());
     M().RemoveEntry(0);
     EXPECT_TRUE(Logged("Zakończono monitorowanie: " + texts[0]));
+    EXPECT_FALSE(M().IsMonitored(texts[0]));
     EXPECT_EQ(StoredList(), M().List().Texts());
     EXPECT_EQ(M().List().Count(), 5);
 }
@@ -180,6 +296,10 @@ TEST_F(MonitoringTest, EntryPrinterAddedAndTakenAway) {
     dialogs.printers = {0};
     M().ChooseEntryPrinter(index(file + "::Laser"), dialogs);
     EXPECT_NE(index(file), M().List().Count());
+    EXPECT_TRUE(M().IsMonitored(file));
+    dialogs.files = {file};
+    M().AddFile(dialogs);  // a new printer part keeps the path in the list once
+    EXPECT_TRUE(Logged("Plik już jest monitorowany: " + file));
     EXPECT_TRUE(Logged("Ustawiono Drukarke: " + file));
     dialogs.printers = {};
     M().ChooseEntryPrinter(index(file), dialogs);  // cancelled: nothing changes
@@ -224,6 +344,18 @@ TEST_F(MonitoringTest, ManualPrintoutFromAPage) {
     EXPECT_EQ(M().LastStartPage(), 9);
 }
 
+TEST_F(MonitoringTest, AManualPrintoutOfAPipeIsRefusedWithoutWaitingForAWriter) {
+    Start();
+    const auto fifo = dir / "pipe.prn";
+    MakeFifo(fifo);
+    dialogs.files = {fifo.string()};
+    dialogs.pages = {1};
+    EXPECT_TRUE(ReturnsWithoutAWriter(fifo, [&] { M().PrintFile(dialogs); }));
+    EXPECT_EQ(errors.messages,
+              std::vector<std::string>{CannotOpenFileMessage(fifo, "It is not a regular file.")});
+    EXPECT_TRUE(printer.documents.empty());
+}
+
 TEST_F(MonitoringTest, StoredListWithTheDefaultEntry) {
     UserKey()["MonitoredFilesCNT"] = 3;
     UserKey()["MonitoredFile0"] = std::string("/srv/dos/LPT1.TXT");
@@ -234,6 +366,25 @@ TEST_F(MonitoringTest, StoredListWithTheDefaultEntry) {
     EXPECT_EQ(M().List().Texts(),
               (std::vector<std::string>{"/srv/dos/LPT1.TXT", defaultFile + "::Laser"}));
     EXPECT_TRUE(Logged("Plik już jest monitorowany: /SRV/DOS/lpt1.txt::Laser"));
+}
+
+// A count far above the entries stored (a damaged or hand-edited settings file) loads the
+// entries that are there, quickly and without a history line for each missing one.
+TEST_F(MonitoringTest, AHugeCountLoadsTheEntriesPresentAndSkipsMissingOnesSilently) {
+    UserKey()["MonitoredFilesCNT"] = 2147483647;
+    UserKey()["MonitoredFile0"] = std::string("/srv/dos/LPT1.TXT");
+    UserKey()["MonitoredFile3"] = std::string("/srv/dos/LPT2.TXT");
+    UserKey()["MonitoredFile7"] = std::string("/SRV/DOS/lpt2.txt");
+    UserKey()["MonitoredFile07"] = std::string("/srv/dos/not-an-index.txt");
+    Start();
+    EXPECT_EQ(M().List().Texts(),
+              (std::vector<std::string>{"/srv/dos/LPT1.TXT", "/srv/dos/LPT2.TXT", defaultFile}));
+    EXPECT_TRUE(Logged("Plik już jest monitorowany: /SRV/DOS/lpt2.txt"));
+    EXPECT_FALSE(Logged("Plik już jest monitorowany: "));
+    // The count still bounds the entries read: values beyond it are leftovers.
+    UserKey()["MonitoredFilesCNT"] = 3;
+    Restart();
+    EXPECT_EQ(M().List().Texts(), (std::vector<std::string>{"/srv/dos/LPT1.TXT", defaultFile}));
 }
 
 TEST_F(MonitoringTest, ImportFileOnlyWithoutAStoredList) {

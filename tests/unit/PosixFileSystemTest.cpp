@@ -11,6 +11,7 @@
 
 #include "fakes/FakeClock.h"
 #include "host/FileUtil.h"
+#include "support/Fifo.h"
 #include "support/FileHolder.h"
 #include "support/MonitorFixture.h"
 #include "support/TempDir.h"
@@ -20,10 +21,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-std::time_t Utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    return std::chrono::system_clock::to_time_t(FakeClock::FromLocal(y, mo, d, h, mi, s));
-}
 
 std::vector<std::string> Names(const std::vector<TFoundFile>& found) {
     std::vector<std::string> out;
@@ -37,45 +34,6 @@ class PosixFileSystemTest : public ::testing::Test {
     TempDir dir;
     TPosixFileSystem files;
 };
-
-TEST(DosDateTimeTest, PacksLocalTimeInTwoSecondSteps) {
-    const std::uint32_t t = DosDateTime(Utc(2024, 3, 9, 17, 5, 3));
-    EXPECT_EQ(t >> 25, 44u);
-    EXPECT_EQ((t >> 21) & 0x0F, 3u);
-    EXPECT_EQ((t >> 16) & 0x1F, 9u);
-    EXPECT_EQ((t >> 11) & 0x1F, 17u);
-    EXPECT_EQ((t >> 5) & 0x3F, 5u);
-    EXPECT_EQ(t & 0x1F, 1u);
-    EXPECT_EQ(DosDateTime(Utc(2024, 3, 9, 17, 5, 2)), t);
-    EXPECT_EQ(DosDateTime(Utc(2107, 12, 31, 23, 59, 59)),
-              (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u);
-}
-
-// Local time follows the zone's offset changes, also for times read one after another.
-TEST(DosDateTimeTest, FollowsDaylightSavingChanges) {
-    ::setenv("TZ", "Europe/Warsaw", 1);
-    ::tzset();
-    const auto hourMinute = [](std::uint32_t t) {
-        return ((t >> 11) & 0x1F) * 100 + ((t >> 5) & 0x3F);
-    };
-    // Summer time began on 31 March 2024 at 01:00 UTC: 02:00 local became 03:00.
-    EXPECT_EQ(hourMinute(DosDateTime(Utc(2024, 3, 31, 0, 58, 0))), 158u);
-    EXPECT_EQ(hourMinute(DosDateTime(Utc(2024, 3, 31, 0, 59, 58))), 159u);
-    EXPECT_EQ(hourMinute(DosDateTime(Utc(2024, 3, 31, 1, 0, 0))), 300u);
-    EXPECT_EQ(hourMinute(DosDateTime(Utc(2024, 3, 31, 1, 14, 58))), 314u);
-    EXPECT_EQ(hourMinute(DosDateTime(Utc(2024, 3, 9, 17, 5, 0))), 1805u);  // winter: UTC+1
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-    EXPECT_EQ(hourMinute(DosDateTime(Utc(2024, 6, 1, 12, 0, 0))), 1200u);
-}
-
-TEST(DosDateTimeTest, ClampsTimesBefore1980AndAfter2107) {
-    const std::uint32_t first = (1u << 21) | (1u << 16);
-    EXPECT_EQ(DosDateTime(Utc(1979, 12, 31, 23, 59, 59)), first);
-    EXPECT_EQ(DosDateTime(0), first);
-    EXPECT_EQ(DosDateTime(Utc(1980, 1, 1, 0, 0, 4)), first | 2u);
-    EXPECT_EQ(DosDateTime(Utc(2200, 6, 1)), DosDateTime(Utc(2107, 12, 31, 23, 59, 59)));
-}
 
 TEST(MaskTest, MatchesLikeDos) {
     EXPECT_TRUE(MatchesMask("LPT1.PRN", "*.prn"));
@@ -94,15 +52,17 @@ TEST(MaskTest, MatchesLikeDos) {
     EXPECT_TRUE(MatchesMask("abcabd", "*ab?"));
 }
 
-TEST_F(PosixFileSystemTest, FindsRegularVisibleFilesWithSizeAndDosTime) {
+TEST_F(PosixFileSystemTest, FindsRegularVisibleFilesWithSizeAndExactTime) {
     const std::string path = PathOf("PRN2FILE.TXT");
     WriteFile(path, "12345");
-    SetFileTime(path, FakeClock::FromLocal(2024, 3, 9, 17, 5, 3));
+    const TimePoint written =
+        FakeClock::FromLocal(2024, 3, 9, 17, 5, 3) + std::chrono::nanoseconds(123456789);
+    SetFileTime(path, written);
     const auto found = files.Find(path);
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(found->name, "PRN2FILE.TXT");
     EXPECT_EQ(found->size, 5u);
-    EXPECT_EQ(found->dosTime, DosDateTime(Utc(2024, 3, 9, 17, 5, 3)));
+    EXPECT_EQ(found->modified, written);
 
     std::filesystem::create_directories(dir / "folder");
     WriteFile(PathOf(".hidden"), "x");
@@ -180,6 +140,40 @@ TEST_F(PosixFileSystemTest, ExclusiveOpenFailsWhileTheFileIsHeldOrReadOnly) {
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
     EXPECT_THROW(files.TestExclusiveOpen(path), FileError);
     EXPECT_THROW(files.TestExclusiveOpen(PathOf("missing")), FileError);
+}
+
+// A pipe or a device under a monitored name is found (it is there) but is not a regular file:
+// opening it is refused at once instead of waiting for a writer, and a folder's listing
+// leaves it out.
+TEST_F(PosixFileSystemTest, NonRegularFilesAreFoundButRefusedWithoutBlocking) {
+    const std::string fifo = PathOf("PRN2FILE.TXT");
+    MakeFifo(fifo);
+    const auto found = files.Find(fifo);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_FALSE(found->regular);
+    EXPECT_TRUE(files.Enumerate(PathOf("*.*")).empty());
+
+    for (const std::string& path : {fifo, std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        std::string readError, exclusiveError;
+        EXPECT_TRUE(ReturnsWithoutAWriter(fifo, [&] {
+            try {
+                files.OpenRead(path);
+            } catch (const FileError& e) {
+                readError = e.what();
+            }
+            try {
+                files.TestExclusiveOpen(path);
+            } catch (const FileError& e) {
+                exclusiveError = e.what();
+            }
+        }));
+        EXPECT_EQ(readError, CannotOpenFileMessage(path, "It is not a regular file."));
+        EXPECT_EQ(exclusiveError, CannotOpenFileMessage(path, "It is not a regular file."));
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    WriteFile(PathOf("regular"), "x");
+    EXPECT_TRUE(files.Find(PathOf("regular"))->regular);
 }
 
 TEST_F(PosixFileSystemTest, DeletesAFileAndSaysWhenItCannot) {

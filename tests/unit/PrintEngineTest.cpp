@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/PageGeometry.h"
 #include "support/PrintFixture.h"
 
 namespace quernel::test {
@@ -267,6 +268,23 @@ TEST_F(PrintEngineTest, LongLineRunsOnPastTheRightMargin) {
     EXPECT_EQ(Pages(), 1);
 }
 
+// A line so long that its cells lie beyond what a device position can hold: those cells are
+// not drawn (nothing there would show), and the next line starts where it should.
+TEST_F(PrintEngineTest, CellsBeyondAnyDevicePositionAreNotDrawn) {
+    printer.caps = {200'000'000, 7014, 1'000'000, 600, 100, 100};  // 2.5 million pixels a cell
+    Print(std::string(400, 'x') + "\r\nnext");
+    ASSERT_GT(printer.texts.size(), 100u);
+    ASSERT_LT(printer.texts.size(), 400u);
+    int lastX = -1;
+    for (std::size_t i = 0; i + 4 < printer.texts.size(); ++i) {
+        EXPECT_GT(printer.texts[i].x, lastX);
+        lastX = printer.texts[i].x;
+    }
+    EXPECT_LT(lastX, 2147483647 / 2);
+    EXPECT_EQ(printer.texts[printer.texts.size() - 4].x, 196850);
+    EXPECT_EQ(ToString(printer.texts.back().bytes), "t");
+}
+
 TEST_F(PrintEngineTest, FullPageBreaksOnlyWhenSomethingFollows) {
     std::string page;
     for (int i = 0; i < 67; ++i) page += "x\r\n";
@@ -498,6 +516,43 @@ TEST_F(PrintEngineTest, PrinterErrorsPropagateAndTheDocumentStaysOpen) {
                                0, false, false, status),
                  PrinterError);
     EXPECT_TRUE(printer.Printing());
+}
+
+// Margins inside their range can still leave nothing of the sheet (500 mm each on A4), and an
+// absurd device can make the geometry overflow: the printout is refused with a message, in
+// either orientation, instead of being drawn nowhere.
+TEST_F(PrintEngineTest, MarginsThatLeaveNoPrintableAreaAreRefused) {
+    for (const int orientation : {0, 1}) {
+        SCOPED_TRACE(orientation);
+        TPrintInterface job(services);
+        job.SetPage(500, 5, 500, 5, 80, 67, 120, 46, orientation, 1);  // no throw yet
+        job.LoadDefaultSequences();
+        job.BeginJob("T");
+        TPrinterStatus status;
+        try {
+            job.PrintData(ToBytes("text"), 0, false, false, status);
+            FAIL() << "printed";
+        } catch (const PrinterError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Marginesy (lewy 500, górny 5, prawy 500, dolny 5 mm) nie zostawiają "
+                      "miejsca na wydruk na drukarce \"Laser\" (obszar drukowania 210 x 297 "
+                      "mm).");
+        }
+        printer.AbortDoc();
+    }
+    EXPECT_TRUE(printer.texts.empty());
+
+    printer.caps = {2147483647, 2147483647, 2147483647, 2147483647, 0, 0};
+    TPrintInterface job(services);
+    job.SetPage(500, 500, 500, 500, 80, 67, 120, 46, 0, 1);
+    job.LoadDefaultSequences();
+    job.BeginJob("T");
+    TPrinterStatus status;
+    EXPECT_THROW(job.PrintData(ToBytes("text"), 0, false, false, status), PrinterError);
+    printer.AbortDoc();
+    EXPECT_NE(NoPrintableAreaMessage(printer.caps, "Laser", 5, 5, 5, 5).find("poza zakresem"),
+              std::string::npos);
+    EXPECT_EQ(NoPrintableAreaMessage({4960, 7014, 600, 600, 100, 100}, "Laser", 5, 5, 5, 5), "");
 }
 
 TEST_F(PrintEngineTest, DegenerateGridsDoNotDivideByZero) {

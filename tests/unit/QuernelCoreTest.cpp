@@ -57,6 +57,13 @@ TEST_F(QuernelCoreTest, PrinterAndFontNamesMatchExactly) {
     Start();
     EXPECT_EQ(core->Printers().SelectedPrinterName(), "Quernel PDF");   // the default stays
     EXPECT_EQ(core->Printers().SelectedFontName(), "Liberation Mono");  // the selection stays
+    // ... only as a stand-in: the stored printer is reported missing and stays stored.
+    EXPECT_TRUE(core->Printers().ChosenPrinterMissing());
+    ASSERT_EQ(errors.messages.size(), 1u);
+    EXPECT_TRUE(errors.messages[0].starts_with("Brak drukarki ?     Nie ma drukarki \"laser\""))
+        << errors.messages[0];
+    core->SaveSettings();
+    EXPECT_EQ(std::get<std::string>(UserKey()["Printer"]), "laser");
     UserKey() = {{"Printer", "Quernel PDF"}, {"FontName", "DejaVu Sans Mono"}};
     Restart();
     EXPECT_EQ(core->Printers().SelectedPrinterName(), "Quernel PDF");

@@ -84,21 +84,29 @@ TEST_F(RawPrintTest, WholeDataOnceWhateverTheStartAndCopies) {
     EXPECT_EQ(ReadText(dir / "quernel.prn"), "c");  // the capture copies from the start on
 }
 
-TEST_F(RawPrintTest, FailuresAreReported) {
+// Failures end the printout with the error, so the caller knows it was not printed.
+TEST_F(RawPrintTest, FailuresAreRaised) {
     printer.rawOpenError = 1030;
-    PrintJob(ToBytes("abc"));
-    EXPECT_EQ(errors.messages, (std::vector<std::string>{"Błąd: 1030"}));
+    try {
+        PrintJob(ToBytes("abc"));
+        ADD_FAILURE() << "no error";
+    } catch (const PrinterError& e) {
+        EXPECT_EQ(std::string(e.what()), "Błąd: 1030");
+    }
     EXPECT_TRUE(printer.rawJobs.empty());
 
     printer.rawOpenError = 0;
     printer.rawWriteLimit = 2;
-    errors.messages.clear();
-    PrintJob(ToBytes("abc"));
-    ASSERT_EQ(errors.messages.size(), 1u);
-    EXPECT_EQ(errors.messages[0],
-              "Błąd wydruku w trybie bezpośrednim.\n"
-              "Spróbuj drukować po wyłączeniu trybu bezpośredniego (RAW).");
+    try {
+        PrintJob(ToBytes("abc"));
+        ADD_FAILURE() << "no error";
+    } catch (const PrinterError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Błąd wydruku w trybie bezpośrednim.\n"
+                  "Spróbuj drukować po wyłączeniu trybu bezpośredniego (RAW).");
+    }
     EXPECT_TRUE(printer.rawJobs[0].closed);  // what was written is still printed
+    EXPECT_TRUE(errors.messages.empty());
 }
 
 TEST_F(RawPrintTest, InitialisationTextIsWindows1250) {

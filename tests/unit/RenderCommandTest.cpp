@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <sstream>
 
 #include "engine/RenderCommand.h"
@@ -95,6 +98,10 @@ TEST(RenderArgsTest, WrongValuesAreRefused) {
         {"in", "--raw-fix-crlf", "yes"},
         {"in", "--device", "600,10x10"},
         {"in", "--device", "0,10x10,0x0"},
+        // Values whose page or widest margins do not fit the renderer's arithmetic.
+        {"in", "--device", "2147483647,4960x7014,0x0"},
+        {"in", "--device", "600,2147483647x7014,0x0"},
+        {"in", "--device", "600,4960x7014,2147483647x0"},
         {"in", "--background", ",1,2,3,4"},
         {"in", "-o", "a.pdf", "--printer", "P"},
         {"in", "--trace", "-o", "a.pdf"},
@@ -187,6 +194,51 @@ TEST_F(RunRenderTest, TraceShowsTheWorkedExampleGeometry) {
               "page 2\n"
               "  text 118,118 cell 59x101 bold charset 238 \"C\"\n"
               "end, 2 pages\n");
+}
+
+// The built quernel-render, run by the shell in the test's folder with a private home, PDF
+// folder and a CUPS address where no scheduler listens; `redirections` are shell redirections
+// of its standard streams. Answers its exit code.
+class RenderOutputTest : public ::testing::Test {
+  protected:
+    int Tool(const std::string& args, const std::string& redirections) {
+        const std::string command =
+            "cd '" + dir.path().string() + "' && HOME='" + dir.path().string() +
+            "' QUERNEL_PDF_DIR='" + (dir / "pdf").string() + "' CUPS_SERVER='" +
+            (dir / "no-cups.sock").string() + "' QT_QPA_PLATFORM=offscreen '" + QUERNEL_BIN_DIR +
+            "/quernel-render' '" + Data("faktura_cp852.prn").string() + "' " + args + " " +
+            redirections;
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    TempDir dir;
+};
+
+// "-o -" and a link to the standard output write the PDF to standard output, whatever it is;
+// a device that refuses the bytes is an error, not a success. The devices are reached through
+// links in the test's folder, so that a faulty program replaces a link there, never a device.
+TEST_F(RenderOutputTest, ToStandardOutputAndToDevices) {
+    std::filesystem::create_symlink("/proc/self/fd/1", dir / "stdout");
+    std::filesystem::create_symlink("/dev/full", dir / "full");
+    for (const char* target : {"-", "stdout"}) {
+        SCOPED_TRACE(target);
+        std::filesystem::remove(dir / "out.pdf");
+        EXPECT_EQ(Tool(std::string("-o ") + target, "> out.pdf 2> err.txt"), 0)
+            << ReadText(dir / "err.txt");
+        const std::string pdf = ReadText(dir / "out.pdf");
+        EXPECT_TRUE(pdf.starts_with("%PDF-")) << pdf.substr(0, 40);
+        EXPECT_TRUE(pdf.ends_with("%%EOF\n"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "-"));
+    }
+    // Through a pipe as well.
+    EXPECT_EQ(Tool("-o stdout", "2> err.txt | cat > piped.pdf"), 0);
+    EXPECT_TRUE(ReadText(dir / "piped.pdf").starts_with("%PDF-"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "stdout"));
+
+    EXPECT_EQ(Tool("-o full", "2> err.txt"), 1);
+    EXPECT_NE(ReadText(dir / "err.txt").find("\"full\""), std::string::npos)
+        << ReadText(dir / "err.txt");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "full"));
 }
 
 }  // namespace
