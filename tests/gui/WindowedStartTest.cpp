@@ -10,6 +10,7 @@
 #include "fakes/RecordingErrorReport.h"
 #include "host/CloseControl.h"
 #include "platform/ProgramStart.h"
+#include "support/ProgramEnvironment.h"
 #include "support/ProgramProcess.h"
 #include "support/TempDir.h"
 #include "ui/QN_CanClose.h"
@@ -27,17 +28,9 @@ namespace fs = std::filesystem;
 class WindowedStartTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        fs::create_directories(dir / "run");
-        fs::permissions(dir / "run", fs::perms::owner_all);
-        env = {{"HOME", (dir / "home").string()},
-               {"XDG_RUNTIME_DIR", (dir / "run").string()},
-               {"XDG_CONFIG_HOME", (dir / "xdg").string()},
-               {"QUERNEL_CONFIG_HOME", (dir / "config").string()},
-               {"QUERNEL_CONFIG_MACHINE", (dir / "machine").string()},
-               {"QUERNEL_PROGRAM_DIR", (dir / "program").string()},
-               {"QUERNEL_PDF_DIR", (dir / "pdf").string()},
-               {"CUPS_SERVER", (dir / "no-cups.sock").string()},
-               {"QT_QPA_PLATFORM", "offscreen"}};
+        env = ProgramEnvironment(dir.path());
+        env["CUPS_SERVER"] = (dir / "no-cups.sock").string();
+        env["QT_QPA_PLATFORM"] = "offscreen";
         for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
         WriteFile(dir / "config/Brackwood/Quernel.conf", std::string("[General]\nAutoRun=0\n"));
     }

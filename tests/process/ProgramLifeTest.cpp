@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/ProcProcesses.h"
+#include "support/ProgramEnvironment.h"
 #include "support/ProgramProcess.h"
 #include "support/TempDir.h"
 
@@ -32,20 +33,12 @@ class ProgramLifeTest : public ::testing::Test {
         program = dir / "bin" / name;
         fs::create_directories(dir / "bin");
         fs::copy_file(fs::path(QUERNEL_BIN_DIR) / "quernel", program);
-        fs::create_directories(dir / "run");
-        fs::permissions(dir / "run", fs::perms::owner_all);
         fs::create_directories(dir / "home/QUERNEL");
-        env = {{"HOME", (dir / "home").string()},
-               {"XDG_RUNTIME_DIR", (dir / "run").string()},
-               {"XDG_CONFIG_HOME", (dir / "xdg").string()},
-               {"QUERNEL_CONFIG_HOME", (dir / "config").string()},
-               {"QUERNEL_CONFIG_MACHINE", (dir / "machine").string()},
-               {"QUERNEL_PROGRAM_DIR", (dir / "program").string()},
-               {"QUERNEL_PDF_DIR", (dir / "pdf").string()},
-               {"CUPS_SERVER", (dir / "no-cups.sock").string()},
-               {"DISPLAY", ""},
-               {"WAYLAND_DISPLAY", ""},
-               {"QT_QPA_PLATFORM", ""}};
+        env = ProgramEnvironment(dir.path());
+        env["CUPS_SERVER"] = (dir / "no-cups.sock").string();
+        for (const char* display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            env[display] = "";
+        }
         Settings("AutoRun=0\n");
     }
 

@@ -13,13 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include "support/ProgramEnvironment.h"
+
 extern char** environ;
 
 namespace quernel::test {
 
-// quernel --headless as a separate process, with everything it keeps below one folder: home
-// ("home"), settings roots ("config", "machine"), program folder ("program"), PDF folder
-// ("pdf") and state ("state"); its standard output and errors go to "stdout.txt" there.
+// quernel --headless as a separate process, with everything it keeps below one folder (see
+// ProgramEnvironment); its standard output and errors go to "stdout.txt" there.
 class QuernelProcess {
   public:
     using Env = std::vector<std::pair<std::string, std::string>>;
@@ -38,16 +39,7 @@ class QuernelProcess {
             std::erase_if(env, [&](const std::string& v) { return v.starts_with(name + "="); });
             env.push_back(name + "=" + value);
         };
-        set("HOME", (dir_ / "home").string());
-        set("QUERNEL_CONFIG_HOME", (dir_ / "config").string());
-        set("QUERNEL_CONFIG_MACHINE", (dir_ / "machine").string());
-        set("QUERNEL_PROGRAM_DIR", (dir_ / "program").string());
-        set("QUERNEL_PDF_DIR", (dir_ / "pdf").string());
-        set("QUERNEL_STATE_HOME", (dir_ / "state").string());
-        // A runtime folder of its own: the one-copy lock of other tests' programs is elsewhere.
-        std::filesystem::create_directories(dir_ / "run");
-        set("XDG_RUNTIME_DIR", (dir_ / "run").string());
-        set("XDG_CONFIG_HOME", (dir_ / "home/.config").string());
+        for (const auto& [name, value] : ProgramEnvironment(dir_)) set(name, value);
         for (const auto& [name, value] : extra_) set(name, value);
         std::vector<char*> envp;
         for (auto& v : env) envp.push_back(v.data());
