@@ -94,6 +94,8 @@ TCharMapTab::TCharMapTab(TQuernelCore& core, QWidget* parent) : QWidget(parent),
     edHint_->setFocusPolicy(Qt::NoFocus);
     edHint_->setAttribute(Qt::WA_TransparentForMouseEvents);
     edHint_->setAutoFillBackground(true);
+    // A line around it, so that it stands out over light cells too.
+    edHint_->setFrameShape(QFrame::Box);
     QPalette tip = edHint_->palette();
     tip.setColor(QPalette::Window, tip.color(QPalette::ToolTipBase));
     tip.setColor(QPalette::WindowText, tip.color(QPalette::ToolTipText));
