@@ -1,5 +1,8 @@
 // quernel-render: prints a DOS printout as Quernel does, into a PDF, on a printer, or as a
 // trace of the drawing; or shows how Quernel understands it.
+#include <signal.h>
+#include <unistd.h>
+
 #include <QGuiApplication>
 #include <cstdlib>
 #include <iostream>
@@ -14,8 +17,25 @@
 #include "platform/QtPicture.h"
 #include "platform/QtPrinterPlatform.h"
 
+namespace {
+
+// The printout is mapped into memory; when it gets shorter while it is read (a DOS program
+// overwriting it), the bytes past its new end fault. Said plainly instead of a bare bus error.
+void OnBusError(int) {
+    static constexpr char kMessage[] =
+        "quernel-render: plik wydruku skrócił się w trakcie czytania; przerwano\n";
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    ::_exit(1);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace quernel;
+    struct sigaction busError {};
+    busError.sa_handler = OnBusError;
+    ::sigemptyset(&busError.sa_mask);
+    ::sigaction(SIGBUS, &busError, nullptr);
     const std::vector<std::string> args(argv + 1, argv + argc);
     const RenderArgs parsed = ParseRenderArgs(args);
     if (parsed.help) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "engine/Explain.h"
@@ -205,6 +208,31 @@ TEST(RenderToolTest, ExplainsASampleFromTheCommandLine) {
         EXPECT_NE(output.find("Pogrubienie (Bold)"), std::string::npos) << program << output;
         EXPECT_NE(output.find("Zażółć gęślą jaźń"), std::string::npos) << program << output;
     }
+}
+
+// A printout that gets shorter while it is read ends the tool with a message and exit 1, not a
+// bus error. The explanation is read slowly, so the tool is still at the file's start when the
+// file is cut.
+TEST(RenderToolTest, APrintoutCutWhileReadEndsWithAMessage) {
+    TempDir dir;
+    const std::filesystem::path printout = dir / "long.prn";
+    WriteFile(printout, std::string(32 << 20, '\x0C'));  // one explained item per byte
+    const std::string command =
+        std::string(QUERNEL_BIN_DIR) + "/quernel-render --explain '" + printout.string() + "' 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buf[4096];
+    std::string output(buf, std::fread(buf, 1, sizeof buf, pipe));
+    std::filesystem::resize_file(printout, 0);
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, pipe)) {
+        // Only the end is kept: the items before it are many.
+        output.append(buf, n);
+        if (output.size() > 1 << 16) output.erase(0, output.size() - 4096);
+    }
+    const int status = ::pclose(pipe);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(output.find("skrócił się w trakcie czytania"), std::string::npos) << output;
 }
 
 }  // namespace
