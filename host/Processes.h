@@ -46,7 +46,8 @@ void CloseOtherCopies(IProcesses& processes, std::string_view upperName, ISleepe
 
 // The executables DOS programs run in: the Windows DOS machine and the Linux DOS emulators.
 inline constexpr std::string_view kDosMachineNames[] = {
-    "NTVDM.EXE", "DOSBOX", "DOSBOX-X", "DOSBOX-STAGING", "DOSEMU", "DOSEMU.BIN",
+    "NTVDM.EXE", "DOSBOX",     "DOSBOX-X", "DOSBOX-STAGING",
+    "DOSEMU",    "DOSEMU.BIN", "DOSEMU2",  "DOSEMU2.BIN",
 };
 
 // One tick of the DOS-machine timer: while the option is on, every DOS machine runs at

@@ -88,12 +88,14 @@ TEST(DosMachinesTest, EveryKnownEmulatorIsLoweredWhileTheOptionIsOn) {
                            {5, "/app/bin/dosbox-staging"},
                            {6, "/usr/libexec/dosemu/dosemu.bin"},
                            {7, "/usr/bin/dosbox.sh"},
-                           {8, "/usr/bin/sleep"}};
+                           {8, "/usr/bin/sleep"},
+                           {9, "/usr/bin/dosemu2"},
+                           {10, "/usr/libexec/dosemu2/dosemu2.bin"}};
     LowerDosMachines(false, processes);
     EXPECT_EQ(processes.lists, 0);
     EXPECT_TRUE(processes.lowered.empty());
     LowerDosMachines(true, processes);
-    EXPECT_EQ(processes.lowered, (std::vector<int>{2, 3, 4, 5, 6}));
+    EXPECT_EQ(processes.lowered, (std::vector<int>{2, 3, 4, 5, 6, 9, 10}));
 }
 
 // A wait window that counts its refreshes; the test decides when the user presses stop.
