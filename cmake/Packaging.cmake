@@ -16,5 +16,5 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The printouts' default font; the rest comes from the libraries the programs link.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups, qt6-wayland")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups, qt6-wayland, qt6-translations-l10n")
 include(CPack)

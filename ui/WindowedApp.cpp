@@ -15,6 +15,7 @@
 #include "platform/StopSignals.h"
 #include "ui/QN_CanClose.h"
 #include "ui/QN_Wait.h"
+#include "ui/QtTranslations.h"
 #include "ui/Splash.h"
 
 namespace quernel {
@@ -33,6 +34,7 @@ int RunWindowed(TProgramStart& start, const TWindowFactories& factories) {
     InstallStopSignals();
     PrepareQtEnvironment(false);
     QApplication app(start.argc, start.argv);
+    InstallQtTranslations(app);
     // The desktop finds the program's menu entry and icon by this name.
     QGuiApplication::setDesktopFileName("quernel");
     // Hidden in the tray the program goes on; it ends through the close question.

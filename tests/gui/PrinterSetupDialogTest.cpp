@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QApplication>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -7,6 +8,7 @@
 #include "platform/QtPrinterPlatform.h"
 #include "tests/support/TempDir.h"
 #include "ui/QtPrinterSetupDialog.h"
+#include "ui/QtTranslations.h"
 
 using namespace quernel;
 
@@ -62,6 +64,22 @@ class PrinterSetupDialogTest : public QObject {
         const TDeviceCaps landscape = platform.DeviceCaps();
         QCOMPARE(landscape.pageWidth, portrait.pageHeight);
         QCOMPARE(landscape.pageHeight, portrait.pageWidth);
+    }
+
+    // Qt's own dialogs speak the window's language: the print dialog's buttons are Polish.
+    void qtDialogsArePolish() {
+        QVERIFY(InstallQtTranslations(*QCoreApplication::instance()));
+        QtPrinterPlatform platform;
+        QtPrinterSetupDialog setup(platform);
+        QStringList buttons;
+        Answer(false, [&](QPrintDialog& d) {
+            for (const QAbstractButton* b : d.findChildren<QAbstractButton*>()) {
+                buttons << b->text();
+            }
+        });
+        QVERIFY(!setup.Execute(platform));
+        QVERIFY2(buttons.contains("&Anuluj") || buttons.contains("Anuluj"),
+                 qPrintable(buttons.join('|')));
     }
 
   private:

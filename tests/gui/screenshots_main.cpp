@@ -34,6 +34,7 @@
 #include "ui/QN_FromPage.h"
 #include "ui/QN_Start.h"
 #include "ui/QN_Wait.h"
+#include "ui/QtTranslations.h"
 #include "ui/Splash.h"
 #include "ui/WindowDialogs.h"
 #include "update/BWUpdate.h"
@@ -121,6 +122,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication app(argc, argv);
+    InstallQtTranslations(app);  // as the program does
     outDir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(outDir);
 
