@@ -15,7 +15,7 @@ target_compile_options(quernel_common INTERFACE -Wall -Wextra -Wpedantic)
 if(QUERNEL_WERROR)
     target_compile_options(quernel_common INTERFACE -Werror)
 endif()
-if(QUERNEL_SANITIZE)
+if(QUERNEL_SANITIZE OR QUERNEL_FUZZ)
     target_compile_options(quernel_common INTERFACE
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(quernel_common INTERFACE -fsanitize=address,undefined)
@@ -24,10 +24,7 @@ if(QUERNEL_FUZZ)
     if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
         message(FATAL_ERROR "QUERNEL_FUZZ needs clang: -DCMAKE_CXX_COMPILER=clang++")
     endif()
-    target_compile_options(quernel_common INTERFACE
-        -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
-        -fno-sanitize-recover=undefined)
-    target_link_options(quernel_common INTERFACE -fsanitize=address,undefined)
+    target_compile_options(quernel_common INTERFACE -fsanitize=fuzzer-no-link)
 endif()
 target_include_directories(quernel_common INTERFACE "${PROJECT_SOURCE_DIR}")
 
