@@ -16,8 +16,6 @@ export QT_QPA_PLATFORM=offscreen
 echo "10 pages; pictures 2480 x 3508: JPEG $(stat -c %s "$work/picture.jpg") B," \
     "PNG $(stat -c %s "$work/picture.png") B"
 
-median() { sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
-
 # in_process NAME [PICTURE]: JOBS jobs in one process
 in_process() {
     local name=$1

@@ -39,7 +39,6 @@ for _ in $(seq "$runs"); do
     measure quernel "$build/bin/quernel-render" "$work/printout.prn" -o "$work/quernel.pdf"
     measure texttopdf /usr/lib/cups/filter/texttopdf 1 bench bench 1 "" "$work/plain.txt"
 done
-median() { sort -n "$1" | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 echo "$pages pages, $runs runs each, medians:"
 awk -v qw="$(median "$work/quernel.wall")" -v tw="$(median "$work/texttopdf.wall")" \
     -v qc="$(median "$work/quernel.cpu")" -v tc="$(median "$work/texttopdf.cpu")" 'BEGIN {

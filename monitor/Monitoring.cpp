@@ -149,7 +149,11 @@ void TMonitoring::PrintFile(IMonitoringDialogs& dialogs) {
         return;
     }
     try {
-        TFileMonitor monitor(services_, *file, false);
+        // A file printed by hand is not monitored: what it prints leaves the printed state as
+        // it is, so the state is not written again for it.
+        TMonitorServices manual = services_;
+        manual.printedState = nullptr;
+        TFileMonitor monitor(manual, *file, false);
         core_.services_.history.Add("Ręczne drukowanie : " + *file);
         RunPrintJob(monitor, true, *page);
     } catch (const std::exception& e) {

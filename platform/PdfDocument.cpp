@@ -510,6 +510,8 @@ struct TPdfDocument::TImpl {
     const std::pair<std::string, int>& ImageFor(const std::shared_ptr<const TPdfImage>& image);
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap);
     const std::pair<std::string, int>& MaskFor(const TBitmap& bitmap);
+    // Draws the image resource `name` stretched over the rectangle.
+    void PlaceImage(const TRect& rect, const std::string& name);
 
     void WriteTrueTypeFace(const TFace& face, int index);
     void WriteType3Font(const TFont& font, const TFace& face);
@@ -1185,11 +1187,15 @@ void TPdfDocument::TImpl::DrawImage(const TRect& rect,
     const int height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0 || !image || image->width <= 0 || image->height <= 0) return;
     EndText();
-    const std::string& name = ImageFor(image).first;
-    // The image fills the unit square, its first row at the top.
+    PlaceImage(rect, ImageFor(image).first);
+}
+
+// An image fills the unit square, its first row at the top: it is stretched over the rectangle.
+void TPdfDocument::TImpl::PlaceImage(const TRect& rect, const std::string& name) {
     content += "q ";
-    content.Numbers({static_cast<double>(width), 0, 0, static_cast<double>(-height),
-                     static_cast<double>(rect.left), static_cast<double>(rect.bottom)},
+    content.Numbers({static_cast<double>(rect.right - rect.left), 0, 0,
+                     static_cast<double>(rect.top - rect.bottom), static_cast<double>(rect.left),
+                     static_cast<double>(rect.bottom)},
                     0);
     content += "cm /" + name + " Do Q\n";
 }
@@ -1228,12 +1234,7 @@ void TPdfDocument::TImpl::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
     const int height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0 || bitmap.width <= 0 || bitmap.height <= 0) return;
     EndText();
-    const std::string& name = MaskFor(bitmap).first;
-    content += "q ";
-    content.Numbers({static_cast<double>(width), 0, 0, static_cast<double>(-height),
-                     static_cast<double>(rect.left), static_cast<double>(rect.bottom)},
-                    0);
-    content += "cm /" + name + " Do Q\n";
+    PlaceImage(rect, MaskFor(bitmap).first);
 }
 
 // ---------------------------------------------------------------- writing the fonts

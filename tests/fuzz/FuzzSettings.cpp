@@ -6,6 +6,7 @@
 
 #include "fakes/FakeClock.h"
 #include "fakes/FakeSleeper.h"
+#include "fakes/FakeTimer.h"
 #include "fakes/RecordingErrorReport.h"
 #include "fakes/RecordingPrinter.h"
 #include "host/BW_log.h"
@@ -32,12 +33,6 @@ class NoFiles final : public IFileSystem {
         throw FileError(CannotOpenFileMessage(path, "No such file or directory"));
     }
     bool Delete(const std::string&) override { return false; }
-};
-
-class Timer final : public ITimer {
-  public:
-    void Start() override {}
-    void Stop() override {}
 };
 
 }  // namespace
@@ -76,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            fileLog,
                            programDir,
                            "/QUERNEL/PRN2FILE.TXT"};
-    Timer timer;
+    test::FakeTimer timer;
     for (int round = 0; round < 2; ++round) {
         TQuernelCore core(services);
         core.Printers().FillPrinterList();

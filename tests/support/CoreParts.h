@@ -7,6 +7,7 @@
 #include "fakes/FakeClock.h"
 #include "fakes/FakeKeyStore.h"
 #include "fakes/FakeSleeper.h"
+#include "fakes/FakeTimer.h"
 #include "fakes/RecordingErrorReport.h"
 #include "fakes/RecordingHistoryView.h"
 #include "fakes/RecordingPrinter.h"
@@ -18,21 +19,6 @@
 #include "support/TempDir.h"
 
 namespace quernel::test {
-
-class FakeTimer final : public ITimer {
-  public:
-    void Start() override {
-        ++starts;
-        running = true;
-    }
-    void Stop() override {
-        ++stops;
-        running = false;
-    }
-    int starts = 0;
-    int stops = 0;
-    bool running = true;
-};
 
 // Dialogs that answer from queues the test fills; an empty queue is a cancel.
 class ScriptedDialogs final : public IMonitoringDialogs {
