@@ -578,6 +578,10 @@ void TqnMain::Refresh() {
     RefreshPrinters();
     charMapTab_->Refresh();
     sequencesTab_->Refresh();
+    ShowActive();
+}
+
+void TqnMain::ShowActive() {
     const bool active = core_.Monitoring().Active();
     {
         const QSignalBlocker block(cbActive_);
@@ -682,12 +686,8 @@ void TqnMain::ChoosePicture() {
 
 void TqnMain::SetMonitoring(bool on) {
     core_.Monitoring().SetActive(on);
-    const bool active = core_.Monitoring().Active();
-    {
-        const QSignalBlocker block(cbActive_);
-        cbActive_->setChecked(active);
-    }
-    miActive_->setChecked(active);
+    // The check box and the tray item show what the core made of it.
+    ShowActive();
 }
 
 // --- tray and window ---
