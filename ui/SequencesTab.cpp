@@ -92,7 +92,8 @@ TSequencesTab::TSequencesTab(TQuernelCore& core,
     cbTrybEdycjiSQ_->setObjectName("cbTrybEdycjiSQ");
     connect(cbTrybEdycjiSQ_, &QCheckBox::toggled, this, [this](bool on) {
         core_.SetSequencesEditMode(on);
-        if (on) FillMeanings();
+        // The list of meanings never changes; editing starts with none chosen.
+        if (on) cbChooseSeq_->setCurrentIndex(-1);
         ShowEditMode();
     });
     btDelSequence_ = Button("btDelSequence", "&Usuń", this);
