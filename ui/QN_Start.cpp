@@ -30,6 +30,7 @@
 #include "platform/QtPrinterPlatform.h"
 #include "ui/AppTitle.h"
 #include "ui/CharMapTab.h"
+#include "ui/Controls.h"
 #include "ui/ErrorBox.h"
 #include "ui/QN_About.h"
 #include "ui/QtPrinterSetupDialog.h"
@@ -39,10 +40,6 @@
 namespace quernel {
 
 namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 QStringList ToQt(const std::vector<std::string>& texts) {
     QStringList list;
@@ -66,12 +63,6 @@ QLabel* Label(const char* caption, QWidget* buddy = nullptr) {
     auto* label = new QLabel(Q(caption));
     if (buddy != nullptr) label->setBuddy(buddy);
     return label;
-}
-
-QPushButton* Button(const char* name, const char* caption) {
-    auto* button = new QPushButton(Q(caption));
-    button->setObjectName(name);
-    return button;
 }
 
 // A number field bound to a setting, with its object name and caption.
