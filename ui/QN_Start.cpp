@@ -291,7 +291,6 @@ QWidget* TqnMain::BuildFilesTab() {
     auto* layout = new QVBoxLayout(tab);
     layout->addLayout(list, 1);
     layout->addLayout(options);
-    refreshers_.push_back([this] { RefreshFiles(); });
     return tab;
 }
 
@@ -566,6 +565,7 @@ QLineEdit* TqnMain::Text(const char* name, std::string AppSettings::*field) {
 
 void TqnMain::Refresh() {
     RefreshSettings();
+    RefreshFiles();
     RefreshPrinters();
     charMapTab_->Refresh();
     sequencesTab_->Refresh();
