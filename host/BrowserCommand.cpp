@@ -1,5 +1,7 @@
 #include "host/BrowserCommand.h"
 
+#include <utility>
+
 namespace quernel {
 
 std::string BrowserCommandLine(const std::string& command, const std::string& url,
@@ -37,18 +39,20 @@ std::vector<std::string> SplitCommandLine(const std::string& line) {
     return args;
 }
 
+std::string WithoutFinalSlashes(std::string address) {
+    while (!address.empty() && address.back() == '/') address.pop_back();
+    return address;
+}
+
 std::string VendorPageUrl(const std::string& site) {
     if (site.empty()) return {};
-    std::string base = site;
-    while (!base.empty() && base.back() == '/') base.pop_back();
-    return base + "/index.php?from=Quernel";
+    return WithoutFinalSlashes(site) + "/index.php?from=Quernel";
 }
 
 std::string VendorSiteCaption(const std::string& site) {
     std::string caption = site;
     if (const auto at = caption.find("://"); at != std::string::npos) caption.erase(0, at + 3);
-    while (!caption.empty() && caption.back() == '/') caption.pop_back();
-    return caption;
+    return WithoutFinalSlashes(std::move(caption));
 }
 
 }  // namespace quernel

@@ -31,6 +31,9 @@ std::string BrowserCommandLine(const std::string& command, const std::string& ur
 // quotes group blanks into one argument and are removed.
 std::vector<std::string> SplitCommandLine(const std::string& line);
 
+// A web address without the slashes it ends in.
+std::string WithoutFinalSlashes(std::string address);
+
 // The vendor's page about the program on the vendor's site ("https://host" or with a path):
 // "<site>/index.php?from=Quernel". Empty when there is no site.
 std::string VendorPageUrl(const std::string& site);

@@ -9,11 +9,14 @@
 namespace quernel {
 
 void StartCommandLine(const std::string& commandLine) {
-    const std::vector<std::string> words = SplitCommandLine(commandLine);
-    if (words.empty()) return;
+    StartProgram(SplitCommandLine(commandLine));
+}
+
+void StartProgram(const std::vector<std::string>& argv) {
+    if (argv.empty()) return;
     QStringList arguments;
-    for (std::size_t i = 1; i < words.size(); ++i) arguments << QString::fromStdString(words[i]);
-    QProcess::startDetached(QString::fromStdString(words[0]), arguments, QStringLiteral("."));
+    for (std::size_t i = 1; i < argv.size(); ++i) arguments << QString::fromStdString(argv[i]);
+    QProcess::startDetached(QString::fromStdString(argv[0]), arguments, QStringLiteral("."));
 }
 
 }  // namespace quernel

@@ -3,9 +3,9 @@
 # at 200 % scaling (OUT/100, OUT/200), drawn under Xvfb with a private configuration, program
 # folder and home, and no printers but "Quernel PDF" (CUPS_SERVER points nowhere).
 #
-# Start-up of the windowed program is being built separately, so the pictures come from
-# quernel-screenshots, a small program of the test tree that builds the real main window over
-# the real back ends the way start-up does.
+# The pictures come from quernel-screenshots, a small program of the test tree that builds the
+# real main window over the real back ends the way start-up does and shows every dialog
+# without waiting for a user.
 set -euo pipefail
 [ $# -eq 1 ] || { echo "usage: $0 OUT" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -20,16 +20,13 @@
 
 #include "engine/CharMapEditing.h"
 #include "monitor/QuernelCore.h"
+#include "ui/Controls.h"
 #include "ui/NamedTableBox.h"
 #include "ui/TableNames.h"
 
 namespace quernel {
 
 namespace {
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
 
 // Draws a cell's one glyph centred over the whole cell, so that a wide glyph in a narrow cell
 // is neither cut by the item margins nor elided.
@@ -80,8 +77,7 @@ TCharMapTab::TCharMapTab(TQuernelCore& core, QWidget* parent) : QWidget(parent),
     });
     cbCharset_ = new QComboBox(this);
     cbCharset_->setObjectName("cbCharset");
-    for (const TCharset& charset : CharsetTable())
-        cbCharset_->addItem(Q(std::string(charset.name)));
+    for (const TCharset& charset : CharsetTable()) cbCharset_->addItem(Q(charset.name));
     connect(cbCharset_, &QComboBox::currentIndexChanged, this,
             [this](int index) { ChooseCharset(index); });
     auto* charsetLabel = new QLabel(QString::fromUtf8("Zestaw znaków:"), this);

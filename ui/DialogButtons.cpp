@@ -4,15 +4,15 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
+#include "ui/Controls.h"
+
 namespace quernel {
 
 QHBoxLayout* AcceptRejectRow(QDialog& dialog, const char* acceptCaption, const char* acceptName,
                              const char* rejectName) {
-    auto* accept = new QPushButton(QString::fromUtf8(acceptCaption), &dialog);
-    accept->setObjectName(acceptName);
+    auto* accept = Button(acceptName, acceptCaption, &dialog);
     accept->setDefault(true);
-    auto* reject = new QPushButton(QString::fromUtf8("&Anuluj"), &dialog);
-    reject->setObjectName(rejectName);
+    auto* reject = Button(rejectName, "&Anuluj", &dialog);
     QObject::connect(accept, &QPushButton::clicked, &dialog, &QDialog::accept);
     QObject::connect(reject, &QPushButton::clicked, &dialog, &QDialog::reject);
     auto* row = new QHBoxLayout;

@@ -4,32 +4,20 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
-#include <QStringList>
 #include <QVBoxLayout>
 
 #include "host/BrowserCommand.h"
 #include "host/VersionInfo.h"
+#include "platform/CommandLine.h"
 #include "ui/AppTitle.h"
 
 namespace quernel {
 
-namespace {
-
-void StartDetached(const std::vector<std::string>& argv) {
-    if (argv.empty()) return;
-    QStringList args;
-    for (std::size_t i = 1; i < argv.size(); ++i) args << QString::fromStdString(argv[i]);
-    QProcess::startDetached(QString::fromStdString(argv[0]), args, ".");
-}
-
-}  // namespace
-
 TfrmHelp::TfrmHelp(std::string vendorSite, QWidget* parent, StartProcess start)
     : QDialog(parent), vendorSite_(std::move(vendorSite)), start_(std::move(start)) {
-    if (!start_) start_ = StartDetached;
+    if (!start_) start_ = StartProgram;
     setObjectName("frmHelp");
     setWindowTitle(QString::fromUtf8("Brackwood Quernel - Pomoc"));
     setWindowIcon(QuernelIcon());

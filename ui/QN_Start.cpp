@@ -30,6 +30,7 @@
 #include "platform/QtPrinterPlatform.h"
 #include "ui/AppTitle.h"
 #include "ui/CharMapTab.h"
+#include "ui/Controls.h"
 #include "ui/ErrorBox.h"
 #include "ui/QN_About.h"
 #include "ui/QtPrinterSetupDialog.h"
@@ -39,10 +40,6 @@
 namespace quernel {
 
 namespace {
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 QStringList ToQt(const std::vector<std::string>& texts) {
     QStringList list;
@@ -66,12 +63,6 @@ QLabel* Label(const char* caption, QWidget* buddy = nullptr) {
     auto* label = new QLabel(Q(caption));
     if (buddy != nullptr) label->setBuddy(buddy);
     return label;
-}
-
-QPushButton* Button(const char* name, const char* caption) {
-    auto* button = new QPushButton(Q(caption));
-    button->setObjectName(name);
-    return button;
 }
 
 // A number field bound to a setting, with its object name and caption.
@@ -300,7 +291,6 @@ QWidget* TqnMain::BuildFilesTab() {
     auto* layout = new QVBoxLayout(tab);
     layout->addLayout(list, 1);
     layout->addLayout(options);
-    refreshers_.push_back([this] { RefreshFiles(); });
     return tab;
 }
 
@@ -575,9 +565,14 @@ QLineEdit* TqnMain::Text(const char* name, std::string AppSettings::*field) {
 
 void TqnMain::Refresh() {
     RefreshSettings();
+    RefreshFiles();
     RefreshPrinters();
     charMapTab_->Refresh();
     sequencesTab_->Refresh();
+    ShowActive();
+}
+
+void TqnMain::ShowActive() {
     const bool active = core_.Monitoring().Active();
     {
         const QSignalBlocker block(cbActive_);
@@ -682,12 +677,8 @@ void TqnMain::ChoosePicture() {
 
 void TqnMain::SetMonitoring(bool on) {
     core_.Monitoring().SetActive(on);
-    const bool active = core_.Monitoring().Active();
-    {
-        const QSignalBlocker block(cbActive_);
-        cbActive_->setChecked(active);
-    }
-    miActive_->setChecked(active);
+    // The check box and the tray item show what the core made of it.
+    ShowActive();
 }
 
 // --- tray and window ---

@@ -123,6 +123,8 @@ class TqnMain final : public QWidget, public IMainWindow {
     void RefreshPrinters();
     void RefreshFiles();
     void RefreshPictureStatus();
+    // The monitoring switch in the check box and the tray menu.
+    void ShowActive();
     void SetMonitoring(bool on);
     void ChoosePicture();
     void UpdateTray();

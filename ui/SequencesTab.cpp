@@ -18,24 +18,11 @@
 #include "engine/CommandSet.h"
 #include "engine/SequenceEditing.h"
 #include "monitor/QuernelCore.h"
+#include "ui/Controls.h"
 #include "ui/NamedTableBox.h"
 #include "ui/TableNames.h"
 
 namespace quernel {
-
-namespace {
-
-QString Q(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-}
-
-QPushButton* Button(const char* name, const char* caption, QWidget* parent) {
-    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
-    button->setObjectName(name);
-    return button;
-}
-
-}  // namespace
 
 TSequencesTab::TSequencesTab(TQuernelCore& core,
                              std::function<void(const std::string&)> showMessage, QWidget* parent)
@@ -92,7 +79,8 @@ TSequencesTab::TSequencesTab(TQuernelCore& core,
     cbTrybEdycjiSQ_->setObjectName("cbTrybEdycjiSQ");
     connect(cbTrybEdycjiSQ_, &QCheckBox::toggled, this, [this](bool on) {
         core_.SetSequencesEditMode(on);
-        if (on) FillMeanings();
+        // The list of meanings never changes; editing starts with none chosen.
+        if (on) cbChooseSeq_->setCurrentIndex(-1);
         ShowEditMode();
     });
     btDelSequence_ = Button("btDelSequence", "&Usuń", this);

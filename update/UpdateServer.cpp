@@ -2,16 +2,9 @@
 
 #include <cstdlib>
 
+#include "host/BrowserCommand.h"
+
 namespace quernel {
-
-namespace {
-
-std::string WithoutTrailingSlashes(std::string address) {
-    while (!address.empty() && address.back() == '/') address.pop_back();
-    return address;
-}
-
-}  // namespace
 
 std::string UpdateServerAddress() {
     if (const char* value = std::getenv("QUERNEL_UPDATE_URL")) return value;
@@ -19,11 +12,11 @@ std::string UpdateServerAddress() {
 }
 
 std::string UpdateHomePage(const std::string& serverAddress) {
-    return WithoutTrailingSlashes(serverAddress) + "/";
+    return WithoutFinalSlashes(serverAddress) + "/";
 }
 
 std::string UpdateRequestUrl(const std::string& serverAddress, const std::string& pathAndQuery) {
-    return WithoutTrailingSlashes(serverAddress) + pathAndQuery;
+    return WithoutFinalSlashes(serverAddress) + pathAndQuery;
 }
 
 }  // namespace quernel

@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
     const auto pictureDialog = TQtWindowDialogs::NewPictureDialog(&window);
     pictureDialog->setDirectory(QString::fromStdString(QuernelFolder().string()));
     SaveDialog(*pictureDialog, "dialog-picture");
-    QMessageBox error(QMessageBox::Critical, "Brackwood Quernel",
+    QMessageBox error(QMessageBox::Critical, kApplicationTitle,
                       QString::fromUtf8("Nie można otworzyć pliku „PRN2FILE.TXT”: brak dostępu"),
                       QMessageBox::Ok, &window);
     SaveDialog(error, "dialog-error");
