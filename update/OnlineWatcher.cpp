@@ -4,18 +4,6 @@
 
 namespace quernel {
 
-NetworkOnlineWatcher::NetworkOnlineWatcher()
-    : online_(HasNetworkAddress()), thread_([this] { Watch(); }) {}
-
-NetworkOnlineWatcher::~NetworkOnlineWatcher() {
-    {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-}
-
 bool NetworkOnlineWatcher::HasNetworkAddress() {
     for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
         const auto flags = interface.flags();
@@ -29,15 +17,6 @@ bool NetworkOnlineWatcher::HasNetworkAddress() {
         }
     }
     return false;
-}
-
-void NetworkOnlineWatcher::Watch() {
-    std::unique_lock lock(mutex_);
-    while (!wake_.wait_for(lock, std::chrono::seconds(1), [this] { return stop_; })) {
-        lock.unlock();
-        online_ = HasNetworkAddress();
-        lock.lock();
-    }
 }
 
 }  // namespace quernel
