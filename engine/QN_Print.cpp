@@ -557,14 +557,13 @@ void TPrintInterface::Print(ByteView bytes, bool italic) {
 void TPrintInterface::PrintCharacter(char32_t ch) {
     // In the charset of the map when it has the character, else in Windows-1252, else as "?".
     const std::uint8_t own = mapCharset_;
+    // Control characters are never looked up: their bytes are not drawn as characters.
     for (std::uint8_t charset : {own, std::uint8_t{0}}) {
-        const auto& table = CodePageTable(CodePageForCharset(charset));
-        for (int b = 0x20; b < 256; ++b) {
-            if (table[static_cast<std::size_t>(b)] != ch) continue;
-            runText_.assign(1, static_cast<std::uint8_t>(b));
-            DrawMapped(1, charset);
-            return;
-        }
+        const auto b = ch >= 0x20 ? FromUnicode(CodePageForCharset(charset), ch) : std::nullopt;
+        if (!b) continue;
+        runText_.assign(1, *b);
+        DrawMapped(1, charset);
+        return;
     }
     runText_.assign(1, '?');
     DrawMapped(1, own);
