@@ -124,12 +124,8 @@ void TPrintInterface::SetOrientation(bool landscape) {
     const TPageMargins m = ComputeMargins(caps_, mgLeft_, mgTop_, mgRight_, mgBottom_);
     pageProblem_.clear();
     if (!m.Usable()) {
-        const auto names = printer_.Printers();
-        const int index = printer_.PrinterIndex();
-        const std::string name = index >= 0 && index < static_cast<int>(names.size())
-                                     ? names[static_cast<std::size_t>(index)]
-                                     : std::string();
-        pageProblem_ = NoPrintableAreaMessage(caps_, name, mgLeft_, mgTop_, mgRight_, mgBottom_);
+        pageProblem_ = NoPrintableAreaMessage(caps_, CurrentPrinterName(printer_), mgLeft_, mgTop_,
+                                              mgRight_, mgBottom_);
     }
     if (!m.Fits()) {
         leftPx_ = topPx_ = rightPx_ = bottomPx_ = lineHeight_ = 0;
@@ -688,10 +684,7 @@ void PrintRaw(TPrintServices& services, const TPrintInterface& job, ByteView dat
         services.errors.ShowError("Kod inicjujący pominięty: " + initError);
     const Bytes out = BuildRawOutput(services.raw, job.CharMap(), data);
     IPrinterPlatform& printer = services.printer;
-    const int index = printer.PrinterIndex();
-    const std::vector<std::string> names = printer.Printers();
-    const std::string name =
-        index >= 0 && index < static_cast<int>(names.size()) ? names[index] : std::string();
+    const std::string name = CurrentPrinterName(printer);
     // Failures end the printout with an error, so that its caller knows it was not printed
     // (the file monitor keeps such a printout).
     const int error = printer.RawOpen(name, printer.Title());
