@@ -112,6 +112,22 @@ Bytes RunLengthDecode(ByteView data, std::size_t size) {
     return out;
 }
 
+// Which of ESC K, L, Y and Z a letter names, as the index of its graphics mode; -1 for another.
+int DensityIndex(int letter) {
+    switch (letter) {
+        case 'K':
+            return 0;
+        case 'L':
+            return 1;
+        case 'Y':
+            return 2;
+        case 'Z':
+            return 3;
+        default:
+            return -1;
+    }
+}
+
 bool IsOn(std::uint8_t n) {
     return n == 1 || n == '1';
 }
@@ -432,7 +448,7 @@ TEscPMeasure MeasureEscP(ByteView data, std::size_t p, TPins pins,
         case 'L':
         case 'Y':
         case 'Z': {
-            const int mode = densities[c == 'K' ? 0 : c == 'L' ? 1 : c == 'Y' ? 2 : 3];
+            const int mode = densities[static_cast<std::size_t>(DensityIndex(c))];
             const std::size_t columns = static_cast<std::size_t>(at(2) | (at(3) << 8));
             return measure(4, columns * BytesPerColumn(mode));
         }
@@ -661,7 +677,7 @@ TLanguageStep TEscPLanguage::Command(ByteView data, std::size_t p, IPage* page) 
         case 'L':
         case 'Y':
         case 'Z': {
-            const int mode = densities_[c == 'K' ? 0 : c == 'L' ? 1 : c == 'Y' ? 2 : 3];
+            const int mode = densities_[static_cast<std::size_t>(DensityIndex(c))];
             step.name = GraphicsName(mode);
             if (page && complete) Columns(all.subspan(4), word(0), mode, *page);
             return step;
@@ -683,11 +699,7 @@ TLanguageStep TEscPLanguage::Command(ByteView data, std::size_t p, IPage* page) 
             if (complete) Extended(all.subspan(2), m.length, page);
             return step;
         case '?': {
-            const int which = arg(0) == 'K'   ? 0
-                              : arg(0) == 'L' ? 1
-                              : arg(0) == 'Y' ? 2
-                              : arg(0) == 'Z' ? 3
-                                              : -1;
+            const int which = DensityIndex(arg(0));
             if (which >= 0 && complete) {
                 densities_[static_cast<std::size_t>(which)] = static_cast<std::uint8_t>(arg(1));
             }
