@@ -11,7 +11,6 @@ using namespace meaning;
 constexpr std::uint8_t kEsc = 0x1B;
 constexpr std::uint8_t kNul = 0x00;
 constexpr double kEpsilon = 1e-9;
-constexpr std::array<std::uint8_t, 4> kDefaultDensities = {0, 1, 2, 3};
 // Tab stops, horizontal and vertical, that one command may set at most.
 constexpr std::size_t kMaxTabs = 32;
 constexpr std::size_t kMaxVerticalTabs = 16;
@@ -500,13 +499,12 @@ TEscPMeasure MeasureEscP(ByteView data, std::size_t p, TPins pins,
 TPins DetectPins(ByteView data) {
     int nine = 0, twentyFour = 0;
     int nineSpacing = 0, twentyFourSpacing = 0;
-    const std::array<std::uint8_t, 4> densities = kDefaultDensities;
     for (std::size_t p = 0; p < data.size();) {
         if (data[p] != kEsc) {
             ++p;
             continue;
         }
-        const TEscPMeasure m = MeasureEscP(data, p, TPins::k24, densities);
+        const TEscPMeasure m = MeasureEscP(data, p, TPins::k24, kEscPDefaultDensities);
         const int c = p + 1 < data.size() ? data[p + 1] : 0;
         const int n = p + 2 < data.size() ? data[p + 2] : -1;
         if (c == '*' && n >= 32) ++twentyFour;
@@ -538,7 +536,7 @@ TEscPLanguage::TEscPLanguage(TPins pins) : pins_(pins) {
 }
 
 void TEscPLanguage::Reset() {
-    densities_ = kDefaultDensities;
+    densities_ = kEscPDefaultDensities;
     unit_ = 0;
     tabs_.clear();
     for (std::size_t i = 1; i <= kMaxTabs; ++i) tabs_.push_back(0.8 * static_cast<double>(i));

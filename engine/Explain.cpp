@@ -85,7 +85,7 @@ class TUnknownEscapes {
 
     void At(std::size_t p) {
         if (p >= escpFrom_) {
-            const TEscPMeasure m = MeasureEscP(data_, p, TPins::k24, {0, 1, 2, 3});
+            const TEscPMeasure m = MeasureEscP(data_, p, TPins::k24, kEscPDefaultDensities);
             if (m.known) {
                 ++escp_;
                 escpFrom_ = p + m.length;
