@@ -105,11 +105,9 @@ class TUnknownEscapes {
 };
 
 std::string TUnknownEscapes::Hint() const {
-    const ByteView data = data_;
-    const std::size_t escp = escp_, pcl = pcl_;
-    if (escp == 0 && pcl == 0) return {};
-    const bool isPcl = pcl > 0 && (escp == 0 || DetectCommandSet(data) == TCommandSet::kPcl);
-    const std::size_t n = isPcl ? pcl : escp;
+    if (escp_ == 0 && pcl_ == 0) return {};
+    const bool isPcl = pcl_ > 0 && (escp_ == 0 || DetectCommandSet(data_) == TCommandSet::kPcl);
+    const std::size_t n = isPcl ? pcl_ : escp_;
     const std::string which = isPcl ? "PCL" : "ESC/P";
     const std::string option = isPcl ? "pcl" : "escp";
     if (n == 1) {
