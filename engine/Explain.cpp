@@ -133,8 +133,7 @@ std::string ExplainPrintout(ByteView data, const TEscapeSequences& userTable,
         // The table first, then the language, as the renderer reads the printout.
         TSequenceMatcher matcher(table, data, false);
         for (std::size_t p = 0; p < data.size();) {
-            const auto known =
-                language->ReadsBeforeTable(data, p) ? std::nullopt : matcher.MatchKnown(p);
+            const auto known = MatchBeforeLanguage(*language, matcher, data, p);
             if (known) {
                 const ByteView bytes = data.subspan(p, known->length);
                 if (known->meaning == meaning::kPrintable) {

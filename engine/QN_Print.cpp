@@ -212,8 +212,7 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
 void TPrintInterface::RenderWithLanguage(ByteView data, std::size_t start) {
     TSequenceMatcher matcher(table_, data, false);
     for (std::size_t p = start; p < data.size();) {
-        const auto known =
-            language_->ReadsBeforeTable(data, p) ? std::nullopt : matcher.MatchKnown(p);
+        const auto known = MatchBeforeLanguage(*language_, matcher, data, p);
         if (known) {
             language_->Flush(*this);
             ApplyMeaning(RelativePitch(known->meaning, status_->Pitch),
