@@ -16,18 +16,18 @@ namespace {
 using namespace meaning;
 
 constexpr std::uint8_t kFormFeed = 0x0C;
-// Pixel positions from exact ones: truncated, but a position a rounding error below a whole
-// pixel counts as that pixel, so that pictures placed one below the other meet.
-int Px(double v) {
-    return static_cast<int>(std::floor(v + 1e-6));
-}
-
 constexpr std::uint8_t kCr = 0x0D;
 constexpr std::uint8_t kLf = 0x0A;
 
 // Device positions beyond this are not drawn: a margin and a few cells added to them still fit
 // an int.
 constexpr double kFarAway = std::numeric_limits<int>::max() / 4.0;
+
+// Pixel positions from exact ones: truncated, but a position a rounding error below a whole
+// pixel counts as that pixel, so that pictures placed one below the other meet.
+int Px(double v) {
+    return static_cast<int>(std::floor(v + 1e-6));
+}
 
 // Relative pitch changes turned into an absolute pitch; "ignore" where nothing happens.
 TSequenceMeaning RelativePitch(TSequenceMeaning m, TSequenceMeaning pitch) {
