@@ -11,7 +11,6 @@ using namespace meaning;
 constexpr std::uint8_t kEsc = 0x1B;
 constexpr std::uint8_t kNul = 0x00;
 constexpr double kEpsilon = 1e-9;
-constexpr std::array<std::uint8_t, 4> kDefaultDensities = {0, 1, 2, 3};
 // Tab stops, horizontal and vertical, that one command may set at most.
 constexpr std::size_t kMaxTabs = 32;
 constexpr std::size_t kMaxVerticalTabs = 16;
@@ -110,6 +109,22 @@ Bytes RunLengthDecode(ByteView data, std::size_t size) {
     }
     out.resize(size, 0);
     return out;
+}
+
+// Which of ESC K, L, Y and Z a letter names, as the index of its graphics mode; -1 for another.
+int DensityIndex(int letter) {
+    switch (letter) {
+        case 'K':
+            return 0;
+        case 'L':
+            return 1;
+        case 'Y':
+            return 2;
+        case 'Z':
+            return 3;
+        default:
+            return -1;
+    }
 }
 
 bool IsOn(std::uint8_t n) {
@@ -432,7 +447,7 @@ TEscPMeasure MeasureEscP(ByteView data, std::size_t p, TPins pins,
         case 'L':
         case 'Y':
         case 'Z': {
-            const int mode = densities[c == 'K' ? 0 : c == 'L' ? 1 : c == 'Y' ? 2 : 3];
+            const int mode = densities[static_cast<std::size_t>(DensityIndex(c))];
             const std::size_t columns = static_cast<std::size_t>(at(2) | (at(3) << 8));
             return measure(4, columns * BytesPerColumn(mode));
         }
@@ -484,13 +499,12 @@ TEscPMeasure MeasureEscP(ByteView data, std::size_t p, TPins pins,
 TPins DetectPins(ByteView data) {
     int nine = 0, twentyFour = 0;
     int nineSpacing = 0, twentyFourSpacing = 0;
-    const std::array<std::uint8_t, 4> densities = kDefaultDensities;
     for (std::size_t p = 0; p < data.size();) {
         if (data[p] != kEsc) {
             ++p;
             continue;
         }
-        const TEscPMeasure m = MeasureEscP(data, p, TPins::k24, densities);
+        const TEscPMeasure m = MeasureEscP(data, p, TPins::k24, kEscPDefaultDensities);
         const int c = p + 1 < data.size() ? data[p + 1] : 0;
         const int n = p + 2 < data.size() ? data[p + 2] : -1;
         if (c == '*' && n >= 32) ++twentyFour;
@@ -522,7 +536,7 @@ TEscPLanguage::TEscPLanguage(TPins pins) : pins_(pins) {
 }
 
 void TEscPLanguage::Reset() {
-    densities_ = kDefaultDensities;
+    densities_ = kEscPDefaultDensities;
     unit_ = 0;
     tabs_.clear();
     for (std::size_t i = 1; i <= kMaxTabs; ++i) tabs_.push_back(0.8 * static_cast<double>(i));
@@ -661,7 +675,7 @@ TLanguageStep TEscPLanguage::Command(ByteView data, std::size_t p, IPage* page) 
         case 'L':
         case 'Y':
         case 'Z': {
-            const int mode = densities_[c == 'K' ? 0 : c == 'L' ? 1 : c == 'Y' ? 2 : 3];
+            const int mode = densities_[static_cast<std::size_t>(DensityIndex(c))];
             step.name = GraphicsName(mode);
             if (page && complete) Columns(all.subspan(4), word(0), mode, *page);
             return step;
@@ -683,11 +697,7 @@ TLanguageStep TEscPLanguage::Command(ByteView data, std::size_t p, IPage* page) 
             if (complete) Extended(all.subspan(2), m.length, page);
             return step;
         case '?': {
-            const int which = arg(0) == 'K'   ? 0
-                              : arg(0) == 'L' ? 1
-                              : arg(0) == 'Y' ? 2
-                              : arg(0) == 'Z' ? 3
-                                              : -1;
+            const int which = DensityIndex(arg(0));
             if (which >= 0 && complete) {
                 densities_[static_cast<std::size_t>(which)] = static_cast<std::uint8_t>(arg(1));
             }

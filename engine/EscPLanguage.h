@@ -23,6 +23,9 @@ struct TEscPMeasure {
     bool complete = true;     // false when the printout ends inside it
 };
 
+// The graphics modes of ESC K, L, Y and Z after a printer reset.
+inline constexpr std::array<std::uint8_t, 4> kEscPDefaultDensities = {0, 1, 2, 3};
+
 // The length of the ESC/P command at data[p] (data[p] is ESC). `densities` are the graphics
 // modes of ESC K, L, Y and Z. A command cut short by the end of the data ends there.
 TEscPMeasure MeasureEscP(ByteView data, std::size_t p, TPins pins,

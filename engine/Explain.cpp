@@ -85,7 +85,7 @@ class TUnknownEscapes {
 
     void At(std::size_t p) {
         if (p >= escpFrom_) {
-            const TEscPMeasure m = MeasureEscP(data_, p, TPins::k24, {0, 1, 2, 3});
+            const TEscPMeasure m = MeasureEscP(data_, p, TPins::k24, kEscPDefaultDensities);
             if (m.known) {
                 ++escp_;
                 escpFrom_ = p + m.length;
@@ -105,11 +105,9 @@ class TUnknownEscapes {
 };
 
 std::string TUnknownEscapes::Hint() const {
-    const ByteView data = data_;
-    const std::size_t escp = escp_, pcl = pcl_;
-    if (escp == 0 && pcl == 0) return {};
-    const bool isPcl = pcl > 0 && (escp == 0 || DetectCommandSet(data) == TCommandSet::kPcl);
-    const std::size_t n = isPcl ? pcl : escp;
+    if (escp_ == 0 && pcl_ == 0) return {};
+    const bool isPcl = pcl_ > 0 && (escp_ == 0 || DetectCommandSet(data_) == TCommandSet::kPcl);
+    const std::size_t n = isPcl ? pcl_ : escp_;
     const std::string which = isPcl ? "PCL" : "ESC/P";
     const std::string option = isPcl ? "pcl" : "escp";
     if (n == 1) {
@@ -135,8 +133,7 @@ std::string ExplainPrintout(ByteView data, const TEscapeSequences& userTable,
         // The table first, then the language, as the renderer reads the printout.
         TSequenceMatcher matcher(table, data, false);
         for (std::size_t p = 0; p < data.size();) {
-            const auto known =
-                language->ReadsBeforeTable(data, p) ? std::nullopt : matcher.MatchKnown(p);
+            const auto known = MatchBeforeLanguage(*language, matcher, data, p);
             if (known) {
                 const ByteView bytes = data.subspan(p, known->length);
                 if (known->meaning == meaning::kPrintable) {

@@ -103,6 +103,16 @@ class IPrinterLanguage {
 // step named for --explain; nothing for another code.
 std::optional<TLanguageStep> SharedControlCode(std::uint8_t code, IPage* page);
 
+// What the table reads at data[p] before the language does, so that printing and --explain
+// read a printout alike: a sequence it knows, unless the language reads it first.
+// Inline: it runs for every byte.
+inline std::optional<TMatch> MatchBeforeLanguage(const IPrinterLanguage& language,
+                                                 const TSequenceMatcher& matcher, ByteView data,
+                                                 std::size_t p) {
+    if (language.ReadsBeforeTable(data, p)) return std::nullopt;
+    return matcher.MatchKnown(p);
+}
+
 // The language a printout is read with beyond the table; nothing for the table alone. An
 // automatic choice looks at the printout.
 std::unique_ptr<IPrinterLanguage> MakePrinterLanguage(TCommandSet set, ByteView data);

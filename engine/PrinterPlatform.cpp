@@ -73,4 +73,12 @@ int FindPrinterByName(IPrinterPlatform& printer, const std::string& name) {
     return -1;
 }
 
+std::string CurrentPrinterName(IPrinterPlatform& printer) {
+    const int index = printer.PrinterIndex();
+    const std::vector<std::string> names = printer.Printers();
+    return index >= 0 && index < static_cast<int>(names.size())
+               ? names[static_cast<std::size_t>(index)]
+               : std::string();
+}
+
 }  // namespace quernel

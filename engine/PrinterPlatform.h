@@ -167,4 +167,7 @@ class IPrinterPlatform {
 // The index of the last printer named exactly `name`, or -1 (which selects the default).
 int FindPrinterByName(IPrinterPlatform& printer, const std::string& name);
 
+// The name of the current printer; empty when there is none.
+std::string CurrentPrinterName(IPrinterPlatform& printer);
+
 }  // namespace quernel

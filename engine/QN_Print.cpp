@@ -16,18 +16,18 @@ namespace {
 using namespace meaning;
 
 constexpr std::uint8_t kFormFeed = 0x0C;
-// Pixel positions from exact ones: truncated, but a position a rounding error below a whole
-// pixel counts as that pixel, so that pictures placed one below the other meet.
-int Px(double v) {
-    return static_cast<int>(std::floor(v + 1e-6));
-}
-
 constexpr std::uint8_t kCr = 0x0D;
 constexpr std::uint8_t kLf = 0x0A;
 
 // Device positions beyond this are not drawn: a margin and a few cells added to them still fit
 // an int.
 constexpr double kFarAway = std::numeric_limits<int>::max() / 4.0;
+
+// Pixel positions from exact ones: truncated, but a position a rounding error below a whole
+// pixel counts as that pixel, so that pictures placed one below the other meet.
+int Px(double v) {
+    return static_cast<int>(std::floor(v + 1e-6));
+}
 
 // Relative pitch changes turned into an absolute pitch; "ignore" where nothing happens.
 TSequenceMeaning RelativePitch(TSequenceMeaning m, TSequenceMeaning pitch) {
@@ -124,12 +124,8 @@ void TPrintInterface::SetOrientation(bool landscape) {
     const TPageMargins m = ComputeMargins(caps_, mgLeft_, mgTop_, mgRight_, mgBottom_);
     pageProblem_.clear();
     if (!m.Usable()) {
-        const auto names = printer_.Printers();
-        const int index = printer_.PrinterIndex();
-        const std::string name = index >= 0 && index < static_cast<int>(names.size())
-                                     ? names[static_cast<std::size_t>(index)]
-                                     : std::string();
-        pageProblem_ = NoPrintableAreaMessage(caps_, name, mgLeft_, mgTop_, mgRight_, mgBottom_);
+        pageProblem_ = NoPrintableAreaMessage(caps_, CurrentPrinterName(printer_), mgLeft_, mgTop_,
+                                              mgRight_, mgBottom_);
     }
     if (!m.Fits()) {
         leftPx_ = topPx_ = rightPx_ = bottomPx_ = lineHeight_ = 0;
@@ -216,8 +212,7 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
 void TPrintInterface::RenderWithLanguage(ByteView data, std::size_t start) {
     TSequenceMatcher matcher(table_, data, false);
     for (std::size_t p = start; p < data.size();) {
-        const auto known =
-            language_->ReadsBeforeTable(data, p) ? std::nullopt : matcher.MatchKnown(p);
+        const auto known = MatchBeforeLanguage(*language_, matcher, data, p);
         if (known) {
             language_->Flush(*this);
             ApplyMeaning(RelativePitch(known->meaning, status_->Pitch),
@@ -557,14 +552,13 @@ void TPrintInterface::Print(ByteView bytes, bool italic) {
 void TPrintInterface::PrintCharacter(char32_t ch) {
     // In the charset of the map when it has the character, else in Windows-1252, else as "?".
     const std::uint8_t own = mapCharset_;
+    // Control characters are never looked up: their bytes are not drawn as characters.
     for (std::uint8_t charset : {own, std::uint8_t{0}}) {
-        const auto& table = CodePageTable(CodePageForCharset(charset));
-        for (int b = 0x20; b < 256; ++b) {
-            if (table[static_cast<std::size_t>(b)] != ch) continue;
-            runText_.assign(1, static_cast<std::uint8_t>(b));
-            DrawMapped(1, charset);
-            return;
-        }
+        const auto b = ch >= 0x20 ? FromUnicode(CodePageForCharset(charset), ch) : std::nullopt;
+        if (!b) continue;
+        runText_.assign(1, *b);
+        DrawMapped(1, charset);
+        return;
     }
     runText_.assign(1, '?');
     DrawMapped(1, own);
@@ -689,10 +683,7 @@ void PrintRaw(TPrintServices& services, const TPrintInterface& job, ByteView dat
         services.errors.ShowError("Kod inicjujący pominięty: " + initError);
     const Bytes out = BuildRawOutput(services.raw, job.CharMap(), data);
     IPrinterPlatform& printer = services.printer;
-    const int index = printer.PrinterIndex();
-    const std::vector<std::string> names = printer.Printers();
-    const std::string name =
-        index >= 0 && index < static_cast<int>(names.size()) ? names[index] : std::string();
+    const std::string name = CurrentPrinterName(printer);
     // Failures end the printout with an error, so that its caller knows it was not printed
     // (the file monitor keeps such a printout).
     const int error = printer.RawOpen(name, printer.Title());
