@@ -226,8 +226,20 @@ void TSettingsStore::LoadSettings(AppSettings& s, ISettingsTarget& target) {
         ReadSetting(*key, Info("Sequences"), s);
         if (s.Sequences.empty()) s.Sequences = kDefaultSequencesName;
         target.ActivateSequences(s.Sequences);
-        if (!s.AlwaysDefault) target.RestorePrinter(key->ReadString("Printer").value_or(""));
-        const std::string font = key->ReadString("FontName").value_or("");
+        // A printer or font name never holds a control character: one that does is damaged,
+        // and counts as missing rather than as a printer to wait for.
+        const auto storedName = [&](const std::string& name) {
+            std::string value = key->ReadString(name).value_or("");
+            if (std::any_of(value.begin(), value.end(), [](char c) {
+                    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+                })) {
+                history_.Add("Uszkodzona wartość " + name + " w ustawieniach pominięta");
+                value.clear();
+            }
+            return value;
+        };
+        if (!s.AlwaysDefault) target.RestorePrinter(storedName("Printer"));
+        const std::string font = storedName("FontName");
         target.RestoreFont(font.empty() ? kDefaultFontName : font);
     }
     DumpSettings(s, target);

@@ -19,4 +19,8 @@ std::filesystem::path QuernelFolder();
 // of the state the program keeps across restarts.
 std::filesystem::path StateFolder();
 
+// $XDG_RUNTIME_DIR when it is a folder of this user that nobody else may enter (it lives in
+// memory until the computer stops); nothing otherwise.
+std::optional<std::filesystem::path> PrivateRuntimeFolder();
+
 }  // namespace quernel

@@ -170,6 +170,39 @@ void WriteFileAtomic(const std::filesystem::path& path, ByteView data, bool sync
     if (sync && ::fsync(fd.get()) != 0) fail(errno);
     if (::close(fd.release()) != 0) fail(errno);
     if (::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
+    // The rename itself is durable once the folder is.
+    if (sync && !SyncFolder(path.parent_path())) {
+        throw FileError("Cannot write file \"" + path.string() + "\". " + ErrnoText(errno));
+    }
+}
+
+std::filesystem::path KeepDamagedCopy(const std::filesystem::path& file, const LocalDateTime& t,
+                                      std::string& error) {
+    char stamp[40];
+    std::snprintf(stamp, sizeof stamp, ".bad-%04d-%02d-%02d_%02d-%02d-%02d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    const std::string stem = file.filename().string() + stamp;
+    for (int n = 1; n < 100; ++n) {
+        const std::filesystem::path copy =
+            file.parent_path() / (n == 1 ? stem : stem + "_" + std::to_string(n));
+        std::error_code ec;
+        if (std::filesystem::exists(copy, ec)) continue;
+        if (std::filesystem::copy_file(file, copy, std::filesystem::copy_options::none, ec)) {
+            return copy;
+        }
+        error = ec.message();
+        return {};
+    }
+    error = "too many copies";
+    return {};
+}
+
+bool SyncFolder(const std::filesystem::path& folder) {
+    const std::filesystem::path name = folder.empty() ? "." : folder;
+    UniqueFd fd(::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0) return false;
+    // Some file systems cannot synchronise a folder; that is no failure.
+    return ::fsync(fd.get()) == 0 || errno == EINVAL || errno == ENOTSUP;
 }
 
 }  // namespace quernel

@@ -72,7 +72,17 @@ std::filesystem::path WriteNewFile(const std::filesystem::path& folder, const st
 
 // Writes the file under a temporary name in the same folder and renames it into place, so a
 // failed write never leaves a cut file under the real name; throws FileError. With `sync` the
-// data reaches the disk before the rename (surviving a power cut, not only a stopped program).
+// data reaches the disk before the rename and the folder after it (surviving a power cut, not
+// only a stopped program).
 void WriteFileAtomic(const std::filesystem::path& path, ByteView data, bool sync = true);
+
+// Copies a damaged file beside it as "<name>.bad-YYYY-MM-DD_HH-MM-SS" (local time `now`; "_2",
+// "_3", ... when taken), never over another copy; answers the copy's path, or an empty path
+// with the reason in `error`.
+std::filesystem::path KeepDamagedCopy(const std::filesystem::path& file, const LocalDateTime& now,
+                                      std::string& error);
+
+// Makes the folder's entries (a file created or renamed in it) durable; false with errno.
+bool SyncFolder(const std::filesystem::path& folder);
 
 }  // namespace quernel

@@ -72,14 +72,20 @@ class ITitleMaker {
     virtual std::string MakePrintTitle(const std::string& fileName) = 0;
 };
 
-struct TPrintedPart;
+struct TRememberedFile;
 
 // Keeps what was printed of the monitored files across restarts.
 class IPrintedStateKeeper {
   public:
     virtual ~IPrintedStateKeeper() = default;
-    // What the last run had printed of the file, if it was monitored then.
-    virtual std::optional<TPrintedPart> Remembered(const std::string& path) = 0;
+    // What the last run knew of the file, if it was monitored then.
+    virtual std::optional<TRememberedFile> Remembered(const std::string& path) = 0;
+    // Why the last run's state cannot vouch for files it has no record of (its file was
+    // damaged); empty when it can.
+    virtual std::string RememberedDamage() = 0;
+    // The content present in a file at its first sight counts as printed although the file
+    // may hold a part not printed yet: said once per file.
+    virtual void ReportUntrusted(const std::string& message) = 0;
     // The printed part of a monitored file changed; after a printout the state is written at
     // once, other changes with the next write.
     virtual void PrintedPartChanged(bool afterPrintout) = 0;

@@ -6,6 +6,7 @@
 #include <exception>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "host/BW_log.h"
 #include "host/ErrorReport.h"
@@ -42,15 +43,31 @@ std::vector<int> StoredEntryIndexes(IRegistryKey& key, int count) {
 
 TMonitoring::TMonitoring(TQuernelCore& core)
     : core_(core),
-      printedState_(core.services_.printedStateFile),
+      printedState_(core.services_.printedStateFile, core.services_.printedStateFallback),
       services_{core.services_.files, core.services_.clock, core.services_.history,
                 core.services_.printer, core.monitorSettings_, this,
                 // The folder of the default print file (~/QUERNEL) keeps failed printouts.
                 fs::path(core.services_.defaultPrintFile).parent_path() / "Nieudane", this},
       list_(services_) {}
 
-std::optional<TPrintedPart> TMonitoring::Remembered(const std::string& path) {
+std::optional<TRememberedFile> TMonitoring::Remembered(const std::string& path) {
     return printedState_.Remembered(path);
+}
+
+std::string TMonitoring::RememberedDamage() {
+    const TStateDamage& damage = printedState_.Damage();
+    if (!damage.Damaged()) return {};
+    return "plik stanu wydruków był uszkodzony" +
+           (damage.keptAs.empty() ? std::string() : ", zachowany jako " + damage.keptAs.string());
+}
+
+void TMonitoring::Report(const std::string& message) {
+    core_.services_.history.Add(message);
+    core_.services_.errors.ShowError(message);
+}
+
+void TMonitoring::ReportUntrusted(const std::string& message) {
+    Report(message);
 }
 
 void TMonitoring::PrintedPartChanged(bool afterPrintout) {
@@ -60,10 +77,48 @@ void TMonitoring::PrintedPartChanged(bool afterPrintout) {
 
 void TMonitoring::SavePrintedState() {
     if (!printedStateChanged_ || !printedState_.Enabled()) return;
+    TStateRecord record;
+    for (int i = 0; i < list_.Count(); ++i) list_[i].monitor->CollectPrintedParts(record.files);
+    std::string error;
+    try {
+        if (printedState_.Save(record, &error) == TPrintedState::SaveResult::kSavedInFallback) {
+            ReportSaveFailure(error, true);
+            return;
+        }
+    } catch (const FileError& e) {
+        ReportSaveFailure(e.what(), false);
+        return;
+    }
     printedStateChanged_ = false;
-    std::map<std::string, TPrintedPart> parts;
-    for (int i = 0; i < list_.Count(); ++i) list_[i].monitor->CollectPrintedParts(parts);
-    printedState_.Save(parts);
+    if (std::exchange(printedStateFailing_, false)) {
+        core_.services_.history.Add("Stan wydruków znów zapisany w pliku " +
+                                    printedState_.File().string());
+    }
+}
+
+// The write stays due, so the next tick tries it again.
+void TMonitoring::ReportSaveFailure(const std::string& error, bool inFallback) {
+    if (std::exchange(printedStateFailing_, true)) return;
+    std::string message = "Nie udało się zapisać stanu wydruków: " + error + "\n";
+    message += inFallback ? "Stan jest przechowywany tymczasowo w " +
+                                core_.services_.printedStateFallback.string() +
+                                " (do wyłączenia komputera); zapis w pliku " +
+                                printedState_.File().string() + " będzie ponawiany."
+                          : std::string(
+                                "Zapis będzie ponawiany. Jeśli program zostanie zatrzymany "
+                                "wcześniej, wydruki od ostatniego zapisu mogą wyjść ponownie.");
+    Report(message);
+}
+
+void TMonitoring::LoadPrintedState() {
+    printedState_.Load(ToLocal(core_.services_.clock.Now()));
+    const TStateDamage& damage = printedState_.Damage();
+    if (!damage.Damaged()) return;
+    core_.services_.history.Add("Uszkodzony plik stanu wydruków " + printedState_.File().string() +
+                                " (" + damage.what + "): " +
+                                (damage.keptAs.empty()
+                                     ? "nie udało się zachować jego kopii: " + damage.copyError
+                                     : "zachowano go jako " + damage.keptAs.string()));
 }
 
 void TMonitoring::SetActive(bool on) {
@@ -231,7 +286,7 @@ void TMonitoring::LoadMonitoredList() {
     TbwLog& log = core_.services_.history;
     const bool deleteOnStart = core_.settings_.DeleteFilesOnStart;
     int count = -1;
-    printedState_.Load();
+    LoadPrintedState();
     if (auto key = core_.store_.OpenSettingsKey(core_.settings_.Settings4All, KeyAccess::kRead)) {
         count = key->ReadInteger("MonitoredFilesCNT").value_or(-1);
         list_.Clear();

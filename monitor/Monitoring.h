@@ -74,9 +74,12 @@ class TMonitoring final : public ITitleMaker, public IPrintedStateKeeper {
     std::string MakePrintTitle(const std::string& fileName) override;
 
     // IPrintedStateKeeper
-    std::optional<TPrintedPart> Remembered(const std::string& path) override;
+    std::optional<TRememberedFile> Remembered(const std::string& path) override;
+    std::string RememberedDamage() override;
+    void ReportUntrusted(const std::string& message) override;
     void PrintedPartChanged(bool afterPrintout) override;
-    // Writes the printed state when something changed since the last write.
+    // Writes the printed state when something changed since the last write, or when the last
+    // write failed: a failure is reported once and the write tried again at every tick.
     void SavePrintedState();
 
   private:
@@ -84,10 +87,15 @@ class TMonitoring final : public ITitleMaker, public IPrintedStateKeeper {
     // The printer the monitor prints on, when it is missing now; empty when it is there.
     std::optional<std::string> MissingPrinter(const TFileMonitor& monitor) const;
     void AddLoaded(const std::string& text, bool deleteOnStart);
+    void LoadPrintedState();
+    void ReportSaveFailure(const std::string& error, bool inFallback);
+    void Report(const std::string& message);
 
     TQuernelCore& core_;
     TPrintedState printedState_;
     bool printedStateChanged_ = false;
+    // The last write of the printed state did not reach its file (reported once).
+    bool printedStateFailing_ = false;
     TMonitorServices services_;
     TMonitoredList list_;
     bool active_ = false;

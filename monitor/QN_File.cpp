@@ -108,13 +108,13 @@ void TFileMonitor::RestoreAfterRestart() {
     for (auto& child : FFiles) child->RestoreAfterRestart();
 }
 
-void TFileMonitor::CollectPrintedParts(std::map<std::string, TPrintedPart>& parts) const {
+void TFileMonitor::CollectPrintedParts(std::map<std::string, TRememberedFile>& parts) const {
     if (FIsMask) {
         for (const auto& child : FFiles) child->CollectPrintedParts(parts);
         return;
     }
     if (FLastSize != kUnseen) {
-        parts.insert_or_assign(FFileName, TPrintedPart{FPrintedSize, FPrintedDigest});
+        parts.insert_or_assign(FFileName, TRememberedFile{{FPrintedSize, FPrintedDigest}, {}});
     } else if (restore_ && services_.printedState != nullptr) {
         // Not looked at yet: what the last run knew stays known.
         if (const auto part = services_.printedState->Remembered(FFileName)) {
@@ -129,15 +129,38 @@ void TFileMonitor::PrintedPartChanged(bool afterPrintout) {
 }
 
 bool TFileMonitor::RestoreRememberedPart(std::int64_t size) {
-    if (services_.printedState == nullptr) return false;
-    const auto part = services_.printedState->Remembered(FFileName);
-    if (!part || part->size > size) return false;
-    TMd5 md5 = part->size > 0 ? ReadPrefixDigest(part->size) : TMd5();
-    if (md5.Digest() != part->digest) return false;
-    FPrintedSize = part->size;
-    FPrintedDigest = part->digest;
+    IPrintedStateKeeper* state = services_.printedState;
+    if (state == nullptr) return false;
+    const auto remembered = state->Remembered(FFileName);
+    // What the file holds now counts as printed; when that may hide a part not printed yet,
+    // the user is told, so it can be printed by hand.
+    const auto untrusted = [&](const std::string& why) {
+        if (size == 0) return false;
+        state->ReportUntrusted(FFileName + ": " + why + "; jego obecna zawartość (" +
+                               std::to_string(size) +
+                               " B) liczy się jako wydrukowana i nie zostanie wydrukowana.");
+        return false;
+    };
+    if (!remembered) {
+        const std::string damage = state->RememberedDamage();
+        if (damage.empty()) return false;
+        return untrusted("brak wiarygodnego stanu wydruku (" + damage + ")");
+    }
+    const TPrintedPart& part = remembered->printed;
+    if (part.size > size) {
+        return untrusted("plik jest krótszy (" + std::to_string(size) +
+                         " B) niż jego wydrukowana część (" + std::to_string(part.size) + " B)");
+    }
+    TMd5 md5 = part.size > 0 ? ReadPrefixDigest(part.size) : TMd5();
+    if (md5.Digest() != part.digest) {
+        return untrusted(
+            "plik nie zaczyna się od części wydrukowanej przed ponownym "
+            "uruchomieniem");
+    }
+    FPrintedSize = part.size;
+    FPrintedDigest = part.digest;
     printedMd5_ = std::move(md5);
-    if (size > part->size) {
+    if (size > part.size) {
         // Written while the program was away, or not yet released when it stopped: it prints
         // once the file has been quiet for the wait (counted from its last write).
         Log(" zmieniony");

@@ -61,7 +61,7 @@ class TFileMonitor {
 
     // What is printed of the file (for a folder: of each of its files) as the printed state
     // keeps it: files seen now, and files still to be seen with what the last run remembered.
-    void CollectPrintedParts(std::map<std::string, TPrintedPart>& parts) const;
+    void CollectPrintedParts(std::map<std::string, TRememberedFile>& parts) const;
 
     // After a printout the digest is normally extended by the bytes just printed; switched off,
     // the whole printed prefix is read again instead (kept for measurements).

@@ -41,6 +41,8 @@ struct TCoreServices {
     std::string defaultPrintFile;
     // What was printed of each monitored file, kept across restarts; empty: not kept.
     std::filesystem::path printedStateFile = {};
+    // Where the state goes while its file cannot be written; empty: nowhere.
+    std::filesystem::path printedStateFallback = {};
     // Reads the printer list in the background, so the start-up waits for printers do not
     // block; none: they block, as the printer selection does without it.
     IPrinterListReader* printerReader = nullptr;

@@ -17,9 +17,13 @@ namespace fs = std::filesystem;
 TQuernelProgram::TQuernelProgram(TProgramStart& start, IErrorReport& errors)
     : start_(start),
       printer_(start.clock),
-      keys_(IniKeyStore::FromEnvironment()),
+      keys_(IniKeyStore::FromEnvironment(&start.clock)),
       files_(&start.clock),
       autostart_(TXdgAutostartFolder::FromEnvironment()) {
+    keys_.SetNotices([this, &errors](const std::string& message, bool error) {
+        start_.history.Add(message);
+        if (error) errors.ShowError(message);
+    });
     // The folder a DOS emulator's printer port writes into.
     const fs::path quernelHome = QuernelFolder();
     std::error_code ec;
@@ -29,6 +33,9 @@ TQuernelProgram::TQuernelProgram(TProgramStart& start, IErrorReport& errors)
         start.fileLog, start.programDir, (quernelHome / "PRN2FILE.TXT").string()});
     // What was printed of each monitored file, kept across restarts.
     services_->printedStateFile = StateFolder() / "printed.txt";
+    if (const auto runtime = PrivateRuntimeFolder()) {
+        services_->printedStateFallback = *runtime / "quernel/printed.txt";
+    }
     services_->printerReader = &printer_;
     core_ = std::make_unique<TQuernelCore>(*services_);
     core_->registerAutostart = [this] {

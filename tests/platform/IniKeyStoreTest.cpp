@@ -13,6 +13,8 @@
 namespace quernel::test {
 namespace {
 
+using namespace std::string_literals;
+
 // Runs the check in a child process as an ordinary user (root drops to "nobody"); answers
 // whether it held.
 bool AsOrdinaryUser(const std::function<bool()>& check) {
@@ -24,6 +26,14 @@ bool AsOrdinaryUser(const std::function<bool()>& check) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+int BadCopies(const std::filesystem::path& folder) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename().string().find(".bad-") != std::string::npos) ++count;
+    }
+    return count;
 }
 
 class IniKeyStoreTest : public ::testing::Test {
@@ -106,6 +116,55 @@ TEST_F(IniKeyStoreTest, RootThatCannotBeWrittenRefusesFullAccess) {
     });
     fs::permissions(dir / "machine/Brackwood", fs::perms::owner_all);
     EXPECT_TRUE(asExpected);
+}
+
+// A settings file that does not load cleanly is reported once and copied beside it before it
+// is first opened for writing; a clean file is neither.
+TEST_F(IniKeyStoreTest, ADamagedFileIsCopiedBeforeTheFirstSave) {
+    namespace fs = std::filesystem;
+    FakeClock clock(FakeClock::FromLocal(2024, 3, 9, 17, 5, 0));
+    const std::vector<std::pair<std::string, std::string>> damages{
+        {"NUL in a value", "[General]\nPrinter=Las\0er\nCopies=2\n"s},
+        {"syntax", "[General]\nCopies=2\n[Sec\nX=1\n"},
+        {"escaped control character", "[General]\nPrinter=Las\\x1er\nCopies=2\n"},
+        {"garbage", "\x89PNG\r\n\x1a\n\0\0\x01"s},
+    };
+    for (const auto& [name, text] : damages) {
+        SCOPED_TRACE(name);
+        TempDir root;
+        IniKeyStore keys(root / "user", root / "machine", &clock);
+        std::vector<std::pair<std::string, bool>> notices;
+        keys.SetNotices([&](const std::string& m, bool error) { notices.emplace_back(m, error); });
+        const fs::path file = root / "user/Brackwood/Quernel.conf";
+        WriteFile(file, text);
+        ASSERT_NE(keys.Open(KeyRoot::kCurrentUser, kQuernelKey, KeyAccess::kRead), nullptr);
+        ASSERT_NE(keys.Open(KeyRoot::kCurrentUser, kQuernelKey, KeyAccess::kRead), nullptr);
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_TRUE(notices[0].second);
+        EXPECT_TRUE(notices[0].first.starts_with("Uszkodzony plik ustawień " + file.string()))
+            << notices[0].first;
+        const fs::path copy = root / "user/Brackwood/Quernel.conf.bad-2024-03-09_17-05-00";
+        EXPECT_FALSE(fs::exists(copy));
+        keys.Open(KeyRoot::kCurrentUser, kQuernelKey, KeyAccess::kFull)->WriteInteger("Copies", 3);
+        EXPECT_EQ(ReadText(copy), text);
+        ASSERT_EQ(notices.size(), 2u);
+        EXPECT_EQ(
+            notices[1],
+            std::make_pair("Uszkodzony plik ustawień zachowano jako " + copy.string(), false));
+        // Once copied, later saves write as usual.
+        keys.Open(KeyRoot::kCurrentUser, kQuernelKey, KeyAccess::kFull)->WriteInteger("Copies", 4);
+        EXPECT_EQ(notices.size(), 2u);
+        EXPECT_EQ(BadCopies(file.parent_path()), 1);
+    }
+
+    std::vector<std::string> notices;
+    IniKeyStore keys(dir / "user", dir / "machine", &clock);
+    keys.SetNotices([&](const std::string& m, bool) { notices.push_back(m); });
+    WriteFile(dir / "user/Brackwood/Quernel.conf",
+              std::string("[General]\nPrinter=Laser\nMonitoredFile0=/srv/a b/LPT1.TXT\n"));
+    keys.Open(KeyRoot::kCurrentUser, kQuernelKey, KeyAccess::kFull)->WriteInteger("Copies", 3);
+    EXPECT_TRUE(notices.empty());
+    EXPECT_EQ(BadCopies(dir / "user/Brackwood"), 0);
 }
 
 TEST_F(IniKeyStoreTest, EnvironmentRedirectsBothRoots) {

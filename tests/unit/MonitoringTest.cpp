@@ -204,34 +204,6 @@ TEST_F(MonitoringTest, PrintoutsAroundARestartArePrintedOnce) {
     EXPECT_EQ(Printed().back(), "PAGE 6");
 }
 
-TEST(PrintedStateTest, KeepsEveryPathAndSkipsDamagedLines) {
-    TempDir dir;
-    const auto file = dir / "quernel/printed.txt";
-    const std::map<std::string, TPrintedPart> parts{
-        {"/srv/dos/LPT1.PRN", {12, Md5Digest(ToBytes("twelve bytes"))}},
-        {"/srv/a b\\c\nd", {0, Md5Digest({})}},
-    };
-    TPrintedState(file).Save(parts);
-    WriteFile(dir / "quernel/printed.txt.Ab12Cd", std::string("cut"));  // left by a kill
-    TPrintedState state(file);
-    state.Load();
-    EXPECT_FALSE(std::filesystem::exists(dir / "quernel/printed.txt.Ab12Cd"));
-    for (const auto& [path, part] : parts) EXPECT_EQ(state.Remembered(path), part) << path;
-    EXPECT_FALSE(state.Remembered("/srv/other").has_value());
-
-    std::string text = ReadText(file);
-    text.insert(text.find('\n') + 1, "-1 00 /bad\n7 0123 /short\n");
-    text += "5 00112233445566778899aabbccddeeff /cut-without-line-end";
-    WriteFile(file, text);
-    state.Load();
-    EXPECT_EQ(state.Remembered("/srv/dos/LPT1.PRN"), parts.at("/srv/dos/LPT1.PRN"));
-    EXPECT_FALSE(state.Remembered("/bad") || state.Remembered("/short") ||
-                 state.Remembered("/cut-without-line-end"));
-    WriteFile(file, std::string("something else\n") + text.substr(text.find('\n') + 1));
-    state.Load();
-    EXPECT_FALSE(state.Remembered("/srv/dos/LPT1.PRN").has_value());
-}
-
 TEST_F(MonitoringTest, AddingRemovingAndDuplicates) {
     Start();
     const std::string file = (dir / "Out/LPT1.TXT").string();

@@ -149,5 +149,30 @@ TEST_F(PrinterWaitTest, OnTheFirstStartThePrintoutsWaitForThePrintSystem) {
     EXPECT_EQ(std::get<std::string>(UserKey()["Printer"]), "Laser");
 }
 
+// A stored printer name with a NUL or another control character in it is a damaged value, not
+// a printer to wait for: the printouts go to the default printer at once.
+TEST_F(PrinterWaitTest, ADamagedPrinterNameIsNoPrinterToWaitFor) {
+    for (const std::string& damaged : {std::string("Laser\0", 6), std::string("La\x1bser")}) {
+        SCOPED_TRACE(::testing::PrintToString(damaged));
+        UserKey()["Printer"] = damaged;
+        printer.printers = {"Laser", "Quernel PDF"};
+        printer.reachable = true;
+        printer.readings = {WithLaser()};
+        printer.documents.clear();
+        view.lines.clear();
+        Restart();
+        Run(1);
+        Append(defaultFile, "Faktura\r\n\x0c");
+        Run(4);
+        EXPECT_EQ(DocumentPrinters(), std::vector<std::string>{"Laser"});
+        EXPECT_EQ(CountLogged("Uszkodzona wartość Printer w ustawieniach pominięta"), 1);
+        const auto m = view.Messages();
+        EXPECT_EQ(std::count_if(
+                      m.begin(), m.end(),
+                      [](const std::string& line) { return line.starts_with("Wydruki czekają"); }),
+                  0);
+    }
+}
+
 }  // namespace
 }  // namespace quernel::test
