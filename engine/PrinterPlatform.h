@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -106,6 +107,19 @@ struct TFontDesc {
     bool operator==(const TFontDesc&) const = default;
 };
 
+// Where a document is on its way to the printer, told as it happens, so that the caller can
+// record each step before the next one: a program stopped between two steps then leaves
+// enough to know at its next start whether the document reached the printer.
+class IDeliveryListener {
+  public:
+    virtual ~IDeliveryListener() = default;
+    // The print system created job `job` on `queue` for the document; nothing of the document
+    // was sent yet.
+    virtual void JobCreated(const std::string& queue, int job) = 0;
+    // The document is complete and will be renamed into place as this file next.
+    virtual void FileChosen(const std::filesystem::path& path) = 0;
+};
+
 // What the print engine needs of the printing platform. One process-wide current printer;
 // everything that prints uses it. Failures raise PrinterError.
 class IPrinterPlatform {
@@ -162,6 +176,10 @@ class IPrinterPlatform {
     virtual int RawOpen(const std::string& printerName, const std::string& documentName) = 0;
     virtual std::size_t RawWrite(ByteView data) = 0;
     virtual void RawClose() = 0;
+
+    // Told of the steps of the documents that follow, drawn or raw; none: nobody is. A platform
+    // that delivers nowhere (a trace, a measurement) tells nothing.
+    virtual void SetDeliveryListener(IDeliveryListener* listener) { (void)listener; }
 };
 
 // The index of the last printer named exactly `name`, or -1 (which selects the default).

@@ -13,6 +13,7 @@
 namespace quernel {
 
 class IClock;
+class IPrintJobs;
 class IPrinterPlatform;
 class TbwLog;
 
@@ -83,12 +84,30 @@ class IPrintedStateKeeper {
     // Why the last run's state cannot vouch for files it has no record of (its file was
     // damaged); empty when it can.
     virtual std::string RememberedDamage() = 0;
-    // The content present in a file at its first sight counts as printed although the file
-    // may hold a part not printed yet: said once per file.
-    virtual void ReportUntrusted(const std::string& message) = 0;
+    // Something the user must learn (the history and the error report): content that counts
+    // as printed although it may not be, a printout lost by the print system.
+    virtual void Report(const std::string& message) = 0;
     // The printed part of a monitored file changed; after a printout the state is written at
     // once, other changes with the next write.
     virtual void PrintedPartChanged(bool afterPrintout) = 0;
+};
+
+// A printout that did not print: refused or failed while it was sent, or lost by the print
+// system afterwards. Its bytes are kept in the folder of failed printouts, so that it can be
+// printed again once the cause is mended.
+struct TFailedPrintout {
+    std::string source;          // the monitored file, or the file printed by hand
+    std::string title;           // the document's title
+    std::string printer;         // the printer it was for
+    std::string error;           // what happened, for the user
+    std::filesystem::path kept;  // the kept copy; empty when none could be made
+};
+
+// Told of every printout that ends without printing, once its bytes are kept.
+class IPrintoutOutcomes {
+  public:
+    virtual ~IPrintoutOutcomes() = default;
+    virtual void PrintoutFailed(const TFailedPrintout& printout) = 0;
 };
 
 // What a file monitor uses of the process.
@@ -103,6 +122,9 @@ struct TMonitorServices {
     // can be printed once the cause is mended; empty: it is not kept.
     std::filesystem::path failedFolder = {};
     IPrintedStateKeeper* printedState = nullptr;  // none: nothing is kept across restarts
+    // What became of the jobs handed to the print system; none: it is not asked.
+    IPrintJobs* jobs = nullptr;
+    IPrintoutOutcomes* outcomes = nullptr;  // none: nobody is told
 };
 
 }  // namespace quernel

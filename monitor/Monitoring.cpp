@@ -47,7 +47,8 @@ TMonitoring::TMonitoring(TQuernelCore& core)
       services_{core.services_.files, core.services_.clock, core.services_.history,
                 core.services_.printer, core.monitorSettings_, this,
                 // The folder of the default print file (~/QUERNEL) keeps failed printouts.
-                fs::path(core.services_.defaultPrintFile).parent_path() / "Nieudane", this},
+                fs::path(core.services_.defaultPrintFile).parent_path() / "Nieudane", this,
+                core.services_.jobs},
       list_(services_) {}
 
 std::optional<TRememberedFile> TMonitoring::Remembered(const std::string& path) {
@@ -64,10 +65,6 @@ std::string TMonitoring::RememberedDamage() {
 void TMonitoring::Report(const std::string& message) {
     core_.services_.history.Add(message);
     core_.services_.errors.ShowError(message);
-}
-
-void TMonitoring::ReportUntrusted(const std::string& message) {
-    Report(message);
 }
 
 void TMonitoring::PrintedPartChanged(bool afterPrintout) {

@@ -76,7 +76,7 @@ class TMonitoring final : public ITitleMaker, public IPrintedStateKeeper {
     // IPrintedStateKeeper
     std::optional<TRememberedFile> Remembered(const std::string& path) override;
     std::string RememberedDamage() override;
-    void ReportUntrusted(const std::string& message) override;
+    void Report(const std::string& message) override;
     void PrintedPartChanged(bool afterPrintout) override;
     // Writes the printed state when something changed since the last write, or when the last
     // write failed: a failure is reported once and the write tried again at every tick.
@@ -89,7 +89,6 @@ class TMonitoring final : public ITitleMaker, public IPrintedStateKeeper {
     void AddLoaded(const std::string& text, bool deleteOnStart);
     void LoadPrintedState();
     void ReportSaveFailure(const std::string& error, bool inFallback);
-    void Report(const std::string& message);
 
     TQuernelCore& core_;
     TPrintedState printedState_;

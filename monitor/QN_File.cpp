@@ -5,10 +5,13 @@
 #include <stdexcept>
 #include <utility>
 
+#include "engine/PrintJobs.h"
 #include "engine/PrinterPlatform.h"
 #include "host/BW_log.h"
 #include "host/Clock.h"
 #include "host/FileUtil.h"
+#include "host/StopPoints.h"
+#include "monitor/FailedPrintouts.h"
 
 namespace quernel {
 
@@ -23,6 +26,10 @@ constexpr std::uint8_t kDosEndOfFile = 0x1A;
 bool IsPageEnd(std::uint8_t b) {
     return b == kFormFeed || b == kDosEndOfFile;
 }
+
+// How long a first sight waits for the print system to say whether a part pending at the last
+// stop reached it; after that the part is kept as a failed printout.
+constexpr auto kPendingAnswerWait = std::chrono::seconds(60);
 
 // Room made at once for the bytes a file is expected to hold at most (more still fit).
 constexpr std::size_t kMaxExpectedBytes = std::size_t{256} << 20;
@@ -114,7 +121,9 @@ void TFileMonitor::CollectPrintedParts(std::map<std::string, TRememberedFile>& p
         return;
     }
     if (FLastSize != kUnseen) {
-        parts.insert_or_assign(FFileName, TRememberedFile{{FPrintedSize, FPrintedDigest}, {}});
+        parts.insert_or_assign(FFileName,
+                               pending_ ? TRememberedFile{pendingFrom_, pending_}
+                                        : TRememberedFile{{FPrintedSize, FPrintedDigest}, {}});
     } else if (restore_ && services_.printedState != nullptr) {
         // Not looked at yet: what the last run knew stays known.
         if (const auto part = services_.printedState->Remembered(FFileName)) {
@@ -128,45 +137,130 @@ void TFileMonitor::PrintedPartChanged(bool afterPrintout) {
         services_.printedState->PrintedPartChanged(afterPrintout);
 }
 
-bool TFileMonitor::RestoreRememberedPart(std::int64_t size) {
+TFileMonitor::TRestore TFileMonitor::RestoreRememberedPart(std::int64_t size) {
     IPrintedStateKeeper* state = services_.printedState;
-    if (state == nullptr) return false;
+    if (state == nullptr) return TRestore::kNotRestored;
     const auto remembered = state->Remembered(FFileName);
     // What the file holds now counts as printed; when that may hide a part not printed yet,
     // the user is told, so it can be printed by hand.
     const auto untrusted = [&](const std::string& why) {
-        if (size == 0) return false;
-        state->ReportUntrusted(FFileName + ": " + why + "; jego obecna zawartość (" +
-                               std::to_string(size) +
-                               " B) liczy się jako wydrukowana i nie zostanie wydrukowana.");
-        return false;
+        if (size > 0) {
+            state->Report(FFileName + ": " + why + "; jego obecna zawartość (" +
+                          std::to_string(size) +
+                          " B) liczy się jako wydrukowana i nie zostanie wydrukowana.");
+        }
+        return TRestore::kNotRestored;
     };
     if (!remembered) {
         const std::string damage = state->RememberedDamage();
-        if (damage.empty()) return false;
+        if (damage.empty()) return TRestore::kNotRestored;
         return untrusted("brak wiarygodnego stanu wydruku (" + damage + ")");
     }
-    const TPrintedPart& part = remembered->printed;
+    TPrintedPart part = remembered->printed;
+    std::optional<TMd5> md5;
+    if (const auto& pending = remembered->pending) {
+        // The pending part counts only while the file still holds it.
+        TMd5 pendingMd5;
+        bool held = pending->end <= size && pending->end >= part.size;
+        if (held) {
+            pendingMd5 = ReadPrefixDigest(pending->end);
+            held = pendingMd5.Digest() == pending->digest;
+        }
+        std::string why;
+        TPendingFate fate = held ? ResolvePending(*pending, why) : TPendingFate::kNotPrinted;
+        if (fate == TPendingFate::kUnknown) {
+            const TimePoint now = services_.clock.Now();
+            if (!restoreWaitSince_) restoreWaitSince_ = now;
+            if (now - *restoreWaitSince_ < kPendingAnswerWait) return TRestore::kWait;
+            fate = TPendingFate::kLost;
+            why = "serwer wydruku nie odpowiada, więc nie wiadomo, czy wydruk dotarł do drukarki";
+        }
+        if (fate == TPendingFate::kLost) KeepLostPart(part.size, *pending, why);
+        if (fate == TPendingFate::kPrinted || fate == TPendingFate::kLost) {
+            part = {pending->end, pending->digest};
+            md5 = std::move(pendingMd5);
+        } else if (held) {
+            Log(" : część przerwana zatrzymaniem programu zostanie wydrukowana ponownie");
+        }
+    }
     if (part.size > size) {
         return untrusted("plik jest krótszy (" + std::to_string(size) +
                          " B) niż jego wydrukowana część (" + std::to_string(part.size) + " B)");
     }
-    TMd5 md5 = part.size > 0 ? ReadPrefixDigest(part.size) : TMd5();
-    if (md5.Digest() != part.digest) {
+    if (!md5) md5 = part.size > 0 ? ReadPrefixDigest(part.size) : TMd5();
+    if (md5->Digest() != part.digest) {
         return untrusted(
             "plik nie zaczyna się od części wydrukowanej przed ponownym "
             "uruchomieniem");
     }
     FPrintedSize = part.size;
     FPrintedDigest = part.digest;
-    printedMd5_ = std::move(md5);
+    printedMd5_ = std::move(*md5);
     if (size > part.size) {
         // Written while the program was away, or not yet released when it stopped: it prints
         // once the file has been quiet for the wait (counted from its last write).
         Log(" zmieniony");
         FChanged = true;
     }
-    return true;
+    return TRestore::kRestored;
+}
+
+TFileMonitor::TPendingFate TFileMonitor::ResolvePending(const TPendingPart& part,
+                                                        std::string& why) {
+    if (!part.file.empty()) {
+        // The document was complete and about to be renamed into place: it is there or not.
+        std::error_code ec;
+        return std::filesystem::exists(part.file, ec) ? TPendingFate::kPrinted
+                                                      : TPendingFate::kNotPrinted;
+    }
+    IPrintJobs* jobs = services_.jobs;
+    if (jobs == nullptr) return TPendingFate::kNotPrinted;
+    if (part.job == 0) {
+        // Stopped before its job was recorded: a job created just then holds nothing and
+        // would only wait in the queue.
+        for (const int job : jobs->EmptyJobs(part.printer, part.title)) jobs->Cancel(job);
+        return TPendingFate::kNotPrinted;
+    }
+    const TJobStatus status = jobs->Status(part.job);
+    if (status.answer == TJobStatus::Answer::kUnreachable) return TPendingFate::kUnknown;
+    const std::string job = "zadanie " + std::to_string(part.job);
+    if (status.answer == TJobStatus::Answer::kNotFound) {
+        why = job + " zniknęło z kolejki";
+        return TPendingFate::kLost;
+    }
+    if (status.documents > 0) {
+        if (status.state == TJobState::kCanceled || status.state == TJobState::kAborted) {
+            why = job + (status.state == TJobState::kCanceled ? " zostało anulowane"
+                                                              : " zostało przerwane");
+            if (!status.reason.empty()) why += " (" + status.reason + ")";
+            return TPendingFate::kLost;
+        }
+        return TPendingFate::kPrinted;
+    }
+    // The job never got its whole document: it must not print what it has.
+    if (!status.Finished()) jobs->Cancel(part.job);
+    return TPendingFate::kNotPrinted;
+}
+
+void TFileMonitor::KeepLostPart(std::int64_t from, const TPendingPart& part,
+                                const std::string& why) {
+    Bytes bytes;
+    try {
+        const auto file = services_.files.OpenRead(FFileName);
+        file->Seek(static_cast<std::uint64_t>(from));
+        bytes.resize(static_cast<std::size_t>(part.end - from));
+        bytes.resize(file->Read(bytes.data(), bytes.size()));
+    } catch (const std::exception&) {
+        bytes.clear();
+    }
+    TFailedPrintout printout{FFileName,
+                             part.title,
+                             part.printer,
+                             "Wydruk " + part.title + " na drukarce " + part.printer +
+                                 " nie został wydrukowany: " + why + ".",
+                             {}};
+    const std::string note = KeepFailedPrintout(services_, printout, bytes);
+    services_.printedState->Report(printout.error + note);
 }
 
 void TFileMonitor::SetIncrementalDigest(bool on) {
@@ -287,10 +381,17 @@ bool TFileMonitor::CheckFileState(std::uint64_t size, TimePoint time, bool isNew
     if (FLastSize < 0) {
         // First sight: the content present now counts as printed, unless the file still begins
         // with what was printed before a restart. A new file of a folder is printed in full
-        // instead, so its prefix need not be read.
+        // instead, so its prefix need not be read. While the print system cannot say whether
+        // a part pending at the stop reached it, the file stays unseen.
+        TRestore restored = TRestore::kNotRestored;
+        if (restore_ && !isNew) restored = RestoreRememberedPart(s);
+        if (restored == TRestore::kWait) {
+            FLastTime.reset();
+            return false;
+        }
+        restore_ = false;
         FLastSize = s;
-        const bool restore = std::exchange(restore_, false);
-        if (!isNew && !(restore && RestoreRememberedPart(s))) SetPrintedSize(s);
+        if (!isNew && restored == TRestore::kNotRestored) SetPrintedSize(s);
         PrintedPartChanged();
     }
     if (isNew) {
@@ -384,6 +485,7 @@ void TFileMonitor::PrintNewData(IPrintEngine& engine, bool fromStart, int fromPa
 
     Log(" start drukowania");
     data.resize(last + 1);
+    const TPrintedPart before{FPrintedSize, FPrintedDigest};
     // Counted as printed before printing, so a part whose printing fails is not printed twice.
     const auto printed = static_cast<std::int64_t>(data.size());
     if (incrementalDigest_ && start == FPrintedSize) {
@@ -397,15 +499,36 @@ void TFileMonitor::PrintNewData(IPrintEngine& engine, bool fromStart, int fromPa
         SetPrintedSize(FPrintedSize + printed);
     }
 
-    // The state is written after the printout, failed or not: a stop during it prints the
-    // part again at the next start rather than losing it.
-    try {
-        PrintPart(engine, data);
-    } catch (...) {
+    // The part is recorded as pending before it is sent, with the steps of its delivery as
+    // they happen (JobCreated, FileChosen), and as printed once the printer has it, or once it
+    // failed (its bytes are kept then).
+    const std::string title =
+        services_.titles != nullptr ? services_.titles->MakePrintTitle(FFileName) : "";
+    if (services_.printedState != nullptr) {
+        pendingFrom_ = before;
+        pending_ = TPendingPart{
+            FPrintedSize,
+            FPrintedDigest,
+            FPrinterName.empty() ? CurrentPrinterName(services_.printer) : FPrinterName,
+            title.empty() ? kDefaultDocumentTitle : title,
+            0,
+            {}};
         PrintedPartChanged(true);
+        StopPoint("part-recorded");
+    }
+    const auto settle = [&] {
+        if (!pending_) return;
+        pending_.reset();
+        PrintedPartChanged(true);
+    };
+    try {
+        PrintPart(engine, data, title);
+    } catch (...) {
+        settle();
         throw;
     }
-    PrintedPartChanged(true);
+    StopPoint("part-delivered");
+    settle();
     Log(" wydrukowany");
     if (deleteAfter) DeletePrintedFile();
 }
@@ -413,18 +536,22 @@ void TFileMonitor::PrintNewData(IPrintEngine& engine, bool fromStart, int fromPa
 // BeginJob, PrintData and EndJob on the entry's own printer, if it has one. Whatever fails,
 // no document stays open (that would hold back every monitor) and the printer that was
 // current before is current again; then the error goes on to the caller.
-void TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part) {
+void TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part, const std::string& title) {
     IPrinterPlatform& printer = services_.printer;
     const bool ownPrinter = !FPrinterName.empty();
-    const std::string title =
-        services_.titles != nullptr ? services_.titles->MakePrintTitle(FFileName) : "";
+    // The platform tells the steps of this document's delivery, and of no other.
+    struct Listening {
+        IPrinterPlatform& printer;
+        ~Listening() { printer.SetDeliveryListener(nullptr); }
+    } listening{printer};
+    printer.SetDeliveryListener(this);
     int remembered = -1;
     if (ownPrinter) {
         remembered = printer.PrinterIndex();
         try {
             printer.SetPrinterIndex(FindPrinterByName(printer, FPrinterName));
         } catch (const std::exception& e) {
-            ThrowKept(e, title, part);
+            ThrowKept(e, title, FPrinterName, part);
         }
     }
     const bool documentBefore = printer.Printing();
@@ -443,31 +570,36 @@ void TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part) {
                 // The print error is the one to report.
             }
         }
-        ThrowKept(e, title, part);
+        ThrowKept(e, title, CurrentPrinterName(printer), part);
     }
     if (ownPrinter) printer.SetPrinterIndex(remembered);
+}
+
+void TFileMonitor::JobCreated(const std::string& queue, int job) {
+    if (!pending_) return;
+    pending_->printer = queue;
+    pending_->job = job;
+    PrintedPartChanged(true);
+    StopPoint("job-recorded");
+}
+
+void TFileMonitor::FileChosen(const std::filesystem::path& path) {
+    if (!pending_) return;
+    pending_->file = path.string();
+    PrintedPartChanged(true);
+    StopPoint("file-recorded");
 }
 
 // The part counts as printed already; so that it is not lost, its bytes are kept in a file of
 // their own, which the error names. The error keeps its kind.
 void TFileMonitor::ThrowKept(const std::exception& error, const std::string& title,
-                             const Bytes& part) {
+                             const std::string& printer, const Bytes& part) {
     std::string message = error.what();
     // A document held in a stopped queue prints once the queue is resumed.
     if (dynamic_cast<const PrinterHeldError*>(&error) != nullptr) throw PrinterHeldError(message);
-    if (!services_.failedFolder.empty()) {
-        try {
-            const std::filesystem::path kept =
-                WriteNewFile(services_.failedFolder,
-                             DocumentFileStem(title.empty() ? kDefaultDocumentTitle : title,
-                                              ToLocal(services_.clock.Now())),
-                             ".prn", part);
-            message += "\nWydruk zachowano w pliku " + kept.string();
-        } catch (const std::exception& e) {
-            message += "\nWydruku nie udało się zachować: ";
-            message += e.what();
-        }
-    }
+    TFailedPrintout printout{
+        FFileName, title.empty() ? kDefaultDocumentTitle : title, printer, message, {}};
+    message += KeepFailedPrintout(services_, printout, part);
     if (dynamic_cast<const PrinterError*>(&error) != nullptr) throw PrinterError(message);
     if (dynamic_cast<const FileError*>(&error) != nullptr) throw FileError(message);
     throw std::runtime_error(message);

@@ -23,7 +23,12 @@ namespace quernel {
 //
 // Built from an entry text: a path, or a path, "::" and a printer name. A path containing "*"
 // or "?" is a folder with a mask; the monitor then keeps one child monitor per matching file.
-class TFileMonitor {
+//
+// A part is delivered in recorded steps (see IDeliveryListener): before it is sent it is
+// recorded as pending in the printed state, then with its print-system job or its file once
+// there is one, and as printed once the printer has it. A program stopped at any step finds at
+// its next start whether the part reached the printer, and prints it again only if it did not.
+class TFileMonitor final : private IDeliveryListener {
   public:
     // Sizes and times not seen yet.
     static constexpr std::int64_t kUnseen = -1;
@@ -95,15 +100,26 @@ class TFileMonitor {
     int AddFolderFile(const std::string& fullPath);
     void DeletePrintedFile();
     void TryDeleteOnStart(const std::string& path);
-    void PrintPart(IPrintEngine& engine, const Bytes& part);
+    void PrintPart(IPrintEngine& engine, const Bytes& part, const std::string& title);
     [[noreturn]] void ThrowKept(const std::exception& error, const std::string& title,
-                                const Bytes& part);
+                                const std::string& printer, const Bytes& part);
     // The running digest of the file's first `size` bytes, read now.
     TMd5 ReadPrefixDigest(std::int64_t size);
     void ClearPrintedSize();
     // First sight with RestoreAfterRestart: takes the remembered printed part when the file
-    // still begins with it; false when it does not.
-    bool RestoreRememberedPart(std::int64_t size);
+    // still begins with it (and the part that was pending, when it reached the printer).
+    enum class TRestore { kRestored, kNotRestored, kWait };
+    TRestore RestoreRememberedPart(std::int64_t size);
+    // Whether the part the last run left pending reached the printer; kUnknown while the
+    // print system cannot be asked.
+    enum class TPendingFate { kPrinted, kNotPrinted, kLost, kUnknown };
+    TPendingFate ResolvePending(const TPendingPart& part, std::string& why);
+    // A pending part that reached the print system and was lost there is kept as a failed
+    // printout and reported.
+    void KeepLostPart(std::int64_t from, const TPendingPart& part, const std::string& why);
+    // IDeliveryListener: each step of the part being printed is recorded before the next.
+    void JobCreated(const std::string& queue, int job) override;
+    void FileChosen(const std::filesystem::path& path) override;
     void PrintedPartChanged(bool afterPrintout = false);
     void Log(const char* text);
 
@@ -133,6 +149,11 @@ class TFileMonitor {
     bool notRegularReported_ = false;
     // The first sight looks at what the last run printed.
     bool restore_ = false;
+    // When the first sight began to wait for the print system's word on a pending part.
+    std::optional<TimePoint> restoreWaitSince_;
+    // The part being printed, recorded as pending, and the printed part before it.
+    std::optional<TPendingPart> pending_;
+    TPrintedPart pendingFrom_;
     // Folder mode: child index by file name, so a check of a large folder stays linear.
     std::unordered_map<std::string, int> childByName_;
 };

@@ -46,6 +46,8 @@ struct TCoreServices {
     // Reads the printer list in the background, so the start-up waits for printers do not
     // block; none: they block, as the printer selection does without it.
     IPrinterListReader* printerReader = nullptr;
+    // What became of the jobs handed to the print system; none: it is not asked.
+    IPrintJobs* jobs = nullptr;
 };
 
 // What the main window owns, without the window: the settings and the values published from

@@ -190,7 +190,7 @@ fs::path TPendingOutputFile::CommitDirect() {
     return target_;
 }
 
-fs::path TPendingOutputFile::Commit() {
+fs::path TPendingOutputFile::Commit(const std::function<void(const fs::path&)>& beforeRename) {
     if (direct_) return CommitDirect();
     if (temp_.empty()) throw PrinterError("The output file was already closed.");
     if (fd_ >= 0) {
@@ -206,6 +206,7 @@ fs::path TPendingOutputFile::Commit() {
     }
     if (replace_) {
         const fs::path target = folder_ / stem_;
+        if (beforeRename) beforeRename(target);
         if (::rename(temp_.c_str(), target.c_str()) != 0) {
             const int error = errno;
             Discard();
@@ -213,13 +214,19 @@ fs::path TPendingOutputFile::Commit() {
                                std::strerror(error));
         }
         temp_.clear();
+        SyncFolder(folder_);
         return target;
     }
     for (int n = 1; n <= kMaxCounter; ++n) {
         const std::string suffix = n == 1 ? std::string() : "_" + std::to_string(n);
         const fs::path target = folder_ / (stem_ + suffix + extension_);
+        std::error_code ec;
+        if (fs::exists(target, ec)) continue;
+        if (beforeRename) beforeRename(target);
         if (RenameNoReplace(temp_, target)) {
             temp_.clear();
+            // The name is durable once the folder is.
+            SyncFolder(folder_);
             return target;
         }
         if (errno != EEXIST) {

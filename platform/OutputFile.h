@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -38,9 +39,11 @@ class TPendingOutputFile {
     // Appends to the temporary file; false (with the reason in errno) when the write failed.
     bool Write(const void* data, std::size_t size);
 
-    // Closes the temporary file and moves it to its final name, which it answers. On failure
-    // the temporary file is removed and PrinterError raised.
-    std::filesystem::path Commit();
+    // Closes the temporary file and moves it to its final name, which it answers; the file and
+    // its folder reach the disk. `beforeRename` learns the final name (each one tried) just
+    // before the rename. On failure the temporary file is removed and PrinterError raised.
+    std::filesystem::path Commit(
+        const std::function<void(const std::filesystem::path&)>& beforeRename = {});
     // Removes the temporary file; never throws.
     void Discard() noexcept;
 

@@ -1,6 +1,7 @@
 #include "platform/QtPrinterPlatform.h"
 
 #include "host/Environment.h"
+#include "host/StopPoints.h"
 
 #include <cups/cups.h>
 
@@ -12,6 +13,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <utility>
@@ -34,9 +36,10 @@ bool IppFailed(ipp_status_t status) {
     return status > IPP_STATUS_OK_EVENTS_COMPLETE;
 }
 
-// Hands a finished PDF to a CUPS queue as one job of one document.
+// Hands a finished PDF to a CUPS queue as one job of one document; the listener learns the
+// job before the document is sent.
 void SubmitPdfJob(const std::string& queue, const fs::path& pdf, const std::string& title,
-                  int copies, const QByteArray& media) {
+                  int copies, const QByteArray& media, IDeliveryListener* listener) {
     const auto error = [&](const std::string& what) {
         return PrinterError("The printer \"" + queue + "\" " + what + ": " + cupsLastErrorString());
     };
@@ -53,6 +56,8 @@ void SubmitPdfJob(const std::string& queue, const fs::path& pdf, const std::stri
     const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.c_str(), title.c_str(), count, options);
     cupsFreeOptions(count, options);
     if (job <= 0) throw error("did not take the document");
+    StopPoint("job-created");
+    if (listener != nullptr) listener->JobCreated(queue, job);
     // A job that did not get the whole document is cancelled rather than printed cut.
     const auto cancel = [&](const PrinterError& e) {
         cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.c_str(), job, 0);
@@ -70,6 +75,7 @@ void SubmitPdfJob(const std::string& queue, const fs::path& pdf, const std::stri
         const auto got = static_cast<std::size_t>(in.gcount());
         if (got == 0) break;
         sent = cupsWriteRequestData(CUPS_HTTP_DEFAULT, buffer.data(), got) == HTTP_STATUS_CONTINUE;
+        StopPoint("document-sending");
     }
     const PrinterError lost = error("lost the document while it was sent");
     const bool readAll = in.eof();
@@ -374,12 +380,22 @@ void QtPrinterPlatform::EndDoc() {
     const std::string queue = std::exchange(documentPrinter_, std::string());
     document->Finish();
     if (queue.empty()) {
-        lastOutputPath_ = file->Commit();
+        lastOutputPath_ = file->Commit(NamingListener());
         return;
     }
     setup_.reset();
-    SubmitPdfJob(queue, file->TempPath(), title_, documentCopies_, documentMedia_);
+    SubmitPdfJob(queue, file->TempPath(), title_, documentCopies_, documentMedia_, listener_);
     ThrowIfQueueStopped(queue);
+}
+
+void QtPrinterPlatform::SetDeliveryListener(IDeliveryListener* listener) {
+    listener_ = listener;
+}
+
+std::function<void(const fs::path&)> QtPrinterPlatform::NamingListener() const {
+    IDeliveryListener* listener = listener_;
+    if (listener == nullptr || !outputFile_.empty()) return {};
+    return [listener](const fs::path& path) { listener->FileChosen(path); };
 }
 
 void QtPrinterPlatform::DropDocument() noexcept {
@@ -433,6 +449,8 @@ int QtPrinterPlatform::RawOpen(const std::string& printerName, const std::string
         const int job =
             cupsCreateJob(CUPS_HTTP_DEFAULT, printerName.c_str(), documentName.c_str(), 0, nullptr);
         if (job <= 0) return NonZero(cupsLastError());
+        StopPoint("job-created");
+        if (listener_ != nullptr) listener_->JobCreated(printerName, job);
         if (cupsStartDocument(CUPS_HTTP_DEFAULT, printerName.c_str(), job, documentName.c_str(),
                               CUPS_FORMAT_RAW, 1) != HTTP_STATUS_CONTINUE) {
             const int error = NonZero(cupsLastError());
@@ -449,13 +467,23 @@ int QtPrinterPlatform::RawOpen(const std::string& printerName, const std::string
 std::size_t QtPrinterPlatform::RawWrite(ByteView data) {
     if (!raw_ || data.empty()) return 0;
     if (raw_->failed) return 0;
-    const bool written =
-        raw_->file
-            ? raw_->file->Write(data.data(), data.size())
-            : cupsWriteRequestData(CUPS_HTTP_DEFAULT, reinterpret_cast<const char*>(data.data()),
-                                   data.size()) == HTTP_STATUS_CONTINUE;
-    if (!written) raw_->failed = true;
-    return written ? data.size() : 0;
+    if (raw_->file) {
+        if (raw_->file->Write(data.data(), data.size())) return data.size();
+        raw_->failed = true;
+        return 0;
+    }
+    // In pieces, as the PDF's document is sent.
+    constexpr std::size_t kPiece = 1 << 16;
+    for (std::size_t at = 0; at < data.size(); at += kPiece) {
+        const std::size_t size = std::min(kPiece, data.size() - at);
+        if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, reinterpret_cast<const char*>(data.data() + at),
+                                 size) != HTTP_STATUS_CONTINUE) {
+            raw_->failed = true;
+            return at;
+        }
+        StopPoint("document-sending");
+    }
+    return data.size();
 }
 
 void QtPrinterPlatform::RawClose() {
@@ -465,7 +493,7 @@ void QtPrinterPlatform::RawClose() {
     // cut file is left.
     if (raw->file) {
         if (raw->failed) return;
-        lastOutputPath_ = raw->file->Commit();
+        lastOutputPath_ = raw->file->Commit(NamingListener());
         return;
     }
     // A job whose write fell short is still finished, so what arrived prints (the caller

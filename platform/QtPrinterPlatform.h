@@ -2,6 +2,7 @@
 
 #include <QPageLayout>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
@@ -92,6 +93,7 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
     int RawOpen(const std::string& printerName, const std::string& documentName) override;
     std::size_t RawWrite(ByteView data) override;
     void RawClose() override;
+    void SetDeliveryListener(IDeliveryListener* listener) override;
 
     bool PrintSystemReachable() override { return reachable_; }
     void BeginReading() override;
@@ -113,6 +115,9 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
     std::string TargetText() const;  // "the printer ..." or "the file ..." for messages
     const TSetup& Setup();
     void DropDocument() noexcept;
+    // What tells the listener the name a document file gets ("Quernel PDF" only: a file the
+    // caller named is its own business); none without a listener.
+    std::function<void(const std::filesystem::path&)> NamingListener() const;
     void RequireDocument(const char* what) const;
 
     const IClock& clock_;
@@ -138,6 +143,7 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
     int documentCopies_ = 1;
     QByteArray documentMedia_;
     std::unique_ptr<TRawDocument> raw_;
+    IDeliveryListener* listener_ = nullptr;
 };
 
 }  // namespace quernel

@@ -37,6 +37,7 @@ TQuernelProgram::TQuernelProgram(TProgramStart& start, IErrorReport& errors)
         services_->printedStateFallback = *runtime / "quernel/printed.txt";
     }
     services_->printerReader = &printer_;
+    services_->jobs = &jobs_;
     core_ = std::make_unique<TQuernelCore>(*services_);
     core_->registerAutostart = [this] {
         RegisterAutostart(autostart_, start_.programPath.string(), core_->Settings().AutoRun,

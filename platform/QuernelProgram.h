@@ -5,6 +5,7 @@
 
 #include "host/ErrorReport.h"
 #include "monitor/QuernelCore.h"
+#include "platform/CupsJobs.h"
 #include "platform/IniKeyStore.h"
 #include "platform/PosixFileSystem.h"
 #include "platform/ProgramTimers.h"
@@ -45,6 +46,7 @@ class TQuernelProgram {
   private:
     TProgramStart& start_;
     QtPrinterPlatform printer_;
+    TCupsJobs jobs_;
     IniKeyStore keys_;
     QtPictureLoader pictures_;
     TPosixFileSystem files_;

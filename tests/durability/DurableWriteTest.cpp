@@ -14,6 +14,7 @@
 
 #include "host/FileUtil.h"
 #include "monitor/PrintedState.h"
+#include "platform/OutputFile.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -42,6 +43,13 @@ extern "C" int fsync(int fd) {
     return Real<int (*)(int)>("fsync")(fd);
 }
 
+extern "C" int renameat2(int fromDir, const char* from, int toDir, const char* to,
+                         unsigned int flags) {
+    Calls().push_back(std::string("rename ") + to);
+    return Real<int (*)(int, const char*, int, const char*, unsigned int)>("renameat2")(
+        fromDir, from, toDir, to, flags);
+}
+
 extern "C" int rename(const char* from, const char* to) {
     Calls().push_back(std::string("rename ") + to);
     return Real<int (*)(const char*, const char*)>("rename")(from, to);
@@ -56,6 +64,9 @@ std::vector<std::string> CallsFor(const std::filesystem::path& target) {
     for (std::string call : Calls()) {
         const std::string temp = target.string() + ".";
         if (call.starts_with("fsync " + temp)) call = "fsync <temporary file>";
+        if (call.starts_with("fsync " + (target.parent_path() / ".quernel-").string())) {
+            call = "fsync <temporary file>";
+        }
         out.push_back(call);
     }
     return out;
@@ -85,6 +96,22 @@ TEST(DurableWriteTest, ThePrintedStateIsWrittenDurably) {
     EXPECT_EQ(CallsFor(file),
               (std::vector<std::string>{"fsync <temporary file>", "rename " + file.string(),
                                         "fsync " + file.parent_path().string()}));
+}
+
+// A "Quernel PDF" document: its final name is told before the rename (so it can be recorded
+// first), and the rename reaches the disk.
+TEST(DurableWriteTest, ADocumentFileIsNamedBeforeItsDurableRename) {
+    TempDir dir;
+    const auto folder = std::filesystem::canonical(dir.path());
+    auto file = TPendingOutputFile::InFolder(folder, "Faktura", ".pdf");
+    ASSERT_TRUE(file.Write("%PDF", 4));
+    Calls().clear();
+    const auto path = file.Commit(
+        [](const std::filesystem::path& p) { Calls().push_back("named " + p.string()); });
+    EXPECT_EQ(path, folder / "Faktura.pdf");
+    EXPECT_EQ(CallsFor(path),
+              (std::vector<std::string>{"fsync <temporary file>", "named " + path.string(),
+                                        "rename " + path.string(), "fsync " + folder.string()}));
 }
 
 }  // namespace

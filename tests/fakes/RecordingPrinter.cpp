@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <utility>
+
+#include "host/FileUtil.h"
 
 namespace quernel::test {
 
@@ -107,12 +110,54 @@ void RecordingPrinter::SetCopies(int copies) {
     copies_ = copies;
 }
 
+void RecordingPrinter::Step(const std::string& step) {
+    if (onStep) onStep(step);
+}
+
+int RecordingPrinter::CreateJob(const std::string& queue, const std::string& title) {
+    if (jobs == nullptr) return 0;
+    const int job = jobs->Create(queue, title);
+    if (listener_ != nullptr) listener_->JobCreated(queue, job);
+    Step("job-created");
+    return job;
+}
+
+void RecordingPrinter::SendDocument(int job, std::string content) {
+    if (job == 0) return;
+    jobs->jobs[job].documents = 1;
+    jobs->jobs[job].content = std::move(content);
+    Step("document-sent");
+}
+
+void RecordingPrinter::Stopped() {
+    printing_ = false;
+    rawOpen_ = false;
+    rawJob_ = 0;
+    listener_ = nullptr;
+}
+
+void RecordingPrinter::WriteFile(const std::string& title, ByteView bytes, const char* extension) {
+    if (pdfFolder.empty()) return;
+    std::filesystem::create_directories(pdfFolder);
+    std::filesystem::path path = pdfFolder / (SafeFileTitle(title) + extension);
+    for (int n = 2; std::filesystem::exists(path); ++n) {
+        path = pdfFolder / (SafeFileTitle(title) + "_" + std::to_string(n) + extension);
+    }
+    if (listener_ != nullptr) listener_->FileChosen(path);
+    Step("file-chosen");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    Step("file-written");
+}
+
 void RecordingPrinter::BeginDoc() {
     calls.push_back("BeginDoc");
     MaybeFail("BeginDoc");
     if (printers.empty()) throw PrinterError("Brak drukarki");
     printing_ = true;
     documents.push_back({CurrentName(), title_, copies_, 1, false, false});
+    Step("begin");
 }
 
 void RecordingPrinter::NewPage() {
@@ -127,6 +172,14 @@ void RecordingPrinter::EndDoc() {
     MaybeFail("EndDoc");
     if (!printing_) throw PrinterError("EndDoc outside a document");
     printing_ = false;
+    const Document& document = documents.back();
+    std::string text;
+    for (const std::string& page : PageTexts()) text += page;
+    if (document.printer == "Quernel PDF") {
+        WriteFile(document.title, ToBytes(text), ".pdf");
+    } else {
+        SendDocument(CreateJob(document.printer, document.title), text);
+    }
     documents.back().ended = true;
 }
 
@@ -171,6 +224,8 @@ int RecordingPrinter::RawOpen(const std::string& printerName, const std::string&
     if (rawOpenError != 0) return rawOpenError;
     rawOpen_ = true;
     rawJobs.push_back({printerName, documentName, {}, false});
+    Step("begin");
+    if (printerName != "Quernel PDF") rawJob_ = CreateJob(printerName, documentName);
     return 0;
 }
 
@@ -186,6 +241,12 @@ void RecordingPrinter::RawClose() {
     calls.push_back("RawClose");
     if (!rawOpen_) throw PrinterError("RawClose without RawOpen");
     rawOpen_ = false;
+    const RawJob& job = rawJobs.back();
+    if (job.printer == "Quernel PDF") {
+        WriteFile(job.title, job.bytes, ".prn");
+    } else {
+        SendDocument(std::exchange(rawJob_, 0), ToString(job.bytes));
+    }
     rawJobs.back().closed = true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -8,6 +10,7 @@
 #include "engine/PrinterPlatform.h"
 #include "engine/PrinterSelection.h"
 #include "engine/QN_Picture.h"
+#include "fakes/FakePrintJobs.h"
 
 namespace quernel::test {
 
@@ -65,6 +68,14 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     bool reachable = true;  // what PrintSystemReachable answers
     std::vector<TPrinterList> readings;
     bool readingsHang = false;
+    // Delivery as the real platform does it, when set: a document for a queue becomes a job of
+    // `jobs` (created and told to the listener, then given its document at EndDoc or
+    // RawClose), one for "Quernel PDF" a file in `pdfFolder` (its name told to the listener
+    // before it is written). `onStep` learns each step: "begin" (a document opened),
+    // "job-created", "document-sent", "file-chosen", "file-written".
+    FakePrintJobs* jobs = nullptr;
+    std::filesystem::path pdfFolder;
+    std::function<void(const std::string& step)> onStep;
 
     // --- what was done ---
     std::vector<std::string> calls;
@@ -108,6 +119,7 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     int RawOpen(const std::string& printerName, const std::string& documentName) override;
     std::size_t RawWrite(ByteView data) override;
     void RawClose() override;
+    void SetDeliveryListener(IDeliveryListener* listener) override { listener_ = listener; }
 
     // --- IPrinterListReader ---
     bool PrintSystemReachable() override { return reachable; }
@@ -116,9 +128,20 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     void UsePrinterList(const TPrinterList& list) override;
 
     std::string CurrentName();
+    // The program was stopped: no document stays open, nobody listens.
+    void Stopped();
 
   private:
     void MaybeFail(const char* call);
+    void Step(const std::string& step);
+    // A job for the document on the queue, told to the listener; 0 without `jobs`.
+    int CreateJob(const std::string& queue, const std::string& title);
+    void SendDocument(int job, std::string content);
+    // "Quernel PDF": the document's bytes become a file of `pdfFolder`, if set.
+    void WriteFile(const std::string& title, ByteView bytes, const char* extension);
+
+    int rawJob_ = 0;
+    IDeliveryListener* listener_ = nullptr;
 
     int index_ = -1;
     std::string title_;

@@ -34,6 +34,10 @@ class QuernelProcess {
     // it was killed, -1 when it was never started or still runs after the wait.
     int Stop(int signal = SIGTERM) { return process_.Signal(signal); }
 
+    // Waits for the end without a signal; answers as Stop does.
+    int Wait(std::chrono::milliseconds timeout) { return process_.Wait(timeout); }
+    bool Running() { return process_.Running(); }
+
     std::string Output() const { return process_.Output(); }
 
   private:

@@ -1,0 +1,345 @@
+// Every part of a printout reaches the printer exactly once, whatever step of its delivery the
+// program is stopped at: each step is on disk before the next one begins, and the next start
+// learns from the print system (or the file system) whether the part got there.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "fakes/FakePrintJobs.h"
+#include "monitor/PrintedState.h"
+#include "support/CoreFixture.h"
+
+namespace quernel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What SIGKILL leaves: thrown by a step of the fake printer, it passes every handler that
+// catches errors.
+struct Killed {};
+
+struct Mode {
+    std::string name;
+    std::string printer;
+    bool raw;
+    std::vector<std::string> steps;  // the fake printer's steps in this mode
+};
+
+const std::vector<Mode>& Modes() {
+    static const std::vector<Mode> modes{
+        {"drawn on a queue", "Laser", false, {"begin", "job-created", "document-sent"}},
+        {"raw on a queue", "Laser", true, {"begin", "job-created", "document-sent"}},
+        {"drawn into a PDF", "Quernel PDF", false, {"begin", "file-chosen", "file-written"}},
+        {"raw into a file", "Quernel PDF", true, {"begin", "file-chosen", "file-written"}},
+    };
+    return modes;
+}
+
+class ExactlyOnceTest : public CoreFixture {
+  protected:
+    void SetUp() override { Configure(Modes()[0]); }
+
+    void Configure(const Mode& mode) {
+        UserKey() = {{"AutoRun", 0},          {"WaitForPageMax", 0},      {"Printer", mode.printer},
+                     {"RAWEnable", mode.raw}, {"RAWInit", std::string()}, {"RAWFixCRLF", 0},
+                     {"RAWEndWithFF", 0}};
+        services.printedStateFile = stateFile;
+        services.jobs = &jobs;
+        printer.jobs = &jobs;
+        printer.pdfFolder = dir / "pdf";
+        core = std::make_unique<TQuernelCore>(services);
+    }
+
+    // Starts afresh: no state, no jobs, no files, an empty print file.
+    void Reset() {
+        fs::remove_all(dir / "state");
+        fs::remove_all(dir / "pdf");
+        fs::remove_all(dir / "home/QUERNEL/Nieudane");
+        jobs = FakePrintJobs();
+        printer.Stopped();
+        printer.documents.clear();
+        printer.texts.clear();
+        printer.rawJobs.clear();
+        errors.messages.clear();
+        Write(defaultFile, "");
+    }
+
+    // What printed: the documents that reached a queue and the files written.
+    std::vector<std::string> Delivered() const {
+        std::vector<std::string> out = jobs.Delivered();
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(dir / "pdf", ec)) {
+            out.push_back(ReadText(entry.path()));
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    TStateRecord State() const { return TPrintedState::Parse(ReadText(stateFile), nullptr); }
+
+    std::vector<fs::path> Kept() const {
+        std::vector<fs::path> out;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(dir / "home/QUERNEL/Nieudane", ec)) {
+            out.push_back(entry.path());
+        }
+        return out;
+    }
+
+    fs::path stateFile = dir / "state/quernel/printed.txt";
+    FakePrintJobs jobs;
+};
+
+// At each step the state file already holds what the step needs at the next start: the part
+// as pending before anything is sent, then its job or its file, and as printed once delivered.
+TEST_F(ExactlyOnceTest, EachStepIsOnDiskBeforeTheNextBegins) {
+    for (const Mode& mode : Modes()) {
+        SCOPED_TRACE(mode.name);
+        Configure(mode);
+        Reset();
+        std::vector<std::string> seen;
+        printer.onStep = [&](const std::string& step) {
+            const TStateRecord state = State();
+            const auto& file = state.files.at(defaultFile);
+            std::string what = step + ":" + std::to_string(file.printed.size);
+            if (file.pending) {
+                what += " pending " + std::to_string(file.pending->end) + " job " +
+                        std::to_string(file.pending->job) +
+                        (file.pending->file.empty() ? "" : " file");
+            }
+            seen.push_back(what);
+        };
+        Start();
+        Run(1);
+        Append(defaultFile, "Faktura 1\r\n\f");
+        Run(4);
+        printer.onStep = nullptr;
+        const std::vector<std::string> expected =
+            mode.printer == "Laser"
+                ? std::vector<std::string>{"begin:0 pending 12 job 0",
+                                           "job-created:0 pending 12 job 1",
+                                           "document-sent:0 pending 12 job 1"}
+                : std::vector<std::string>{"begin:0 pending 12 job 0",
+                                           "file-chosen:0 pending 12 job 0 file",
+                                           "file-written:0 pending 12 job 0 file"};
+        EXPECT_EQ(seen, expected);
+        const auto& after = State().files.at(defaultFile);
+        EXPECT_EQ(after.printed.size, 12);
+        EXPECT_FALSE(after.pending.has_value());
+        EXPECT_EQ(Delivered().size(), 1u);
+    }
+}
+
+// Stopped at each step (the disk and the print system as they were at that moment), the
+// program prints on its next start what had not reached the printer, and nothing twice.
+TEST_F(ExactlyOnceTest, AStopAtAnyStepPrintsEachPartOnce) {
+    for (const Mode& mode : Modes()) {
+        for (const std::string& stopAt : mode.steps) {
+            SCOPED_TRACE(mode.name + ", stopped at " + stopAt);
+            Configure(mode);
+            Reset();
+            std::string stateThen;
+            FakePrintJobs jobsThen;
+            std::set<fs::path> filesThen;
+            printer.onStep = [&](const std::string& step) {
+                if (step != stopAt) return;
+                stateThen = ReadText(stateFile);
+                jobsThen = jobs;
+                std::error_code ec;
+                for (const auto& entry : fs::directory_iterator(dir / "pdf", ec)) {
+                    filesThen.insert(entry.path());
+                }
+                throw Killed{};
+            };
+            Start();
+            Run(1);
+            Append(defaultFile, "Faktura 1\r\n\f");
+            EXPECT_THROW(Run(4), Killed);
+            printer.onStep = nullptr;
+            core.reset();
+            printer.Stopped();
+            WriteFile(stateFile, stateThen);
+            jobs = jobsThen;
+            std::error_code ec;
+            for (const auto& entry : fs::directory_iterator(dir / "pdf", ec)) {
+                if (!filesThen.contains(entry.path())) fs::remove(entry.path());
+            }
+
+            Append(defaultFile, "Faktura 2\r\n\f");  // while the program is away
+            Restart();
+            Run(5);
+            const std::string one = mode.raw ? "Faktura 1\r\n\f" : "Faktura 1";
+            const std::string two = mode.raw ? "Faktura 2\r\n\f" : "Faktura 2";
+            // Parts that print together make one document.
+            const std::vector<std::string> delivered = Delivered();
+            EXPECT_TRUE(delivered == (std::vector<std::string>{one, two}) ||
+                        delivered == std::vector<std::string>{one + two})
+                << ::testing::PrintToString(delivered);
+            EXPECT_TRUE(errors.messages.empty()) << ::testing::PrintToString(errors.messages);
+            // A job that never got its document is cancelled rather than left in the queue.
+            for (const auto& [id, job] : jobs.jobs) {
+                if (job.documents == 0) {
+                    EXPECT_EQ(job.state, TJobState::kCanceled) << id;
+                }
+            }
+        }
+    }
+}
+
+// The next start finds the part of the last run pending with its job, and asks the print
+// system about it.
+class PendingPartTest : public ExactlyOnceTest {
+  protected:
+    // The state a stop leaves after "A1" printed and "A2" was handed to job `job`.
+    void StoppedWhilePrinting(int job, const std::string& file = {}) {
+        Reset();
+        Write(defaultFile, "A1\fA2\f");
+        TStateRecord state;
+        state.files[defaultFile] = {
+            {3, Md5Digest(ToBytes("A1\f"))},
+            TPendingPart{6, Md5Digest(ToBytes("A1\fA2\f")), "Laser", "QUERNEL_7", job, file}};
+        WriteFile(stateFile, TPrintedState::Format(state));
+    }
+    int PrintedAgain() const {
+        return static_cast<int>(std::count(printer.calls.begin(), printer.calls.end(), "EndDoc"));
+    }
+};
+
+TEST_F(PendingPartTest, AJobThatHoldsItsDocumentCountsAsPrinted) {
+    for (const TJobState state :
+         {TJobState::kPending, TJobState::kHeld, TJobState::kProcessing, TJobState::kCompleted}) {
+        StoppedWhilePrinting(4);
+        jobs.jobs[4] = {"Laser", "QUERNEL_7", state, 1, "", "A2"};
+        printer.calls.clear();
+        Restart();
+        Run(5);
+        EXPECT_EQ(PrintedAgain(), 0);
+        EXPECT_TRUE(jobs.cancelled.empty());
+        EXPECT_EQ(State().files.at(defaultFile).printed.size, 6);
+        EXPECT_TRUE(Kept().empty());
+    }
+}
+
+TEST_F(PendingPartTest, AJobWithoutItsDocumentIsCancelledAndThePartPrintsAgain) {
+    StoppedWhilePrinting(4);
+    jobs.jobs[4] = {"Laser", "QUERNEL_7", TJobState::kHeld, 0, "", ""};
+    jobs.next = 5;
+    Restart();
+    Run(5);
+    EXPECT_EQ(jobs.cancelled, std::vector<int>{4});
+    EXPECT_EQ(Delivered(), std::vector<std::string>{"A2"});
+
+    // A job the scheduler aborted already (it never got its document) is left as it is.
+    StoppedWhilePrinting(4);
+    jobs.jobs[4] = {"Laser", "QUERNEL_7", TJobState::kAborted, 0, "", ""};
+    jobs.next = 5;
+    Restart();
+    Run(5);
+    EXPECT_TRUE(jobs.cancelled.empty());
+    EXPECT_EQ(Delivered(), std::vector<std::string>{"A2"});
+}
+
+// Stopped after the job was created but before its number was on disk: the empty job of that
+// title is cancelled, and the part prints again.
+TEST_F(PendingPartTest, WithoutAJobNumberTheEmptyJobOfTheTitleIsCancelled) {
+    StoppedWhilePrinting(0);
+    jobs.jobs[1] = {"Laser", "QUERNEL_7", TJobState::kHeld, 0, "", ""};
+    jobs.jobs[2] = {"Laser", "Other program", TJobState::kHeld, 0, "", ""};
+    jobs.next = 3;
+    Restart();
+    Run(5);
+    EXPECT_EQ(jobs.cancelled, std::vector<int>{1});
+    EXPECT_EQ(Delivered(), std::vector<std::string>{"A2"});
+}
+
+// A job that the print system cancelled, aborted or no longer knows took the part with it:
+// the part is kept as a failed printout and reported with the printer, not printed again.
+TEST_F(PendingPartTest, AJobLostByThePrintSystemIsKeptAndReported) {
+    struct Case {
+        std::string name;
+        std::optional<FakePrintJobs::Job> job;
+        std::string said;
+    };
+    const std::vector<Case> cases{
+        {"cancelled", FakePrintJobs::Job{"Laser", "QUERNEL_7", TJobState::kCanceled, 1, "", "A2"},
+         "zadanie 4 zostało anulowane"},
+        {"aborted",
+         FakePrintJobs::Job{"Laser", "QUERNEL_7", TJobState::kAborted, 1, "Brak papieru", "A2"},
+         "zadanie 4 zostało przerwane (Brak papieru)"},
+        {"gone", std::nullopt, "zadanie 4 zniknęło z kolejki"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StoppedWhilePrinting(4);
+        if (c.job) jobs.jobs[4] = *c.job;
+        jobs.next = 5;
+        printer.calls.clear();
+        Restart();
+        Run(5);
+        EXPECT_EQ(PrintedAgain(), 0);
+        ASSERT_EQ(Kept().size(), 1u);
+        EXPECT_EQ(ReadText(Kept()[0]), "A2\f");
+        ASSERT_EQ(errors.messages.size(), 1u);
+        EXPECT_EQ(errors.messages[0],
+                  "Wydruk QUERNEL_7 na drukarce Laser nie został wydrukowany: " + c.said +
+                      ".\nWydruk zachowano w pliku " + Kept()[0].string());
+        EXPECT_EQ(State().files.at(defaultFile).printed.size, 6);
+    }
+}
+
+// While the print system cannot be asked, the file waits (nothing prints from it); once it
+// answers, the part is settled. After a minute without an answer, the part is kept.
+TEST_F(PendingPartTest, AnUnreachablePrintSystemIsWaitedForAMinute) {
+    StoppedWhilePrinting(4);
+    jobs.jobs[4] = {"Laser", "QUERNEL_7", TJobState::kCompleted, 1, "", "A2"};
+    jobs.next = 5;
+    jobs.reachable = false;
+    Restart();
+    Append(defaultFile, "A3\f");
+    Run(20);
+    EXPECT_EQ(PrintedAgain(), 0);
+    EXPECT_EQ(State().files.at(defaultFile).pending->job, 4);  // still known
+    jobs.reachable = true;
+    Run(5);
+    EXPECT_EQ(Delivered(), (std::vector<std::string>{"A2", "A3"}));
+    EXPECT_TRUE(Kept().empty());
+
+    StoppedWhilePrinting(4);
+    jobs.reachable = false;
+    Restart();
+    Run(59);
+    EXPECT_TRUE(Kept().empty());
+    Run(2);
+    ASSERT_EQ(Kept().size(), 1u);
+    EXPECT_EQ(ReadText(Kept()[0]), "A2\f");
+    ASSERT_EQ(errors.messages.size(), 1u);
+    EXPECT_NE(errors.messages[0].find("serwer wydruku nie odpowiada"), std::string::npos);
+}
+
+// "Quernel PDF": the file named before its rename is there (printed) or not (printed again).
+// A file that no longer holds the pending part makes the part moot.
+TEST_F(PendingPartTest, AFileNamedBeforeItsRenameTellsWhetherThePartPrinted) {
+    const fs::path pdf = dir / "pdf/QUERNEL_7.pdf";
+    Configure(Modes()[2]);
+    StoppedWhilePrinting(0, pdf.string());
+    WriteFile(pdf, std::string("A2"));
+    Restart();
+    Run(5);
+    EXPECT_EQ(Delivered(), std::vector<std::string>{"A2"});
+
+    StoppedWhilePrinting(0, pdf.string());
+    Restart();
+    Run(5);
+    EXPECT_EQ(Delivered(), std::vector<std::string>{"A2"});
+
+    StoppedWhilePrinting(0, pdf.string());
+    Write(defaultFile, "A1\fB2\f");
+    Restart();
+    Run(5);
+    EXPECT_EQ(Delivered(), std::vector<std::string>{"B2"});
+}
+
+}  // namespace
+}  // namespace quernel::test
