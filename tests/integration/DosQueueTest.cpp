@@ -7,6 +7,8 @@
 #include <regex>
 #include <thread>
 
+#include <iterator>
+
 #include "engine/QueueAdmin.h"
 #include "engine/QueuePpd.h"
 #include "integration/CupsHarness.h"
@@ -152,6 +154,49 @@ TEST_F(DosQueueTest, EveryJobTypeIsRenderedWithItsOptions) {
     const TPdf escpPdf = Read(Arrived(3));
     EXPECT_NE(escpPdf.text.find("FAKTURA 12/2024"), std::string::npos) << escpPdf.text;
     EXPECT_GE(escpPdf.images, 1) << "the logo is drawn as a picture";
+}
+
+// "quernel --add-queue" makes such a queue on the scheduler, in front of another queue, with
+// the settings given; "--remove-queue" removes it; a missing scheduler is said plainly.
+TEST_F(DosQueueTest, TheProgramAddsAndRemovesDosQueues) {
+    const std::string quernel = std::string(QUERNEL_BIN_DIR) + "/quernel";
+    const CommandResult added =
+        CupsHarness::RunCommand({quernel, "--add-queue", "dos-made", "--printer", kTarget, "--cmap",
+                                 "Mazowia", "--shared"});
+    ASSERT_EQ(added.exit_code, 0) << added.output;
+    EXPECT_NE(added.output.find("lp -d dos-made"), std::string::npos) << added.output;
+
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, "dos-made", nullptr);
+    ASSERT_NE(dest, nullptr);
+    EXPECT_STREQ(cupsGetOption("printer-is-shared", dest->num_options, dest->options), "true");
+    EXPECT_STREQ(cupsGetOption("printer-make-and-model", dest->num_options, dest->options),
+                 kDosQueueModel);
+    cupsFreeDests(1, dest);
+
+    // Mazowia's letters as the map reads them: the bytes that print as "ę" and "Ż".
+    std::ifstream map(std::string(QUERNEL_SHIPPED_DATA_DIR) + "/CharMap/Mazowia.cmap",
+                      std::ios::binary);
+    const std::string cmap((std::istreambuf_iterator<char>(map)), {});
+    const auto dosByte = [&](unsigned char windows1250) {
+        return std::string(1, static_cast<char>(cmap.find(static_cast<char>(windows1250))));
+    };
+    const auto file =
+        Write("mazowia.prn", "Ksi" + dosByte(0xEA) + "ga " + dosByte(0xAF) + "ycia\r\n\x0c");
+    const CommandResult sent = CupsHarness::RunCommand({"lp", "-d", "dos-made", file.string()});
+    ASSERT_EQ(sent.exit_code, 0) << sent.output;
+    const TPdf pdf = Read(Arrived(1));
+    EXPECT_NE(pdf.text.find("Księga Życia"), std::string::npos) << pdf.text;
+
+    const CommandResult removed = CupsHarness::RunCommand({quernel, "--remove-queue", "dos-made"});
+    ASSERT_EQ(removed.exit_code, 0) << removed.output;
+    EXPECT_EQ(cupsGetNamedDest(CUPS_HTTP_DEFAULT, "dos-made", nullptr), nullptr);
+
+    const CommandResult noScheduler =
+        CupsHarness::RunCommand({"env", "CUPS_SERVER=" + (dir / "no-cups.sock").string(), quernel,
+                                 "--add-queue", "x", "--printer", kTarget});
+    EXPECT_EQ(noScheduler.exit_code, 1);
+    EXPECT_NE(noScheduler.output.find("serwer CUPS nie odpowiada"), std::string::npos)
+        << noScheduler.output;
 }
 
 }  // namespace
