@@ -24,8 +24,10 @@ void TEscPLanguage::Reset() {
     pitch_ = 10;
     condensed_ = false;
     country_ = 0;
-    italicTable_ = false;
+    tables_ = {TCharTable{true, nullptr}, TCharTable{}, TCharTable{}, TCharTable{}};
+    table_ = 1;
     upperControls_ = false;
+    printControls_ = false;
 }
 
 void TEscPLanguage::Begin(IPage& page) {
@@ -61,7 +63,7 @@ double TEscPLanguage::RelativeUnit() const {
 TLanguageStep TEscPLanguage::Step(ByteView data, std::size_t p, IPage* page) {
     const std::uint8_t b = data[p];
     if (b == kEsc) return Command(data, p, page);
-    if (b < 0x20) return Control(b, page);
+    if (b < 0x20 && !(printControls_ && PrintsAsCharacter(b))) return Control(b, page);
     return Text(b, page);
 }
 

@@ -81,6 +81,11 @@ class TEscPLanguage final : public IPrinterLanguage {
     // byte of text through them.
     bool TableCommand(const escp::TEscPCommand& cmd, IPage* page);
     TLanguageStep Text(std::uint8_t b, IPage* page);
+    // Prints a byte as a character of the table in force, also a control code's byte (ESC ( ^,
+    // ESC I 1); answers the printer's own character printed, or 0 for the map's.
+    char32_t PrintByte(std::uint8_t b, IPage* page);
+    // Whether ESC I 1 makes a control byte print as a character here.
+    bool PrintsAsCharacter(std::uint8_t code) const;
 
     // Units of the commands that count in printer units.
     double FeedUnit() const { return pins_ == TPins::k9 ? 1.0 / 216 : 1.0 / 180; }
@@ -97,8 +102,16 @@ class TEscPLanguage final : public IPrinterLanguage {
     bool condensed_ = false;                   // SI, DC2
     bool verticalTabsSet_ = false;             // ESC B since the last reset
     int country_ = 0;                          // ESC R
-    bool italicTable_ = false;                 // ESC t 0: the upper half prints in italics
-    bool upperControls_ = false;               // ESC 7: 128..159 are control codes there
+    // A character table: the upper half in italics, the printer's own (the character map's),
+    // or a registered one.
+    struct TCharTable {
+        bool italic = false;
+        const std::array<char32_t, 128>* upper = nullptr;
+    };
+    std::array<TCharTable, 4> tables_{};  // assigned by ESC ( t
+    int table_ = 1;                       // selected by ESC t
+    bool upperControls_ = false;          // ESC 7, ESC m 4: 128..159 are control codes
+    bool printControls_ = false;          // ESC I 1: control bytes print as characters
 };
 
 }  // namespace quernel

@@ -589,10 +589,13 @@ void TPrintInterface::Print(ByteView bytes, bool italic) {
 }
 
 void TPrintInterface::PrintCharacter(char32_t ch) {
-    // In the charset of the map when it has the character, else in Windows-1252, else as "?".
+    // In the charset of the map when it has the character, else in Windows-1252, else in the
+    // first charset that has it (the DOS code page 852 holds box drawing, Windows-1251 and
+    // -1253 Cyrillic and Greek), else as "?".
     const std::uint8_t own = mapCharset_;
     // Control characters are never looked up: their bytes are not drawn as characters.
-    for (std::uint8_t charset : {own, std::uint8_t{0}}) {
+    for (std::uint8_t charset : {own, std::uint8_t{0}, std::uint8_t{255}, std::uint8_t{238},
+                                 std::uint8_t{204}, std::uint8_t{186}, std::uint8_t{161}}) {
         const auto b = ch >= 0x20 ? FromUnicode(CodePageForCharset(charset), ch) : std::nullopt;
         if (!b) continue;
         runText_.assign(1, *b);

@@ -213,11 +213,32 @@ def escp_invoice_windows():
     return out
 
 
+# --- ESC/P: a printout that chooses its own character tables --------------------------------
+
+def escp_code_pages():
+    def assign(slot, d2, d3=0):
+        return ESC + b"(t" + word(3) + bytes([slot, d2, d3])
+
+    out = ESC + b"@"
+    out += assign(1, 1) + ESC + b"t\x01"  # PC437: a double frame and accented letters
+    out += b"\xc9" + b"\xcd" * 10 + b"\xbb\r\n"
+    out += b"\xba Caf\x82 \x81   \xba\r\n"
+    out += b"\xc8" + b"\xcd" * 10 + b"\xbc\r\n"
+    out += assign(1, 14) + b"\x8f\xe0\xa8\xa2\xa5\xe2, \xac\xa8\xe0\r\n"  # PC866
+    out += assign(1, 10) + b"Za\xbe\xa2\x88\x86 g\xa9\x98l\xa5 ja\xab\xe4\r\n"  # PC852
+    out += assign(2, 27) + ESC + b"t\x02" + b"Mazowia: \x86\x8d\x91\x92\xa4\xa2\x9e\xa6\xa7\r\n"
+    out += assign(3, 28) + ESC + b"t3" + b"\x80e\xa8tina\r\n"  # Code MJK (Kamenický)
+    out += ESC + b"t\x00" + b"Kursywa: \xc1\xc2\r\n"  # the italic table
+    out += b"\x0c"
+    return out
+
+
 FILES = {
     "escp_invoice_logo.prn": escp_invoice,
     "escp_screen_dump.prn": screen_dump,
     "escp_letter_lfcr.prn": escp_letter,
     "escp_invoice_windows.prn": escp_invoice_windows,
+    "escp_code_pages.prn": escp_code_pages,
     "pcl_raster_page.pcl": pcl_raster,
     "pcl_pjl_lineprinter.pcl": pcl_pjl,
 }

@@ -148,6 +148,18 @@ TEST_F(PlatformCommandSetPdf, InvoiceLaidOutWithCarriageReturnsTabsAndPitches) {
     EXPECT_NEAR(under.box.right(), total.right * px, 2);
 }
 
+// A printout that assigns and selects its own character tables (ESC ( t, ESC t) prints each
+// line in its code page, whatever the map: searchable text, box drawing included.
+TEST_F(PlatformCommandSetPdf, CharacterTablesChosenByThePrintout) {
+    const fs::path pdf = Render("escp_code_pages.prn", "escp");
+    const std::string text = Layout(pdf);
+    for (const char* line :
+         {"╔══════════╗\n", "║ Café ü    ║\n", "Привет, мир\n", "Zażółć gęślą jaźń\n",
+          "Mazowia: ąćęłńóśźż\n", "Čeština\n", "Kursywa: AB\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    }
+}
+
 TEST_F(PlatformCommandSetPdf, ScreenDumpIsOnePageOfSmallPictures) {
     const fs::path pdf = Render("escp_screen_dump.prn", "auto");
     EXPECT_EQ(test::PdfPageCount(pdf), 1);
