@@ -61,14 +61,19 @@ int RunHeadless(TProgramStart& start) {
         return 0;
     }
 
-    TSingleInstance instance(kApplicationTitle);
-    if (!instance.BecomeRunningCopy()) {
-        instance.AskRunningCopyToShow();
-        return 0;
-    }
-
     ConsoleHistory console;
     ConsoleErrors errors(start.clock);
+    TSingleInstance instance(start.oneCopyName);
+    switch (instance.BecomeRunningCopy()) {
+        case TSingleInstance::TStart::kRunning:
+            break;
+        case TSingleInstance::TStart::kOtherCopy:
+            instance.AskRunningCopyToShow();
+            return 0;
+        case TSingleInstance::TStart::kFailed:
+            ReportFailedStart(start, instance.Error(), errors);
+            return 1;
+    }
     TQuernelProgram program(start, errors);
     instance.onShowRequest = [&] {
         start.history.Add("Program już działa: drugiej kopii nie uruchomiono");
