@@ -10,6 +10,10 @@
 
 namespace quernel {
 
+namespace escp {
+struct TEscPCommand;
+}
+
 // The two families of Epson dot-matrix printers: their vertical units and their 8-dot
 // graphics differ (9-pin: 1/216 inch feeds, 72 dots an inch down; 24-pin and ESC/P 2: 1/180
 // inch feeds, 60 dots an inch down in 8-dot graphics).
@@ -51,11 +55,25 @@ class TEscPLanguage final : public IPrinterLanguage {
   private:
     TLanguageStep Control(std::uint8_t code, IPage* page);
     TLanguageStep Command(ByteView data, std::size_t p, IPage* page);
-    TLanguageStep Extended(ByteView args, std::size_t length, IPage* page);
+
+    // The parts of the language, each in its own file, carry out their own commands (when
+    // there is a page, and what decides how the rest of the printout reads also without one)
+    // and answer false for the commands of another part.
+    // EscPText.cpp: style, pitch, typefaces, sizes and colour.
+    bool TextCommand(const escp::TEscPCommand& cmd, IPage* page);
+    // EscPLayout.cpp: line spacing, feeds, positions, tabs, margins, page length.
+    bool LayoutCommand(const escp::TEscPCommand& cmd, IPage* page);
+    void VerticalTab(IPage& page);
+    // EscPGraphics.cpp: bit images and raster graphics.
+    bool GraphicsCommand(const escp::TEscPCommand& cmd, IPage* page);
     void Columns(ByteView data, int columns, int mode, IPage& page) const;
     void NineDots(ByteView data, int columns, double dpi, IPage& page) const;
     void Raster(ByteView params, ByteView data, IPage& page) const;
-    void VerticalTab(IPage& page);
+    // EscPTables.cpp: national sets, character tables, the upper control codes; printing a
+    // byte of text through them.
+    bool TableCommand(const escp::TEscPCommand& cmd, IPage* page);
+    TLanguageStep Text(std::uint8_t b, IPage* page);
+
     // Units of the commands that count in printer units.
     double FeedUnit() const { return pins_ == TPins::k9 ? 1.0 / 216 : 1.0 / 180; }
     double AbsoluteUnit() const { return unit_ > 0 ? unit_ : 1.0 / 60; }
