@@ -201,7 +201,8 @@ TEST_F(ProgramLifeTest, TheRuleHoldsWhateverHappensToTheRuntimeFolder) {
     }
     env["XDG_RUNTIME_DIR"] = (dir / "missing").string();
     ProgramProcess first;
-    StartRunning(first);
+    Start(first, {"--headless"}, "first-missing.txt");
+    ASSERT_TRUE(first.WaitForOutput("Monitorowanie włączone")) << first.Output();
     secondEnds("missing");
     EXPECT_TRUE(first.Running());
     EXPECT_NE(first.Output().find("Program już działa"), std::string::npos) << first.Output();
