@@ -28,6 +28,8 @@ void TEscPLanguage::Reset() {
     table_ = 1;
     upperControls_ = false;
     printControls_ = false;
+    userSet_ = false;
+    draft_ = false;
 }
 
 void TEscPLanguage::Begin(IPage& page) {
@@ -48,8 +50,8 @@ bool TEscPLanguage::ReadsBeforeTable(ByteView data, std::size_t p) const {
         case 0x12:
             return true;
         case kEsc:
-            return p + 1 < data.size() &&
-                   (data[p + 1] == 'M' || data[p + 1] == 'P' || data[p + 1] == 0x0F);
+            return p + 1 < data.size() && (data[p + 1] == 'M' || data[p + 1] == 'P' ||
+                                           data[p + 1] == 0x0F || data[p + 1] == 'x');
         default:
             return false;
     }
@@ -131,7 +133,8 @@ TLanguageStep TEscPLanguage::Command(ByteView data, std::size_t p, IPage* page) 
         }
         return step;
     }
-    if (GraphicsCommand(cmd, page) || TableCommand(cmd, page) || TextCommand(cmd, page)) {
+    if (GraphicsCommand(cmd, page) || TableCommand(cmd, page) || UserCharacterCommand(cmd) ||
+        TextCommand(cmd, page)) {
         return step;
     }
     LayoutCommand(cmd, page);

@@ -132,6 +132,7 @@ TLanguageStep TEscPLanguage::Text(std::uint8_t b, IPage* page) {
 }
 
 char32_t TEscPLanguage::PrintByte(std::uint8_t b, IPage* page) {
+    if (PrintUserCharacter(b, page)) return 0;
     const TCharTable& table = tables_[static_cast<std::size_t>(table_)];
     if (b >= 0x80 && table.italic) {
         // The italic table: the upper half is the lower half in italics.

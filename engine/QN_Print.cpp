@@ -359,7 +359,7 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
     // style change between runs, so no allocation happens per character.
     // Double height stands on the line's baseline, 3/4 of the cell down; on the first line of
     // a page, with nothing above it, the printer keeps the normal height.
-    const bool tall = doubleHeight_ && linePosition_ >= 1.75 - 1e-9;
+    const bool tall = Tall();
     const bool script = !tall && (status.Subscript || status.Superscript);
     TFontDesc& font = runFont_;
     font.charset = charset;
@@ -402,9 +402,18 @@ void TPrintInterface::DrawRun(ByteView bytes) {
     DrawText(bytes.size(), mapCharset_);
 }
 
+// Rounding errors of a full line are not an overflow.
+constexpr double kSlack = 0.01;
+
+void TPrintInterface::WrapFor(double step) {
+    EnsurePage();
+    if (wrap_ && alongPos_ + step > RightLimitPx() + kSlack && alongPos_ > LineStart() + kSlack) {
+        NewLine();
+        EnsurePage();
+    }
+}
+
 void TPrintInterface::DrawWrapped(std::size_t count, std::uint8_t charset) {
-    // Rounding errors of a full line are not an overflow.
-    constexpr double kSlack = 0.01;
     for (std::size_t from = 0; from < count;) {
         EnsurePage();
         const double step = charAdvance_ + extraSpacePx_;
@@ -605,6 +614,16 @@ void TPrintInterface::PrintCharacter(char32_t ch) {
     }
     runText_.assign(1, '?');
     DrawText(1, own);
+}
+
+void TPrintInterface::PrintPicture(const TBitmap& bitmap, double width, double height) {
+    WrapFor(charAdvance_ + extraSpacePx_);
+    const bool tall = Tall();
+    const double along = (alongPos_ - LineStart()) / HorizontalInch();
+    const double down = (linePosition_ - 1.0 - (tall ? 0.75 : 0.0)) / 6;
+    DrawPicture(bitmap, along, down, width * (status_->Enlarged ? 2 : 1), height * (tall ? 2 : 1));
+    MoveAlongPx(alongPos_ + charAdvance_ + extraSpacePx_);
+    ++column_;
 }
 
 double TPrintInterface::Along() {

@@ -120,6 +120,7 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     void ControlCode(std::uint8_t code) override;
     void Print(ByteView bytes, bool italic) override;
     void PrintCharacter(char32_t ch) override;
+    void PrintPicture(const TBitmap& bitmap, double width, double height) override;
     double Along() override;
     void MoveAlong(double inches) override;
     double Down() override;
@@ -157,6 +158,11 @@ class TPrintInterface final : public IPrintEngine, private IPage {
         }
     }
     void DrawWrapped(std::size_t count, std::uint8_t charset);
+    // Starts the next line when a cell `step` pixels wide does not fit before the right margin
+    // (and the print position is not at the line's start).
+    void WrapFor(double step);
+    // Double height takes effect here: not on the first line of a page, with nothing above.
+    bool Tall() const { return doubleHeight_ && linePosition_ >= 1.75 - 1e-9; }
     // Draws runText_[from, from + count) in one run.
     void DrawMapped(std::size_t from, std::size_t count, std::uint8_t charset);
     void NewLine();

@@ -229,6 +229,15 @@ def escp_code_pages():
     out += assign(2, 27) + ESC + b"t\x02" + b"Mazowia: \x86\x8d\x91\x92\xa4\xa2\x9e\xa6\xa7\r\n"
     out += assign(3, 28) + ESC + b"t3" + b"\x80e\xa8tina\r\n"  # Code MJK (Kamenický)
     out += ESC + b"t\x00" + b"Kursywa: \xc1\xc2\r\n"  # the italic table
+    # User-defined characters: "X" a tick and "Y" a filled box, 30 columns of 24 dots each.
+    tick = bytearray()
+    for x in range(30):
+        y = 18 + x if x < 6 else 24 - (x - 6) * 22 // 24
+        column = sum(1 << (23 - d) for d in range(max(0, y - 3), min(24, y + 1)))
+        tick += bytes([column >> 16, (column >> 8) & 0xFF, column & 0xFF])
+    box = b"\xff\xff\xff" * 30
+    out += ESC + b"&\x00XY" + bytes([3, 30, 3]) + bytes(tick) + bytes([3, 30, 3]) + box
+    out += b"Znaki: " + ESC + b"%\x01" + b"XY" + ESC + b"%\x00" + b" XY\r\n"
     out += b"\x0c"
     return out
 

@@ -149,7 +149,8 @@ TEST_F(PlatformCommandSetPdf, InvoiceLaidOutWithCarriageReturnsTabsAndPitches) {
 }
 
 // A printout that assigns and selects its own character tables (ESC ( t, ESC t) prints each
-// line in its code page, whatever the map: searchable text, box drawing included.
+// line in its code page, whatever the map: searchable text, box drawing included; characters it
+// defines (ESC &) print as their dots.
 TEST_F(PlatformCommandSetPdf, CharacterTablesChosenByThePrintout) {
     const fs::path pdf = Render("escp_code_pages.prn", "escp");
     const std::string text = Layout(pdf);
@@ -158,6 +159,16 @@ TEST_F(PlatformCommandSetPdf, CharacterTablesChosenByThePrintout) {
           "Mazowia: ąćęłńóśźż\n", "Čeština\n", "Kursywa: AB\n"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
     }
+    // The two user-defined characters are their dots, 30 x 24 each, in the cells of "XY"; the
+    // ROM's "XY" after them is text.
+    const auto uses = test::PdfImageUses(pdf);
+    ASSERT_EQ(uses.size(), 2u);
+    for (const auto& use : uses) {
+        EXPECT_EQ(use.type, "stencil");
+        EXPECT_EQ(use.width, 30);
+        EXPECT_EQ(use.height, 24);
+    }
+    EXPECT_NE(text.find("Znaki:    XY\n"), std::string::npos) << text;
 }
 
 TEST_F(PlatformCommandSetPdf, ScreenDumpIsOnePageOfSmallPictures) {

@@ -73,7 +73,10 @@ TEST_F(EscPCharactersTest, AssignedTablesPrintTheirCodePages) {
 // ESC ( ^ prints its data as characters, the control bytes too; ESC I 1 prints the control
 // bytes that are no commands; ESC 7 and ESC m 4 make 128..159 control codes.
 TEST_F(EscPCharactersTest, ControlBytesPrintedAsCharactersAndUpperControlCodes) {
-    Render("\x1b(^\x04\x00\x0d\x0a" "AZ"s + "W");
+    Render(
+        "\x1b(^\x04\x00\x0d\x0a"
+        "AZ"s +
+        "W");
     ASSERT_EQ(printer.texts.size(), 5u);
     // CR and LF printed, not carried out: five cells along one line.
     for (std::size_t i = 0; i < 5; ++i) {
@@ -97,6 +100,88 @@ TEST_F(EscPCharactersTest, ControlBytesPrintedAsCharactersAndUpperControlCodes) 
     EXPECT_EQ(Drawn(), "èAèBè");
     EXPECT_EQ(printer.texts[1].y, Down(1.0 / 6));
     EXPECT_EQ(printer.texts[3].y, Down(2.0 / 6));
+}
+
+// ESC & defines characters as dot patterns, ESC % 1 prints them in place of the ROM's, ESC :
+// copies the ROM's over them, and table 2 prints them in the upper half.
+TEST_F(EscPCharactersTest, UserDefinedCharactersPrintTheirDots) {
+    // 24-pin, letter quality: "A" a 6-column cell with 3 inked columns after 2 blank ones, "B"
+    // 2 columns; three bytes a column, the top dot in the highest bit.
+    const std::string define =
+        "\x1b&\x00"
+        "AB"s +
+        "\x02\x03\x01"s + "\x80\x00\x01"s + "\xff\xff\xff"s + "\x80\x00\x01"s + "\x00\x02\x00"s +
+        "\xff\x00\x00"s + "\x00\x00\xff"s;
+    printer.bitmaps.clear();
+    Render(define +
+           "\x1b%\x01"
+           "ABC\x1b%\x00"
+           "A"s);
+    ASSERT_EQ(printer.bitmaps.size(), 2u);
+    const auto& a = printer.bitmaps[0];
+    EXPECT_EQ(a.bitmap.width, 3);  // the ink: the blank columns around it are not drawn
+    EXPECT_EQ(a.bitmap.height, 24);
+    EXPECT_TRUE(a.bitmap.Dot(0, 0));
+    EXPECT_TRUE(a.bitmap.Dot(0, 23));
+    EXPECT_FALSE(a.bitmap.Dot(0, 12));
+    EXPECT_TRUE(a.bitmap.Dot(1, 12));
+    const double column = kInchAlong / 360;
+    EXPECT_EQ(a.rect.left, static_cast<int>(kOrigin + 2 * column));
+    EXPECT_EQ(a.rect.right, static_cast<int>(kOrigin + 5 * column));
+    EXPECT_EQ(a.rect.top, Down(0));
+    EXPECT_EQ(a.rect.bottom, Down(24 / 180.0));
+    EXPECT_EQ(printer.bitmaps[1].rect.left, Along(0.1));  // one cell on
+    // "C" is not defined: the ROM's; after ESC % 0 "A" is the ROM's too.
+    ASSERT_EQ(printer.texts.size(), 2u);
+    EXPECT_EQ(printer.texts[0].x, Along(0.2));
+    EXPECT_EQ(printer.texts[1].x, Along(0.3));
+
+    // Double width doubles the dots; ESC : gives the ROM characters back; table 2 prints the
+    // defined characters in the upper half.
+    printer.bitmaps.clear();
+    Render(define +
+           "\x1b%\x01\x1bW\x01"
+           "A\x1bW\x00\x1b:\x00\x00\x00"
+           "A"s);
+    ASSERT_EQ(printer.bitmaps.size(), 1u);
+    EXPECT_EQ(printer.bitmaps[0].rect.right - printer.bitmaps[0].rect.left,
+              static_cast<int>(kOrigin + 10 * column) - static_cast<int>(kOrigin + 4 * column));
+    EXPECT_EQ(printer.texts.size(), 1u);
+    printer.bitmaps.clear();
+    Render(define + "\x1bt\x02\xc1\xc3"s);
+    EXPECT_EQ(printer.bitmaps.size(), 1u);
+    EXPECT_EQ(printer.texts.size(), 1u);
+
+    // Draft characters (ESC x 0) have columns of 1/120 inch.
+    printer.bitmaps.clear();
+    Render("\x1bx\x00"s + define +
+           "\x1b%\x01"
+           "A"s);
+    ASSERT_EQ(printer.bitmaps.size(), 1u);
+    EXPECT_EQ(printer.bitmaps[0].rect.left, static_cast<int>(kOrigin + 2 * kInchAlong / 120));
+}
+
+// A 9-pin printer's characters: an attribute byte and 11 columns of 8 dots at 1/120 inch,
+// 1/72 inch down, moved down a pin for descenders.
+TEST_F(EscPCharactersTest, NinePinUserCharacters) {
+    std::string columns(11, '\0');
+    columns[0] = '\xff';
+    printer.bitmaps.clear();
+    Render(
+        "\x1b"
+        "1\x1b&\x00"
+        "AB\x80"s +
+        columns + "\x00"s + columns +
+        "\x1b%\x01"
+        "AB"s);
+    ASSERT_EQ(printer.bitmaps.size(), 2u);
+    EXPECT_EQ(printer.bitmaps[0].bitmap.height, 8);
+    EXPECT_EQ(printer.bitmaps[0].rect.top, Down(0));
+    EXPECT_EQ(printer.bitmaps[0].rect.bottom, Down(8 / 72.0));
+    EXPECT_EQ(printer.bitmaps[1].rect.top, Down(1 / 72.0));
+    EXPECT_EQ(printer.bitmaps[1].rect.bottom, Down(9 / 72.0));
+    EXPECT_EQ(printer.bitmaps[1].rect.right - printer.bitmaps[1].rect.left,
+              static_cast<int>(kInchAlong / 120 + 1e-6));
 }
 
 // --explain shows the characters of the table in force.
