@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     // The logs first, at every start, also one that only ends the other copies.
     quernel::TProgramStart start(argc, argv);
     if (start.params.ParamSwitch(quernel::kSwitchClose)) {
-        start.CloseOtherCopies();
+        start.CloseRunningCopy();
         return 0;
     }
     if (start.Headless()) return quernel::RunHeadless(start);

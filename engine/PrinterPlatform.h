@@ -170,9 +170,10 @@ class IPrinterPlatform {
     virtual void DrawBitmap(const TRect& rect, const TBitmap& bitmap) = 0;
 
     // Raw spooling: a document of raw bytes on the named printer. RawOpen answers 0 on
-    // success, else the platform's error code (nothing is open then); RawWrite answers the
-    // number of bytes taken; RawClose ends the document and is always called after a
-    // successful RawOpen.
+    // success, else the print system's IPP status code (nothing is open then), or raises
+    // PrinterError when the platform can say more; RawWrite answers the number of bytes taken;
+    // RawClose ends the document and is always called after a successful RawOpen (it raises
+    // PrinterError for a document the print system refused or lost).
     virtual int RawOpen(const std::string& printerName, const std::string& documentName) = 0;
     virtual std::size_t RawWrite(ByteView data) = 0;
     virtual void RawClose() = 0;

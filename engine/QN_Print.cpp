@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "engine/PageGeometry.h"
+#include "engine/PrintSystemErrors.h"
 #include "engine/QN_Picture.h"
 #include "host/BW_log.h"
 #include "host/ErrorReport.h"
@@ -762,7 +763,7 @@ void PrintRaw(TPrintServices& services, const TPrintInterface& job, ByteView dat
     // Failures end the printout with an error, so that its caller knows it was not printed
     // (the file monitor keeps such a printout).
     const int error = printer.RawOpen(name, printer.Title());
-    if (error != 0) throw PrinterError("Błąd: " + std::to_string(error));
+    if (error != 0) throw PrinterError(PrintSystemErrorText(name, error, ""));
     std::size_t written = 0;
     try {
         written = printer.RawWrite(out);

@@ -238,8 +238,8 @@ class TPrintInterface final : public IPrintEngine, private IPage {
 
 // Sends the printout to the current printer's queue as raw bytes: the initialisation text,
 // the data with line ends repaired and the character map applied as set, and a final form
-// feed. A queue that cannot be opened ("Błąd: <code>") or takes only part of the bytes (the
-// job is still closed, so that part prints) raises PrinterError.
+// feed. A queue that cannot be opened (said by PrintSystemErrorText) or takes only part of the
+// bytes (the job is still closed, so that part prints) raises PrinterError.
 void PrintRaw(TPrintServices& services, const TPrintInterface& job, ByteView data);
 
 // The bytes PrintRaw sends.

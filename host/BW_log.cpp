@@ -1,7 +1,13 @@
 #include "host/BW_log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
+
+#include "host/Text.h"
 
 namespace quernel {
 
@@ -12,9 +18,23 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-File Open(const std::filesystem::path& path, const char* mode) {
+// Opens the regular file for writing, emptied or for appending. A link is not followed, and a
+// pipe or a device is not written: in a folder others may write, either could lead the writes
+// (and the emptying) elsewhere.
+File Open(const std::filesystem::path& path, bool empty) {
     if (path.empty()) return nullptr;
-    return File(std::fopen(path.c_str(), mode));
+    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY |
+                      (empty ? 0 : O_APPEND);
+    const int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (empty && ::ftruncate(fd, 0) != 0)) {
+        ::close(fd);
+        return nullptr;
+    }
+    File file(::fdopen(fd, empty ? "wb" : "ab"));
+    if (!file) ::close(fd);
+    return file;
 }
 
 }  // namespace
@@ -40,19 +60,19 @@ void TbwLog::Add(std::string_view message) {
     if (view_ == nullptr) return;
     std::string line = TimeStamp(ToLocal(clock_.Now()));
     line += " : ";
-    line += message;
+    line += EscapeControls(message);
     view_->AppendLine(line);
 }
 
 TfileLog::TfileLog(const IClock& clock, std::filesystem::path logPath,
                    std::filesystem::path capturePath)
     : clock_(clock), logPath_(std::move(logPath)), capturePath_(std::move(capturePath)) {
-    File log = Open(logPath_, "wb");
+    File log = Open(logPath_, true);
     if (!log) return;  // without a log file the capture file is left as it was
     const std::string line = TimeStamp(ToLocal(clock_.Now())) + ":Start\r\n";
     const bool written = std::fwrite(line.data(), 1, line.size(), log.get()) == line.size();
     log.reset();
-    if (written) Open(capturePath_, "wb");
+    if (written) Open(capturePath_, true);
 }
 
 TfileLog TfileLog::ForProgram(const IClock& clock, const std::filesystem::path& folder,
@@ -61,11 +81,11 @@ TfileLog TfileLog::ForProgram(const IClock& clock, const std::filesystem::path& 
 }
 
 void TfileLog::Add(std::string_view line) {
-    File log = Open(logPath_, "ab");
+    File log = Open(logPath_, false);
     if (!log) return;
     std::string text = TimeStamp(ToLocal(clock_.Now()));
     text += ':';
-    text += line;
+    text += EscapeControls(line);
     text += "\r\n";
     std::fwrite(text.data(), 1, text.size(), log.get());
 }
@@ -75,7 +95,7 @@ void TfileLog::AppendRaw(ByteView data, long long start, long long count) {
     if (start < 0) start = 0;
     if (count <= 0 || start >= size) return;
     if (count > size - start) count = size - start;
-    File capture = Open(capturePath_, "ab");
+    File capture = Open(capturePath_, false);
     if (!capture) return;
     std::fwrite(data.data() + start, 1, static_cast<std::size_t>(count), capture.get());
     std::fflush(capture.get());

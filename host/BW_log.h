@@ -20,8 +20,9 @@ class IHistoryView {
     virtual void AppendLine(const std::string& line) = 0;
 };
 
-// The history the user sees. Lines are "<stamp> : <message>"; while no view is attached the
-// messages are dropped.
+// The history the user sees. Lines are "<stamp> : <message>", with the message's control
+// characters shown escaped (EscapeControls); while no view is attached the messages are
+// dropped.
 class TbwLog {
   public:
     explicit TbwLog(const IClock& clock, IHistoryView* view = nullptr);
@@ -36,7 +37,8 @@ class TbwLog {
 
 // The diagnostic log file and the print capture file. Both are emptied when the object is
 // created; every call opens and closes its file, so both are complete on disk between calls.
-// Failures are silent: a folder without write access just leaves the files out.
+// Only regular files are written: a link, a pipe or a device under either name is left
+// alone. Failures are silent: a folder without write access just leaves the files out.
 class TfileLog {
   public:
     // Empty paths give a log that writes nothing (tools that run without a program folder).
@@ -46,7 +48,8 @@ class TfileLog {
     static TfileLog ForProgram(const IClock& clock, const std::filesystem::path& folder,
                                const std::string& executableName);
 
-    // Appends "<stamp>:<line>" and CR LF to the log file.
+    // Appends "<stamp>:<line>" and CR LF to the log file, the line's control characters
+    // escaped.
     void Add(std::string_view line);
 
     // Appends data[start .. start+count) to the capture file, clamped to the data.

@@ -45,6 +45,9 @@ std::string CannotOpenFileMessage(const std::filesystem::path& path, const std::
 
 // Why a pipe, a device, a socket or a folder cannot be opened as a file.
 inline constexpr const char* kNotRegularFileReason = "It is not a regular file.";
+// Why a link that another user placed in a folder others may write is not followed.
+inline constexpr const char* kUntrustedLinkReason =
+    "It is a link of another user in a folder other users may write.";
 
 // Opens a regular file (flags O_RDONLY or O_RDWR) without ever waiting: anything else, a pipe
 // that would wait for a writer included, is refused with FileError ("Cannot open file ...

@@ -28,19 +28,13 @@ std::string ProgramFileName(const std::string& programPath) {
     return ToUpperAscii(std::string(LastComponent(programPath)));
 }
 
-void CloseOtherCopies(IProcesses& processes, std::string_view upperName, ISleeper& sleeper) {
-    const int self = processes.CurrentPid();
-    std::vector<int> asked;
-    for (const auto& process : processes.List()) {
-        if (process.pid == self || !ProcessMatches(process, upperName)) continue;
-        processes.RequestEnd(process.pid);
-        asked.push_back(process.pid);
-    }
-    for (int i = 0; i < kEndPolls && !asked.empty(); ++i) {
+void CloseRunningCopy(IProcessHandle& copy, ISleeper& sleeper) {
+    copy.RequestEnd();
+    for (int i = 0; i < kEndPolls; ++i) {
+        if (!copy.Running()) return;
         sleeper.Sleep(kEndPoll);
-        std::erase_if(asked, [&](int pid) { return !processes.Running(pid); });
     }
-    for (int pid : asked) processes.ForceEnd(pid);
+    if (copy.Running()) copy.ForceEnd();
 }
 
 void LowerDosMachines(bool enabled, IProcesses& processes) {

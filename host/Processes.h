@@ -22,12 +22,6 @@ class IProcesses {
     // Every process whose executable can be read; empty when the list is unavailable.
     virtual std::vector<TProcessInfo> List() = 0;
     virtual int CurrentPid() = 0;
-    // Asks the process to end cleanly.
-    virtual void RequestEnd(int pid) = 0;
-    // Ends the process at once.
-    virtual void ForceEnd(int pid) = 0;
-    // False once the process has ended.
-    virtual bool Running(int pid) = 0;
     // Lowers the process to below-normal priority; a process already that low or lower keeps
     // its priority.
     virtual void LowerPriority(int pid) = 0;
@@ -40,9 +34,22 @@ bool ProcessMatches(const TProcessInfo& process, std::string_view upperName);
 // The upper-cased file name of the program, without its folder ("QUERNEL").
 std::string ProgramFileName(const std::string& programPath);
 
-// "/close": asks every other process running under the program's file name to end, so that
-// it saves its settings, and ends those still running 2 seconds later.
-void CloseOtherCopies(IProcesses& processes, std::string_view upperName, ISleeper& sleeper);
+// One process, held so that what is done to it never reaches another process that was given
+// its id after it ended.
+class IProcessHandle {
+  public:
+    virtual ~IProcessHandle() = default;
+    // Asks the process to end cleanly.
+    virtual void RequestEnd() = 0;
+    // Ends the process at once.
+    virtual void ForceEnd() = 0;
+    // False once the process has ended.
+    virtual bool Running() = 0;
+};
+
+// "/close": asks the running copy to end, so that it saves its settings, and ends it when it
+// is still running 2 seconds later.
+void CloseRunningCopy(IProcessHandle& copy, ISleeper& sleeper);
 
 // The executables DOS programs run in: the Windows DOS machine and the Linux DOS emulators.
 inline constexpr std::string_view kDosMachineNames[] = {

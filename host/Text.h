@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <string>
+#include <string_view>
 
 namespace quernel {
 
@@ -27,5 +28,11 @@ inline bool LessIgnoringCase(const std::string& a, const std::string& b) {
                std::tolower(static_cast<unsigned char>(y));
     });
 }
+
+// The text as one line of the history or the log, with nothing in it that could break the
+// line or change how a terminal or a text box shows it: control characters become "\n",
+// "\r", "\t" or "\xHH" (so do bytes that are not UTF-8), the C1 controls and the Unicode
+// line separators and direction overrides "\uHHHH". A backslash stays as it is.
+std::string EscapeControls(std::string_view text);
 
 }  // namespace quernel

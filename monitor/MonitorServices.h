@@ -32,8 +32,11 @@ struct TFoundFile {
     std::string name;        // the file name, without its folder
     std::uint64_t size = 0;  // bytes
     TimePoint modified{};    // last write, at the file system's full resolution
-    // False for a pipe, a device or a socket: it is there but cannot be read as a file.
+    // False for a pipe, a device or a socket: it is there but cannot be read as a file. False
+    // too for a link that is not followed (see TPosixFileSystem).
     bool regular = true;
+    // Why a name found with `regular` false cannot be read; none: it is not a regular file.
+    const char* refusal = nullptr;
 };
 
 // A file opened for reading while other programs may still write it.

@@ -350,7 +350,8 @@ bool TFileMonitor::IsReady() {
         if (!found->regular) {
             if (notRegularReported_) return false;
             notRegularReported_ = true;
-            throw FileError(CannotOpenFileMessage(FFileName, kNotRegularFileReason));
+            throw FileError(CannotOpenFileMessage(
+                FFileName, found->refusal != nullptr ? found->refusal : kNotRegularFileReason));
         }
         notRegularReported_ = false;
         return CheckFileState(found->size, found->modified, false);

@@ -8,6 +8,7 @@
 #include "host/BW_log.h"
 #include "host/ErrorReport.h"
 #include "host/SpoolerWait.h"
+#include "host/Text.h"
 #include "host/VersionInfo.h"
 #include "platform/ProgramStart.h"
 #include "platform/QtEnvironment.h"
@@ -27,13 +28,22 @@ class ConsoleHistory final : public IHistoryView {
     }
 };
 
-// Errors go to the same stream as the history, in order with it, marked so they stand out.
+// Errors go to the same stream as the history, in order with it, marked so they stand out. A
+// message of several lines keeps them, indented, so that no part of it (a file name with a
+// line feed) can pass for a line of its own.
 class ConsoleErrors final : public IErrorReport {
   public:
     explicit ConsoleErrors(const IClock& clock) : clock_(clock) {}
     void ShowError(const std::string& message) override {
-        std::fprintf(stdout, "%s ! %s\n", TimeStamp(ToLocal(clock_.Now())).c_str(),
-                     message.c_str());
+        std::string text;
+        std::size_t start = 0;
+        for (std::size_t end; (end = message.find('\n', start)) != std::string::npos;
+             start = end + 1) {
+            text += EscapeControls(std::string_view(message).substr(start, end - start));
+            text += "\n  ";
+        }
+        text += EscapeControls(std::string_view(message).substr(start));
+        std::fprintf(stdout, "%s ! %s\n", TimeStamp(ToLocal(clock_.Now())).c_str(), text.c_str());
         std::fflush(stdout);
     }
 
@@ -61,14 +71,19 @@ int RunHeadless(TProgramStart& start) {
         return 0;
     }
 
-    TSingleInstance instance(kApplicationTitle);
-    if (!instance.BecomeRunningCopy()) {
-        instance.AskRunningCopyToShow();
-        return 0;
-    }
-
     ConsoleHistory console;
     ConsoleErrors errors(start.clock);
+    TSingleInstance instance(start.oneCopyName);
+    switch (instance.BecomeRunningCopy()) {
+        case TSingleInstance::TStart::kRunning:
+            break;
+        case TSingleInstance::TStart::kOtherCopy:
+            instance.AskRunningCopyToShow();
+            return 0;
+        case TSingleInstance::TStart::kFailed:
+            ReportFailedStart(start, instance.Error(), errors);
+            return 1;
+    }
     TQuernelProgram program(start, errors);
     instance.onShowRequest = [&] {
         start.history.Add("Program już działa: drugiej kopii nie uruchomiono");

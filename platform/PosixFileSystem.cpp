@@ -159,6 +159,53 @@ std::optional<std::string> FindHolder(dev_t device, ino_t inode, int ownFd) {
     return std::nullopt;
 }
 
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A folder whose entries users other than its owner may add or replace.
+bool WritableByOthers(const struct stat& folder) {
+    return (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
+// The link's owner is this user or root: both could read the user's files anyway.
+bool TrustedOwner(const struct stat& link) {
+    return link.st_uid == ::geteuid() || link.st_uid == 0;
+}
+
+bool UntrustedLinkAt(const std::string& path) {
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode) || TrustedOwner(link)) {
+        return false;
+    }
+    struct stat folder {};
+    // A folder that cannot be looked at cannot be vouched for.
+    return ::stat(FolderOf(path).c_str(), &folder) != 0 || WritableByOthers(folder);
+}
+
+[[noreturn]] void RefuseLink(const std::string& path) {
+    throw FileError(CannotOpenFileMessage(path, kUntrustedLinkReason));
+}
+
+// Opens a regular file of a monitored folder, refusing another user's link there. The name is
+// looked at again once the file is open: a link put in its place meanwhile (possible in a
+// folder without the sticky bit) is refused, and so is a file that is no longer the one the
+// name leads to.
+UniqueFd OpenMonitored(const std::string& path, int flags) {
+    if (UntrustedLinkAt(path)) RefuseLink(path);
+    UniqueFd fd = OpenRegularFile(path, flags);
+    struct stat opened {
+    }, named{};
+    if (UntrustedLinkAt(path) || ::fstat(fd.get(), &opened) != 0 ||
+        ::stat(path.c_str(), &named) != 0 || opened.st_dev != named.st_dev ||
+        opened.st_ino != named.st_ino) {
+        RefuseLink(path);
+    }
+    return fd;
+}
+
 }  // namespace
 
 bool MatchesMask(std::string_view name, std::string_view mask) {
@@ -174,7 +221,16 @@ std::optional<TFoundFile> TPosixFileSystem::Find(const std::string& path) {
     const std::string_view name = BaseName(path);
     if (name.empty() || IsHidden(name)) return std::nullopt;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
+    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+    if (S_ISLNK(st.st_mode)) {
+        if (UntrustedLinkAt(path)) {
+            TFoundFile refused{std::string(name), 0, {}, false};
+            refused.refusal = kUntrustedLinkReason;
+            return refused;
+        }
+        if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    }
+    if (S_ISDIR(st.st_mode)) return std::nullopt;
     return FoundFile(std::string(name), st);
 }
 
@@ -192,21 +248,26 @@ std::vector<TFoundFile> TPosixFileSystem::Enumerate(const std::string& pathWithM
     Dir dir(::opendir(folder.c_str()));
     if (dir.get() == nullptr) return found;  // a missing or unreadable folder has no files
     const int dirFd = ::dirfd(dir.get());
+    struct stat folderStat {};
+    const bool statted = ::fstat(dirFd, &folderStat) == 0;
+    const bool shared = !statted || WritableByOthers(folderStat);
     const auto add = [&](const char* name) {
         struct stat st {};
-        if (::fstatat(dirFd, name, &st, 0) == 0 && S_ISREG(st.st_mode)) {
-            found.push_back(FoundFile(name, st));
+        if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+        if (S_ISLNK(st.st_mode) &&
+            ((shared && !TrustedOwner(st)) || ::fstatat(dirFd, name, &st, 0) != 0)) {
+            return;
         }
+        if (S_ISREG(st.st_mode)) found.push_back(FoundFile(name, st));
     };
 
-    struct stat folderStat {};
     const TimePoint now = clock_ != nullptr ? clock_->Now() : std::chrono::system_clock::now();
     TListing& listing = listings_[pathWithMask];
-    const bool unchanged =
-        ::fstat(dirFd, &folderStat) == 0 && listing.device == folderStat.st_dev &&
-        listing.inode == folderStat.st_ino && SameTime(listing.modified, folderStat.st_mtim) &&
-        SameTime(listing.changed, folderStat.st_ctim) && now >= listing.read &&
-        now - listing.read < std::chrono::seconds(2);
+    const bool unchanged = statted && listing.device == folderStat.st_dev &&
+                           listing.inode == folderStat.st_ino &&
+                           SameTime(listing.modified, folderStat.st_mtim) &&
+                           SameTime(listing.changed, folderStat.st_ctim) && now >= listing.read &&
+                           now - listing.read < std::chrono::seconds(2);
     if (unchanged) {
         for (const std::string& name : listing.names) add(name.c_str());
         return found;
@@ -226,11 +287,11 @@ std::vector<TFoundFile> TPosixFileSystem::Enumerate(const std::string& pathWithM
 }
 
 std::unique_ptr<IReadFile> TPosixFileSystem::OpenRead(const std::string& path) {
-    return std::make_unique<PosixReadFile>(OpenRegularFile(path, O_RDONLY).release(), path);
+    return std::make_unique<PosixReadFile>(OpenMonitored(path, O_RDONLY).release(), path);
 }
 
 void TPosixFileSystem::TestExclusiveOpen(const std::string& path) {
-    const UniqueFd fd = OpenRegularFile(path, O_RDWR);
+    const UniqueFd fd = OpenMonitored(path, O_RDWR);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) throw FileError(CannotOpenFileMessage(path, ErrnoText(errno)));
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {

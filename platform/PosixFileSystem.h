@@ -17,6 +17,11 @@ namespace quernel {
 
 // The monitors' file system on POSIX: stat and readdir for lookups, plain descriptors for
 // reading, /proc for telling whether another process holds a file open.
+//
+// In a folder other users may write (a shared one like /tmp), a link is followed only when it
+// is this user's own (or root's): another user's link there could lead the program to read
+// and print a private file of this user's. Such a link is found as not regular with
+// kUntrustedLinkReason, opening it is refused, and a folder's listing leaves it out.
 class TPosixFileSystem final : public IFileSystem {
   public:
     // The clock decides when a folder listing is read afresh; none: the system's.

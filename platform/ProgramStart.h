@@ -11,6 +11,8 @@
 
 namespace quernel {
 
+class IErrorReport;
+
 // What exists from the first moment of a start, before any window or Qt object: the two logs
 // (the log files are emptied here, at every start), the command line, the process list.
 class TProgramStart {
@@ -21,8 +23,9 @@ class TProgramStart {
     // WAYLAND_DISPLAY, and no Qt platform chosen with QT_QPA_PLATFORM).
     bool Headless() const;
 
-    // "/close": ends the other running copies of this program (same executable name).
-    void CloseOtherCopies();
+    // "/close": ends this user's running copy, found through the one-copy socket, when it runs
+    // this program's executable. Any other process is left alone, whatever its name.
+    void CloseRunningCopy();
 
     int argc;  // for the Qt application object, which keeps a reference
     char** argv;
@@ -34,7 +37,12 @@ class TProgramStart {
     TRunParams params;
     TProcProcesses processes;
     TStopAwareSleeper sleeper;
+    std::string oneCopyName;  // the one-copy socket's name
     int windowsVersionCode;
 };
+
+// A start that must not go on (the one-copy rule cannot be kept): the reason goes to the log
+// file and the error report.
+void ReportFailedStart(TProgramStart& start, const std::string& reason, IErrorReport& errors);
 
 }  // namespace quernel

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/PrintSystemErrors.h"
 #include "platform/QtPicture.h"
 
 namespace quernel {
@@ -27,22 +28,53 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int NonZero(ipp_status_t status) {
-    return status == IPP_STATUS_OK ? static_cast<int>(IPP_STATUS_ERROR_INTERNAL)
-                                   : static_cast<int>(status);
-}
-
 bool IppFailed(ipp_status_t status) {
     return status > IPP_STATUS_OK_EVENTS_COMPLETE;
+}
+
+// True when the scheduler this thread uses accepts a connection.
+bool SchedulerAnswers() {
+    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                5000, nullptr);
+    if (http == nullptr) return false;
+    httpClose(http);
+    return true;
+}
+
+// A CUPS failure as libcups reported it to this thread.
+struct TCupsError {
+    int status = 0;
+    std::string said;
+};
+
+TCupsError LastCupsError() {
+    return {cupsLastError(), cupsLastErrorString()};
+}
+
+// The failure said for the user. libcups reports some failures as internal errors with the
+// text of a failed system call ("No such file or directory", "Broken pipe"): a queue that does
+// not exist, a scheduler that does not answer or went away. Those are told apart by asking
+// again (never while a request is open on the connection).
+PrinterError CupsFailure(const std::string& queue, TCupsError error = LastCupsError()) {
+    if (error.status == IPP_STATUS_ERROR_INTERNAL ||
+        !IppFailed(static_cast<ipp_status_t>(error.status))) {
+        if (!SchedulerAnswers()) {
+            error.status = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+        } else if (cups_dest_t* dest =
+                       cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr)) {
+            cupsFreeDests(1, dest);
+        } else if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) {
+            error = LastCupsError();
+        }
+    }
+    return PrinterError(PrintSystemErrorText(queue, error.status, error.said));
 }
 
 // Hands a finished PDF to a CUPS queue as one job of one document; the listener learns the
 // job before the document is sent.
 void SubmitPdfJob(const std::string& queue, const fs::path& pdf, const std::string& title,
                   int copies, const QByteArray& media, IDeliveryListener* listener) {
-    const auto error = [&](const std::string& what) {
-        return PrinterError("The printer \"" + queue + "\" " + what + ": " + cupsLastErrorString());
-    };
+    const auto error = [&] { return CupsFailure(queue); };
     std::ifstream in(pdf, std::ios::binary);
     if (!in) throw PrinterError("Cannot read the document's file " + pdf.string() + ".");
 
@@ -55,7 +87,7 @@ void SubmitPdfJob(const std::string& queue, const fs::path& pdf, const std::stri
     }
     const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.c_str(), title.c_str(), count, options);
     cupsFreeOptions(count, options);
-    if (job <= 0) throw error("did not take the document");
+    if (job <= 0) throw error();
     StopPoint("job-created");
     if (listener != nullptr) listener->JobCreated(queue, job);
     // A job that did not get the whole document is cancelled rather than printed cut.
@@ -66,7 +98,7 @@ void SubmitPdfJob(const std::string& queue, const fs::path& pdf, const std::stri
 
     if (cupsStartDocument(CUPS_HTTP_DEFAULT, queue.c_str(), job, title.c_str(), CUPS_FORMAT_PDF,
                           1) != HTTP_STATUS_CONTINUE) {
-        cancel(error("did not take the document"));
+        cancel(error());
     }
     std::vector<char> buffer(1 << 16);
     bool sent = true;
@@ -77,11 +109,12 @@ void SubmitPdfJob(const std::string& queue, const fs::path& pdf, const std::stri
         sent = cupsWriteRequestData(CUPS_HTTP_DEFAULT, buffer.data(), got) == HTTP_STATUS_CONTINUE;
         StopPoint("document-sending");
     }
-    const PrinterError lost = error("lost the document while it was sent");
+    const TCupsError lost = LastCupsError();
     const bool readAll = in.eof();
     const ipp_status_t status = cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.c_str());
-    if (!sent || !readAll) cancel(lost);
-    if (IppFailed(status)) throw error("did not accept the document");
+    if (!sent) cancel(CupsFailure(queue, lost));
+    if (!readAll) cancel(PrinterError("Cannot read the document's file " + pdf.string() + "."));
+    if (IppFailed(status)) throw error();
 }
 
 // The CUPS queues, read with this thread's own connection (so also on another thread).
@@ -128,6 +161,7 @@ struct QtPrinterPlatform::TRawDocument {
     std::string printer;                     // a CUPS queue
     int job = 0;
     bool failed = false;  // a write failed: the caller learnt it from RawWrite's answer
+    TCupsError failure;   // what CUPS said when a write to a queue failed
 };
 
 QtPrinterPlatform::QtPrinterPlatform() : QtPrinterPlatform(DefaultClock()) {}
@@ -448,14 +482,14 @@ int QtPrinterPlatform::RawOpen(const std::string& printerName, const std::string
     } else {
         const int job =
             cupsCreateJob(CUPS_HTTP_DEFAULT, printerName.c_str(), documentName.c_str(), 0, nullptr);
-        if (job <= 0) return NonZero(cupsLastError());
+        if (job <= 0) throw CupsFailure(printerName);
         StopPoint("job-created");
         if (listener_ != nullptr) listener_->JobCreated(printerName, job);
         if (cupsStartDocument(CUPS_HTTP_DEFAULT, printerName.c_str(), job, documentName.c_str(),
                               CUPS_FORMAT_RAW, 1) != HTTP_STATUS_CONTINUE) {
-            const int error = NonZero(cupsLastError());
+            const PrinterError error = CupsFailure(printerName);
             cupsCancelJob2(CUPS_HTTP_DEFAULT, printerName.c_str(), job, 0);
-            return error;
+            throw error;
         }
         raw->printer = printerName;
         raw->job = job;
@@ -479,6 +513,7 @@ std::size_t QtPrinterPlatform::RawWrite(ByteView data) {
         if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, reinterpret_cast<const char*>(data.data() + at),
                                  size) != HTTP_STATUS_CONTINUE) {
             raw_->failed = true;
+            raw_->failure = LastCupsError();
             return at;
         }
         StopPoint("document-sending");
@@ -499,11 +534,9 @@ void QtPrinterPlatform::RawClose() {
     // A job whose write fell short is still finished, so what arrived prints (the caller
     // reports the short write).
     const ipp_status_t status = cupsFinishDocument(CUPS_HTTP_DEFAULT, raw->printer.c_str());
-    if (raw->failed) return;
-    if (IppFailed(status)) {
-        throw PrinterError("The printer \"" + raw->printer +
-                           "\" did not take the raw document: " + cupsLastErrorString());
-    }
+    if (IppFailed(status)) throw CupsFailure(raw->printer);
+    // The connection failed while the bytes were sent (the scheduler ended): that is the cause.
+    if (raw->failed) throw CupsFailure(raw->printer, raw->failure);
     ThrowIfQueueStopped(raw->printer);
 }
 

@@ -12,6 +12,8 @@ TErrorBox::TErrorBox(ShowFunction show) : show_(std::move(show)) {
         show_ = [](QWidget* parent, const QString& text) {
             QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kAppTitle), text,
                             QMessageBox::Ok, parent);
+            // A file name in the text is shown as it is, never read as markup.
+            box.setTextFormat(Qt::PlainText);
             box.exec();
         };
     }

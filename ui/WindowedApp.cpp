@@ -4,6 +4,7 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <chrono>
+#include <cstdio>
 
 #include "host/CloseControl.h"
 #include "host/SpoolerWait.h"
@@ -55,12 +56,19 @@ int RunWindowed(TProgramStart& start, const TWindowFactories& factories) {
     }
 
     // The main window: first the one-copy rule, then the window and its set-up.
-    TSingleInstance instance(kApplicationTitle);
-    if (!instance.BecomeRunningCopy()) {
+    TSingleInstance instance(start.oneCopyName);
+    const TSingleInstance::TStart copy = instance.BecomeRunningCopy();
+    if (copy == TSingleInstance::TStart::kOtherCopy) {
         instance.AskRunningCopyToShow();
         return 0;
     }
     const std::unique_ptr<IErrorReport> errors = factories.errorReport();
+    if (copy == TSingleInstance::TStart::kFailed) {
+        splash.reset();
+        std::fprintf(stderr, "%s\n", instance.Error().c_str());
+        ReportFailedStart(start, instance.Error(), *errors);
+        return 1;
+    }
     TQuernelProgram program(start, *errors);
     std::unique_ptr<TdlCanClose> question;
     TMainWindowParts main;

@@ -53,8 +53,12 @@ UpdateSetup DefaultSetup(IKeyStore& store, const IClock& clock) {
 // user-interface thread, and the thread waits until it is shown.
 class TUpdateThread final : public QThread {
   public:
-    TUpdateThread(UpdateCheck check, std::string serverAddress, TfrmBWUpdate& dialog)
-        : check_(std::move(check)), serverAddress_(std::move(serverAddress)), dialog_(dialog) {
+    TUpdateThread(UpdateCheck check, std::string serverAddress, std::chrono::milliseconds limit,
+                  TfrmBWUpdate& dialog)
+        : check_(std::move(check)),
+          serverAddress_(std::move(serverAddress)),
+          limit_(limit),
+          dialog_(dialog) {
         setObjectName(QStringLiteral("BWUpdateThread"));
     }
 
@@ -78,7 +82,7 @@ class TUpdateThread final : public QThread {
         }
         std::optional<UpdateResult> result;
         try {
-            QtUpdateServer server(serverAddress_);
+            QtUpdateServer server(serverAddress_, limit_);
             result = check_.Run(server);
         } catch (...) {
             return;  // a failed check shows nothing; the next one tries again
@@ -112,6 +116,7 @@ class TUpdateThread final : public QThread {
 
     UpdateCheck check_;
     std::string serverAddress_;
+    std::chrono::milliseconds limit_;
     TfrmBWUpdate& dialog_;
     std::shared_ptr<Handover> handover_ = std::make_shared<Handover>();
 };
@@ -156,6 +161,9 @@ void TfrmBWUpdate::BuildControls() {
     lbVersionNew_->setObjectName(QStringLiteral("lbVersionNew"));
     lbVersionNew_->setFont(bold);
     lbVersionNew_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The new version comes from the server: shown as it is, never read as markup.
+    lbVersionCur_->setTextFormat(Qt::PlainText);
+    lbVersionNew_->setTextFormat(Qt::PlainText);
 
     // The description reads as part of the window: no frame, the window's own background.
     memVersionDesc_ = new QPlainTextEdit(this);
@@ -212,8 +220,9 @@ void TfrmBWUpdate::StartCheck() {
     if (setup_.serverAddress.empty()) return;
     if (thread_ && thread_->isRunning()) return;  // the running check serves
     if (thread_) thread_->wait();
-    thread_ = std::make_unique<TUpdateThread>(
-        UpdateCheck(setup_.store, setup_.clock, setup_.identity), setup_.serverAddress, *this);
+    thread_ =
+        std::make_unique<TUpdateThread>(UpdateCheck(setup_.store, setup_.clock, setup_.identity),
+                                        setup_.serverAddress, setup_.exchangeLimit, *this);
     connect(thread_.get(), &QThread::finished, this, &TfrmBWUpdate::CheckFinished,
             Qt::QueuedConnection);
     thread_->start(QThread::LowPriority);

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QDialog>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "host/BrowserCommand.h"
+#include "update/QtUpdateServer.h"
 #include "update/UpdateCheck.h"
 #include "update/UpdatePacer.h"
 
@@ -30,6 +32,8 @@ struct UpdateSetup {
     std::shared_ptr<const IOnlineState> online;
     std::string browserCommand = kBrowserCommand;
     std::function<void(const std::string&)> startCommand;  // starts a command line
+    // How long one exchange with the server may take in all.
+    std::chrono::milliseconds exchangeLimit = QtUpdateServer::kDefaultLimit;
 };
 
 // The new-version window "Nowa wersja" with the timer that paces the checks. Start-up creates

@@ -6,14 +6,15 @@
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <QUrl>
 
 #include "update/UpdateServer.h"
 
 namespace quernel {
 
-QtUpdateServer::QtUpdateServer(std::string serverAddress, std::chrono::milliseconds timeout)
-    : serverAddress_(std::move(serverAddress)), timeout_(timeout) {}
+QtUpdateServer::QtUpdateServer(std::string serverAddress, std::chrono::milliseconds limit)
+    : serverAddress_(std::move(serverAddress)), limit_(limit) {}
 
 UpdateReply QtUpdateServer::Get(const UpdateRequest& request) {
     const QUrl url = QUrl::fromEncoded(
@@ -31,16 +32,33 @@ UpdateReply QtUpdateServer::Get(const UpdateRequest& request) {
     get.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                      QNetworkRequest::ManualRedirectPolicy);
     get.setRawHeader("Cookie", QByteArray::fromStdString(request.cookie));
-    get.setTransferTimeout(static_cast<int>(timeout_.count()));
+    get.setTransferTimeout(static_cast<int>(limit_.count()));
 
     QNetworkReply* reply = manager.get(get);
+    // Qt stops reading from the server while this much waits unread.
+    reply->setReadBufferSize(kMaxReplyBytes + 1);
+    bool tooLong = false;
+    const auto checkLength = [&] {
+        const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (reply->bytesAvailable() > kMaxReplyBytes ||
+            (announced.isValid() && announced.toLongLong() > kMaxReplyBytes)) {
+            tooLong = true;
+            reply->abort();
+        }
+    };
     if (!reply->isFinished()) {
         QEventLoop loop;
         QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, checkLength);
+        QObject::connect(reply, &QNetworkReply::readyRead, &loop, checkLength);
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+        deadline.start(limit_);
         loop.exec();
     }
-    if (!reply->isFinished()) {
-        reply->abort();  // the thread was told to quit
+    if (!reply->isFinished() || tooLong) {
+        reply->abort();  // past the limit, too long, or the thread was told to quit
         return {};
     }
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

@@ -9,8 +9,7 @@
 
 namespace quernel::test {
 
-// A process table the test fills. Processes asked to end go when `endsWhenAsked` holds them;
-// the others keep running until they are ended by force.
+// A process table the test fills.
 class FakeProcesses final : public IProcesses {
   public:
     std::vector<TProcessInfo> List() override {
@@ -22,25 +21,36 @@ class FakeProcesses final : public IProcesses {
         return out;
     }
     int CurrentPid() override { return self; }
-    void RequestEnd(int pid) override {
-        requested.push_back(pid);
-        if (endsWhenAsked.contains(pid)) ended.insert(pid);
-    }
-    void ForceEnd(int pid) override {
-        forced.push_back(pid);
-        ended.insert(pid);
-    }
-    bool Running(int pid) override { return !ended.contains(pid); }
     void LowerPriority(int pid) override { lowered.push_back(pid); }
 
     std::vector<TProcessInfo> processes;
     int self = 1;
-    std::set<int> endsWhenAsked;
     std::set<int> ended;
-    std::vector<int> requested;
-    std::vector<int> forced;
     std::vector<int> lowered;
     int lists = 0;
+};
+
+// One process that ends when asked after `endsAfterPolls` looks at it (never when negative),
+// and at once when forced.
+class FakeProcessHandle final : public IProcessHandle {
+  public:
+    void RequestEnd() override { ++requests; }
+    void ForceEnd() override {
+        ++forced;
+        running = false;
+    }
+    bool Running() override {
+        if (running && requests > 0 && endsAfterPolls >= 0 && polls++ >= endsAfterPolls) {
+            running = false;
+        }
+        return running;
+    }
+
+    int endsAfterPolls = 0;
+    bool running = true;
+    int polls = 0;
+    int requests = 0;
+    int forced = 0;
 };
 
 }  // namespace quernel::test

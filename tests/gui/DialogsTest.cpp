@@ -81,6 +81,22 @@ class DialogsTest : public QObject {
         QCOMPARE(title, QString("Brackwood Quernel"));
     }
 
+    void errorBoxShowsMarkupInAFileNameAsItIs() {
+        TErrorBox box;
+        Qt::TextFormat format = Qt::AutoText;
+        QString text;
+        Answer<QMessageBox>([&](QMessageBox& m) {
+            format = m.textFormat();
+            text = m.text();
+            m.accept();
+        });
+        const std::string message =
+            "Cannot open file \"/dos/<b>x</b><img src=\"/etc/a.png\">.prn\"";
+        box.ShowError(message);
+        QCOMPARE(format, Qt::PlainText);
+        QCOMPARE(text, QString::fromStdString(message));
+    }
+
     void addFolderGivesTheFolderAndTheMask() {
         std::filesystem::create_directories(dir_ / "dos/wydruki");
         const QString folder = QString::fromStdString((dir_ / "dos/wydruki").string());

@@ -50,6 +50,11 @@ class UpdateDialogTest : public QObject {
         return std::make_unique<TfrmBWUpdate>(
             Setup((address.isNull() ? server_->Address() : address).toStdString()));
     }
+    std::unique_ptr<TfrmBWUpdate> DialogWithLimit(std::chrono::milliseconds limit) {
+        UpdateSetup setup = Setup(server_->Address().toStdString());
+        setup.exchangeLimit = limit;
+        return std::make_unique<TfrmBWUpdate>(setup);
+    }
 
     UpdateSetup Setup(const std::string& address, const std::string& command = kBrowserCommand) {
         return UpdateSetup{store_,
@@ -243,6 +248,77 @@ class UpdateDialogTest : public QObject {
         DueTick(*refused);
         QCOMPARE(Stored("Date.QUERNEL"), std::string("45360"));
         QVERIFY(refused->isHidden());
+    }
+
+    // A reply is read up to 64 KiB: a longer one (announced or not) fails the check, which
+    // then stores nothing, shows nothing, and ends without waiting for the rest.
+    void aReplyOverTheCapFailsTheCheck() {
+        constexpr qint64 kCap = QtUpdateServer::kMaxReplyBytes;
+        server_->answer.setCookies = {"UNIQ=abc123", "WERSJA=2.0.0.0"};
+        server_->answer.body = QByteArray(kCap + 1, 'x');
+        auto dialog = Dialog();
+        dialog->UpdateTimerTimer();
+        DueTick(*dialog);
+        QCOMPARE(Stored("Date.QUERNEL"), std::string());
+        QVERIFY(dialog->isHidden());
+
+        server_->answer.body.clear();
+        server_->answer.endless = true;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        DueTick(*dialog);
+        QVERIFY(elapsed.elapsed() < 10000);  // the limit is a minute: the cap ended it
+        QCOMPARE(server_->requests.size(), size_t(2));
+        QCOMPARE(Stored("Date.QUERNEL"), std::string());
+        // The connection is gone: the server's endless body no longer leaves it.
+        QTest::qWait(500);
+        const qint64 sent = server_->sentBodyBytes;
+        QTest::qWait(500);
+        QCOMPARE(server_->sentBodyBytes, sent);
+
+        server_->answer.endless = false;
+        server_->answer.body = QByteArray(kCap, 'x');  // at the cap: taken
+        DueTick(*dialog);
+        QCOMPARE(Stored("Date.QUERNEL"), std::string("45360"));
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->isVisible(), 5000);
+        QCOMPARE(Child<QPlainTextEdit>(*dialog, "memVersionDesc")->toPlainText().size(), kCap);
+    }
+
+    // A server that sends a byte now and then never stalls the transfer; the whole exchange
+    // still ends at its limit, and the next due check asks again.
+    void aTricklingServerIsLeftAtTheLimitAndTheNextCheckAsksAgain() {
+        server_->answer.trickleMs = 100;
+        auto dialog = DialogWithLimit(1s);
+        dialog->UpdateTimerTimer();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        DueTick(*dialog);
+        QVERIFY(elapsed.elapsed() >= 900);
+        QVERIFY(server_->sentBodyBytes > 0);
+        QCOMPARE(Stored("Date.QUERNEL"), std::string());
+        QVERIFY(!dialog->CheckRunning());
+
+        server_->answer.trickleMs = 0;
+        DueTick(*dialog);
+        QCOMPARE(server_->requests.size(), size_t(2));
+        QCOMPARE(Stored("Date.QUERNEL"), std::string("45360"));
+    }
+
+    // What the server sends is shown as text: no pictures, links or colours of its own.
+    void theServersTextsAreShownAsPlainText() {
+        auto dialog = Dialog();
+        const QString markup = QStringLiteral(
+            "<img src=\"http://127.0.0.1:1/x.png\"><a href=\"http://e/\"><font "
+            "color=red>9.9</font></a>");
+        dialog->ShowResult(UpdateResult{"<b>1.2</b>", markup.toStdString(), "<b>opis</b>"});
+        auto* cur = Child<QLabel>(*dialog, "lbVersionCur");
+        auto* fresh = Child<QLabel>(*dialog, "lbVersionNew");
+        QCOMPARE(fresh->textFormat(), Qt::PlainText);
+        QCOMPARE(cur->textFormat(), Qt::PlainText);
+        QCOMPARE(fresh->text(), QStringLiteral("Wersja nowa ") + markup);
+        QVERIFY(fresh->sizeHint().width() >= fresh->fontMetrics().horizontalAdvance(markup));
+        QCOMPARE(Child<QPlainTextEdit>(*dialog, "memVersionDesc")->toPlainText(),
+                 QStringLiteral("<b>opis</b>"));
     }
 
     void noServerAddressSendsNothing() {

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdlib>
 
 #include <functional>
 #include <memory>
@@ -133,30 +136,64 @@ TEST_F(CupsPrintingTest, RenderedJobArrivesAsPdfWithItsPagesCopiesAndText) {
 
 TEST_F(CupsPrintingTest, DeletedQueueIsReportedNotSilent) {
     // Gone after the job was set up: the raw job cannot be created.
+    const std::string gone =
+        "Drukarki \"" + Queue(1) + "\" nie ma w systemie druku CUPS (CUPS 0x0406: ";
     raw.enabled = true;
     try {
         PrintJob(Queue(1), ToBytes("x"), "T", 1, [] { harness_->DeleteQueue(Queue(1)); });
         ADD_FAILURE() << "no error";
     } catch (const PrinterError& e) {
-        EXPECT_TRUE(std::string(e.what()).starts_with("Błąd: ")) << e.what();
-        EXPECT_NE(std::string(e.what()), "Błąd: 0");
+        EXPECT_TRUE(std::string(e.what()).starts_with(gone)) << e.what();
     }
 
-    // Gone before: an error is raised (naming the printer, or the queue's error code in
-    // direct mode), never silence.
+    // Gone before: an error is raised naming the printer and the cause, never silence.
     for (bool direct : {true, false}) {
         raw.enabled = direct;
         try {
             PrintJob(Queue(1), ToBytes("x"), "T");
             ADD_FAILURE() << "no error, direct " << direct;
         } catch (const PrinterError& e) {
-            const std::string what = e.what();
-            EXPECT_TRUE(direct ? what.starts_with("Błąd: ")
-                               : what.find(Queue(1)) != std::string::npos)
-                << what;
+            EXPECT_TRUE(std::string(e.what()).starts_with(gone)) << e.what();
         }
         EXPECT_FALSE(printer->Printing());
     }
+    EXPECT_TRUE(harness_->CapturedJobs(Queue(0)).empty());
+}
+
+TEST_F(CupsPrintingTest, RefusalsNameThePrinterAndTheCause) {
+    harness_->RejectJobs(Queue(0));
+    for (bool direct : {true, false}) {
+        raw.enabled = direct;
+        try {
+            PrintJob(Queue(0), ToBytes("x"), "T");
+            ADD_FAILURE() << "no error, direct " << direct;
+        } catch (const PrinterError& e) {
+            EXPECT_TRUE(std::string(e.what()).starts_with(
+                "Drukarka \"" + Queue(0) +
+                "\" nie przyjmuje wydruków (jej kolejka odrzuca zadania) (CUPS 0x0506: "))
+                << e.what();
+        }
+        EXPECT_FALSE(printer->Printing());
+    }
+    harness_->AcceptJobs(Queue(0));
+
+    // No scheduler where a new thread looks for it (libcups keeps the server per thread and
+    // reads it from the environment at a thread's first use).
+    std::string said;
+    const std::string server = std::getenv("CUPS_SERVER");
+    ::setenv("CUPS_SERVER", (dir / "no-cups.sock").c_str(), 1);
+    std::thread([&] {
+        try {
+            printer->RawOpen(Queue(0), "T");
+            printer->RawClose();
+        } catch (const PrinterError& e) {
+            said = e.what();
+        }
+    }).join();
+    ::setenv("CUPS_SERVER", server.c_str(), 1);
+    EXPECT_TRUE(said.starts_with("System druku CUPS nie działa: wydruku na drukarkę \"" + Queue(0) +
+                                 "\" nie można wysłać (CUPS 0x0502"))
+        << said;
     EXPECT_TRUE(harness_->CapturedJobs(Queue(0)).empty());
 }
 
@@ -195,6 +232,34 @@ TEST_F(CupsPrintingTest, RenderToolSendsRawBytesToAQueue) {
     EXPECT_EQ(jobs[0].bytes,
               "\x1b"
               "EA\r\nB\r\n\x0c");
+}
+
+// The scheduler ends while a direct job is being sent: the error names the printer and the
+// print system, and does not advise switching direct mode off (that would not help). A
+// scheduler of its own, as this one is killed.
+TEST(CupsSchedulerEndTest, ADirectJobCutOffByTheSchedulerSaysWhy) {
+    CupsHarness harness;
+    harness.Start();
+    harness.SetEnvironment();
+    QtPrinterPlatform printer;
+    const std::string queue = harness.QueueNames().at(0);
+    ASSERT_EQ(printer.RawOpen(queue, "Faktura"), 0);
+    ::kill(harness.SchedulerPid(), SIGKILL);
+    for (int i = 0; i < 500 && harness.IsRunning(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const Bytes data(1 << 20, 'x');
+    EXPECT_LT(printer.RawWrite(data), data.size());
+    try {
+        printer.RawClose();
+        ADD_FAILURE() << "no error";
+    } catch (const PrinterError& e) {
+        const std::string what = e.what();
+        EXPECT_TRUE(what.starts_with("System druku CUPS nie działa: wydruku na drukarkę \"" +
+                                     queue + "\" nie można wysłać (CUPS 0x0502: "))
+            << what;
+        EXPECT_EQ(what.find("trybu bezpośredniego"), std::string::npos) << what;
+    }
 }
 
 }  // namespace

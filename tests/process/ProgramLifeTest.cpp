@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
+#include "host/VersionInfo.h"
 #include "platform/ProcProcesses.h"
+#include "platform/SingleInstance.h"
 #include "support/ProgramEnvironment.h"
 #include "support/ProgramProcess.h"
 #include "support/TempDir.h"
@@ -125,9 +133,11 @@ TEST_F(ProgramLifeTest, TwoWindowedCopiesStartedTogetherLeaveExactlyOne) {
 }
 
 TEST_F(ProgramLifeTest, CloseEndsTheRunningCopyAfterItSaved) {
-    ProgramProcess running, other, closer;
+    ProgramProcess running, other, namesake, closer;
     StartRunning(running);
+    // Another program, and one under this program's very name that is not this program.
     StartNamed(other, dir / "other" / (name + "-x"));
+    StartNamed(namesake, dir / "elsewhere" / name);
     EXPECT_EQ(StoredSettings().find("CharsPerLine"), std::string::npos);
 
     Start(closer, {"/CLOSE"}, "close.txt");
@@ -140,26 +150,106 @@ TEST_F(ProgramLifeTest, CloseEndsTheRunningCopyAfterItSaved) {
     EXPECT_NE(log.find(":Start\r\n"), std::string::npos);
     EXPECT_EQ(log.find(":Start\r\n"), log.rfind(":Start\r\n"));
     EXPECT_NE(log.find(":CharsPerLine:80"), std::string::npos) << log;
-    // Only copies of this program end; no window, no autostart entry.
+    // Only the running copy ends; no window, no autostart entry.
     EXPECT_TRUE(other.Running());
+    EXPECT_TRUE(namesake.Running());
     EXPECT_FALSE(fs::exists(dir / "xdg/autostart"));
 }
 
 TEST_F(ProgramLifeTest, CloseKillsACopyThatDoesNotEndWithinTwoSeconds) {
-    // A process under this program's name that ignores SIGTERM.
+    // A copy that cannot act on SIGTERM: stopped.
     ProgramProcess stubborn, closer;
-    struct sigaction ignore {
-    }, old{};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGTERM, &ignore, &old);
-    StartNamed(stubborn, dir / "elsewhere" / name);
-    ::sigaction(SIGTERM, &old, nullptr);
+    StartRunning(stubborn);
+    ::kill(stubborn.Pid(), SIGSTOP);
 
     const auto begin = std::chrono::steady_clock::now();
     Start(closer, {"/close"}, "close.txt");
     EXPECT_EQ(closer.Wait(), 0);
     EXPECT_GE(std::chrono::steady_clock::now() - begin, 1900ms);
     EXPECT_EQ(stubborn.Wait(2s), 128 + SIGKILL);
+}
+
+TEST_F(ProgramLifeTest, CloseWithNoCopyRunningEndsAtOnce) {
+    ProgramProcess closer;
+    const auto begin = std::chrono::steady_clock::now();
+    Start(closer, {"/close"}, "close.txt");
+    EXPECT_EQ(closer.Wait(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 1500ms);
+}
+
+// Whatever happens to the runtime folder, the second copy finds the first.
+TEST_F(ProgramLifeTest, TheRuleHoldsWhateverHappensToTheRuntimeFolder) {
+    const auto secondEnds = [&](const std::string& what) {
+        SCOPED_TRACE(what);
+        ProgramProcess second;
+        Start(second, {"--headless"}, what + ".txt");
+        EXPECT_EQ(second.Wait(), 0);
+        EXPECT_EQ(second.Output().find("Monitorowanie"), std::string::npos) << second.Output();
+    };
+    {
+        ProgramProcess first;
+        StartRunning(first);
+        // Recreated (as at the end of a desktop session), then made unwritable.
+        fs::remove_all(dir / "run");
+        fs::create_directories(dir / "run");
+        fs::permissions(dir / "run", fs::perms::owner_all);
+        secondEnds("recreated");
+        fs::permissions(dir / "run", fs::perms::owner_read | fs::perms::owner_exec);
+        secondEnds("unwritable");
+        EXPECT_TRUE(first.Running());
+        EXPECT_EQ(first.Signal(SIGTERM), 0);
+    }
+    env["XDG_RUNTIME_DIR"] = (dir / "missing").string();
+    ProgramProcess first;
+    Start(first, {"--headless"}, "first-missing.txt");
+    ASSERT_TRUE(first.WaitForOutput("Monitorowanie włączone")) << first.Output();
+    secondEnds("missing");
+    EXPECT_TRUE(first.Running());
+    EXPECT_NE(first.Output().find("Program już działa"), std::string::npos) << first.Output();
+    EXPECT_EQ(first.Signal(SIGTERM), 0);
+}
+
+// Another user holds the name of this user's one-copy socket: the program does not start (and
+// does not print twice), it says why; "/close" leaves the other user's process alone.
+TEST_F(ProgramLifeTest, ANameHeldByAnotherUserStopsTheStartWithAReason) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a second user";
+    const std::string socketName =
+        OneCopySocketName(kApplicationTitle, ::getuid(), (dir / "run").string());
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t squatter = ::fork();
+    ASSERT_GE(squatter, 0);
+    if (squatter == 0) {
+        ::close(ready[0]);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path + 1, socketName.data(), socketName.size());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0 ||
+            ::bind(fd, reinterpret_cast<sockaddr*>(&address),
+                   static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 +
+                                          socketName.size())) != 0 ||
+            ::listen(fd, 4) != 0) {
+            ::_exit(2);
+        }
+        (void)!::write(ready[1], "x", 1);
+        for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the other user could not take the name";
+    ::close(ready[0]);
+
+    ProgramProcess refused, closer;
+    Start(refused, {"--headless"}, "refused.txt");
+    EXPECT_EQ(refused.Wait(), 1);
+    EXPECT_NE(refused.Output().find("innego użytkownika (UID 65534"), std::string::npos)
+        << refused.Output();
+    Start(closer, {"/close"}, "close.txt");
+    EXPECT_EQ(closer.Wait(), 0);
+    EXPECT_EQ(::waitpid(squatter, nullptr, WNOHANG), 0);  // still running
+    ::kill(squatter, SIGKILL);
+    ::waitpid(squatter, nullptr, 0);
 }
 
 TEST_F(ProgramLifeTest, ADosMachineStartedLaterGoesToBelowNormalPriority) {
@@ -174,11 +264,10 @@ TEST_F(ProgramLifeTest, ADosMachineStartedLaterGoesToBelowNormalPriority) {
 }
 
 TEST_F(ProgramLifeTest, ProcessListSeesTheRealExecutableAndNeverRaisesAPriority) {
-    ProgramProcess low, lower, zombie;
+    ProgramProcess low, lower;
     StartNamed(low, dir / "emu/DOSBox-X");
     StartNamed(lower, dir / "emu/dosemu.bin");
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(lower.Pid()), 15);
-    StartNamed(zombie, dir / "emu/dosbox", "0");
 
     TProcProcesses processes;
     bool seen = false;
@@ -189,10 +278,25 @@ TEST_F(ProgramLifeTest, ProcessListSeesTheRealExecutableAndNeverRaisesAPriority)
     LowerDosMachines(true, processes);
     EXPECT_EQ(Nice(low.Pid()), 10);
     EXPECT_EQ(Nice(lower.Pid()), 15);
+}
+
+TEST_F(ProgramLifeTest, AProcessHandleHoldsOnlyThatProgramsProcess) {
+    ProgramProcess sleeper, zombie;
+    const fs::path sleep = dir / "emu/sleep";
+    StartNamed(sleeper, sleep);
+    StartNamed(zombie, dir / "emu/sleep0", "0");
+    EXPECT_EQ(TProcessHandle::Open(sleeper.Pid(), dir / "emu/other"), nullptr);
+    EXPECT_EQ(TProcessHandle::Open(sleeper.Pid(), "/bin/sleep"), nullptr);
+    const auto handle = TProcessHandle::Open(sleeper.Pid(), sleep);
+    ASSERT_NE(handle, nullptr);
+    EXPECT_TRUE(handle->Running());
     // Ended but not yet reaped by its parent: no longer running.
     std::this_thread::sleep_for(300ms);
-    EXPECT_FALSE(processes.Running(zombie.Pid()));
-    EXPECT_TRUE(processes.Running(low.Pid()));
+    const auto ended = TProcessHandle::Open(zombie.Pid(), dir / "emu/sleep0");
+    EXPECT_EQ(ended, nullptr);
+    handle->ForceEnd();
+    EXPECT_EQ(sleeper.Wait(2s), 128 + SIGKILL);
+    EXPECT_FALSE(handle->Running());
 }
 
 TEST_F(ProgramLifeTest, TheLoadedAutostartOptionWritesTheEntry) {

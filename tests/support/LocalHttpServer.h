@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -24,7 +25,9 @@ class LocalHttpServer {
         int status = 200;
         QList<QByteArray> setCookies;  // "UNIQ=abc; Path=/"
         QByteArray body;
-        bool silent = false;  // read the request, never answer
+        bool silent = false;   // read the request, never answer
+        int trickleMs = 0;     // after the head, one byte of body every so many ms, for ever
+        bool endless = false;  // after the head, body as fast as it is read, for ever
     };
 
     LocalHttpServer() {
@@ -47,6 +50,7 @@ class LocalHttpServer {
 
     Answer answer;
     std::vector<Request> requests;
+    qint64 sentBodyBytes = 0;  // body bytes of trickling and endless answers
 
   private:
     void Accept() {
@@ -84,10 +88,31 @@ class LocalHttpServer {
         QByteArray out = "HTTP/1.1 " + QByteArray::number(answer.status) + " Answer\r\n";
         for (const QByteArray& cookie : answer.setCookies) out += "Set-Cookie: " + cookie + "\r\n";
         out += "Content-Type: text/plain; charset=utf-8\r\n";
+        if (answer.trickleMs > 0 || answer.endless) {
+            socket.write(out + "Connection: close\r\n\r\n");
+            StreamBody(socket);
+            return;
+        }
         out += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
         out += "Connection: close\r\n\r\n" + answer.body;
         socket.write(out);
         socket.disconnectFromHost();
+    }
+
+    void StreamBody(QTcpSocket& socket) {
+        if (answer.trickleMs > 0) {
+            auto* timer = new QTimer(&socket);
+            QObject::connect(timer, &QTimer::timeout, &socket,
+                             [this, &socket] { sentBodyBytes += socket.write("x"); });
+            timer->start(answer.trickleMs);
+            return;
+        }
+        const auto refill = [this, &socket] {
+            static const QByteArray chunk(64 * 1024, 'x');
+            if (socket.bytesToWrite() < chunk.size()) sentBodyBytes += socket.write(chunk);
+        };
+        QObject::connect(&socket, &QTcpSocket::bytesWritten, &socket, refill);
+        refill();
     }
 
     QTcpServer server_;

@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -568,6 +569,65 @@ class LockableFiles final : public IFileSystem {
   private:
     IFileSystem& inner_;
 };
+
+// In a shared folder (sticky, writable by all, here owned by the other user, which the kernel's
+// own protection of links would allow), a link planted by another user that leads to a
+// private file of this user's is not followed: nothing of the private file is printed, in a
+// monitored file or a monitored folder. This user's own link there, and the other user's
+// link in a folder only its owner may write, are followed.
+TEST_F(FileMonitorTest, AnotherUsersLinkInASharedFolderIsNotFollowed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs a second user";
+    namespace fs = std::filesystem;
+    constexpr uid_t kOther = 65534;
+    const fs::path shared = dir / "shared";
+    fs::create_directories(shared);
+    ASSERT_EQ(::chown(shared.c_str(), kOther, kOther), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    const std::string secret = PathOf("secret.txt");
+    Write(secret, "");
+    ::chmod(secret.c_str(), 0600);
+    const auto plant = [&](const fs::path& link, uid_t owner) {
+        fs::create_symlink(secret, link);
+        ASSERT_EQ(::lchown(link.c_str(), owner, owner), 0);
+    };
+
+    const std::string planted = (shared / "PRN2FILE.TXT").string();
+    plant(planted, kOther);
+    const auto single = std::make_unique<TFileMonitor>(services, planted, false);
+    const auto folder = Watch((shared / "*.PRN").string());
+    plant(shared / "A.PRN", kOther);
+    Append(secret, "PRIVATE\f");
+    std::vector<std::string> errors;
+    int printed = 0;
+    for (int i = 0; i < 20; ++i) {
+        for (TFileMonitor* m : {single.get(), folder.get()}) {
+            try {
+                printed += Tick(*m) ? 1 : 0;
+            } catch (const FileError& e) {
+                errors.push_back(e.what());
+            }
+        }
+    }
+    EXPECT_EQ(printed, 0);
+    EXPECT_TRUE(engine.Texts().empty());
+    EXPECT_EQ(errors, Texts{CannotOpenFileMessage(planted, kUntrustedLinkReason)});
+    EXPECT_THROW(files.OpenRead(planted), FileError);
+    EXPECT_THROW(files.TestExclusiveOpen(planted), FileError);
+
+    // The user's own link in the shared folder.
+    plant(shared / "B.PRN", ::geteuid());
+    Append(secret, "OWN\f");
+    EXPECT_EQ(Run(*folder, 4), 1);
+    EXPECT_EQ(engine.Texts(), (Texts{"PRIVATE\fOWN\f"}));
+
+    // The other user's link in a folder only its owner (this user) may write.
+    const fs::path own = dir / "own";
+    fs::create_directories(own);
+    ::chmod(own.c_str(), 0755);
+    plant(own / "C.PRN", kOther);
+    EXPECT_NO_THROW(files.OpenRead((own / "C.PRN").string()));
+    EXPECT_TRUE(files.Find((own / "C.PRN").string())->regular);
+}
 
 // A DOS emulator may put a pipe where the print file was, and the file back later. The pipe
 // is an unreadable file: reported once, nothing printed, and what was printed of the file

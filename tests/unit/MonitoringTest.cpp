@@ -147,11 +147,13 @@ TEST_F(MonitoringTest, FailedPrintoutsAreKeptAndMarginsWithoutAPageAreReported) 
         s.MgLeft = s.MgRight = 5;
         s.RAWEnable = true;
     });
-    printer.rawOpenError = 1030;
+    printer.rawOpenError = 0x0406;
     Append(defaultFile, "Faktura 2\r\n\x0c");
     Run(4);
     ASSERT_EQ(errors.messages.size(), 3u);
-    EXPECT_TRUE(errors.messages[2].starts_with("Błąd: 1030\nWydruk zachowano w pliku "))
+    EXPECT_NE(errors.messages[2].find(
+                  "nie ma w systemie druku CUPS (CUPS 0x0406).\nWydruk zachowano w pliku "),
+              std::string::npos)
         << errors.messages[2];
     const std::string raw = errors.messages[2].substr(errors.messages[2].find(" pliku ") + 7);
     EXPECT_EQ(ReadText(raw), "Faktura 2\r\n\x0c");

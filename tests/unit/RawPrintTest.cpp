@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/PrintSystemErrors.h"
 #include "support/PrintFixture.h"
 
 namespace quernel::test {
@@ -86,12 +87,13 @@ TEST_F(RawPrintTest, WholeDataOnceWhateverTheStartAndCopies) {
 
 // Failures end the printout with the error, so the caller knows it was not printed.
 TEST_F(RawPrintTest, FailuresAreRaised) {
-    printer.rawOpenError = 1030;
+    printer.rawOpenError = ipp::kNotFound;
     try {
         PrintJob(ToBytes("abc"));
         ADD_FAILURE() << "no error";
     } catch (const PrinterError& e) {
-        EXPECT_EQ(std::string(e.what()), "Błąd: 1030");
+        EXPECT_EQ(std::string(e.what()),
+                  "Drukarki \"Laser\" nie ma w systemie druku CUPS (CUPS 0x0406).");
     }
     EXPECT_TRUE(printer.rawJobs.empty());
 
@@ -107,6 +109,33 @@ TEST_F(RawPrintTest, FailuresAreRaised) {
     }
     EXPECT_TRUE(printer.rawJobs[0].closed);  // what was written is still printed
     EXPECT_TRUE(errors.messages.empty());
+}
+
+// The print system's refusals name the printer and the cause, in Polish for the usual ones,
+// with the print system's own words and code.
+TEST(PrintSystemErrorTextTest, NamesThePrinterAndTheCause) {
+    EXPECT_EQ(PrintSystemErrorText("Laser", ipp::kNotAcceptingJobs,
+                                   "Destination \"Laser\" is not accepting jobs."),
+              "Drukarka \"Laser\" nie przyjmuje wydruków (jej kolejka odrzuca zadania) (CUPS "
+              "0x0506: Destination \"Laser\" is not accepting jobs.).");
+    EXPECT_EQ(PrintSystemErrorText("Laser", ipp::kNotFound, "The printer or class does not exist."),
+              "Drukarki \"Laser\" nie ma w systemie druku CUPS (CUPS 0x0406: The printer or "
+              "class does not exist.).");
+    EXPECT_EQ(PrintSystemErrorText("Laser", ipp::kServiceUnavailable, "No such file or directory"),
+              "System druku CUPS nie działa: wydruku na drukarkę \"Laser\" nie można wysłać (CUPS "
+              "0x0502: No such file or directory).");
+    EXPECT_EQ(PrintSystemErrorText("Laser", ipp::kNotAuthorized, ""),
+              "Brak uprawnień do drukowania na drukarce \"Laser\" (CUPS 0x0403).");
+    EXPECT_EQ(PrintSystemErrorText("Laser", 0x040B, "Unsupported document-format."),
+              "Drukarka \"Laser\" nie przyjęła wydruku (CUPS 0x040B: Unsupported "
+              "document-format.).");
+    // No error code (the connection broke before the answer), or an internal one without a
+    // word: the scheduler went away.
+    for (int status : {0, ipp::kInternalError}) {
+        EXPECT_EQ(PrintSystemErrorText("Laser", status, ""),
+                  "Połączenie z systemem druku CUPS zostało przerwane (czy działa?): wydruk na "
+                  "drukarkę \"Laser\" nie został przyjęty.");
+    }
 }
 
 TEST_F(RawPrintTest, InitialisationTextIsWindows1250) {

@@ -173,9 +173,9 @@ TEST_F(RunRenderTest, RawModeSendsTheBytesAndReportsQueueErrors) {
     EXPECT_EQ(printer.rawJobs[0].printer, "Laser");
     EXPECT_EQ(printer.rawJobs[0].bytes.front(), 0x1B);
     EXPECT_TRUE(printer.documents.empty());
-    printer.rawOpenError = 1280;
+    printer.rawOpenError = 0x0506;
     EXPECT_EQ(Run({Data("faktura_cp852.prn"), "--raw"}), 1);
-    EXPECT_NE(err.str().find("Błąd: 1280"), std::string::npos);
+    EXPECT_NE(err.str().find("nie przyjmuje wydruków"), std::string::npos) << err.str();
 }
 
 TEST_F(RunRenderTest, TraceShowsTheWorkedExampleGeometry) {

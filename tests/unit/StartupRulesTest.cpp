@@ -48,33 +48,25 @@ TEST(ProcessMatchTest, LastPathComponentWithoutRegardToCase) {
     EXPECT_EQ(ProgramFileName("/usr/local/bin/Quernel"), "QUERNEL");
 }
 
-class CloseOtherCopiesTest : public ::testing::Test {
-  protected:
-    CloseOtherCopiesTest() {
-        processes.self = 10;
-        processes.processes = {{10, "/usr/bin/quernel"},
-                               {11, "/home/a/QUERNEL"},
-                               {12, "/usr/bin/quernel"},
-                               {13, "/usr/bin/quernel-render"},
-                               {14, "/usr/bin/dosbox"}};
+TEST(CloseRunningCopyTest, ACopyThatEndsWhenAskedIsNotKilled) {
+    for (int polls : {0, 5, 39}) {
+        FakeProcessHandle copy;
+        FakeSleeper sleeper;
+        copy.endsAfterPolls = polls;
+        CloseRunningCopy(copy, sleeper);
+        EXPECT_EQ(copy.requests, 1);
+        EXPECT_EQ(copy.forced, 0) << polls;
+        EXPECT_EQ(sleeper.sleeps.size(), static_cast<std::size_t>(polls));
     }
-    FakeProcesses processes;
-    FakeSleeper sleeper;
-};
-
-TEST_F(CloseOtherCopiesTest, OtherCopiesAreAskedToEndAndNotKilledWhenTheyDo) {
-    processes.endsWhenAsked = {11, 12};
-    CloseOtherCopies(processes, "QUERNEL", sleeper);
-    EXPECT_EQ(processes.requested, (std::vector<int>{11, 12}));
-    EXPECT_TRUE(processes.forced.empty());
-    EXPECT_LE(sleeper.sleeps.size(), 1u);
 }
 
-TEST_F(CloseOtherCopiesTest, ACopyStillRunningAfterTwoSecondsIsKilled) {
-    processes.endsWhenAsked = {11};
-    CloseOtherCopies(processes, "QUERNEL", sleeper);
-    EXPECT_EQ(processes.requested, (std::vector<int>{11, 12}));
-    EXPECT_EQ(processes.forced, (std::vector<int>{12}));
+TEST(CloseRunningCopyTest, ACopyStillRunningAfterTwoSecondsIsKilled) {
+    FakeProcessHandle copy;
+    FakeSleeper sleeper;
+    copy.endsAfterPolls = -1;
+    CloseRunningCopy(copy, sleeper);
+    EXPECT_EQ(copy.requests, 1);
+    EXPECT_EQ(copy.forced, 1);
     std::chrono::milliseconds waited{0};
     for (auto s : sleeper.sleeps) waited += s;
     EXPECT_EQ(waited, 2000ms);
