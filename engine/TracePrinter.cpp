@@ -65,6 +65,12 @@ void TracePrinter::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
          << rect.left << "," << rect.top << " - " << rect.right << "," << rect.bottom << "\n";
 }
 
+void TracePrinter::DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) {
+    DrawBitmap(rect, bitmap);
+    out_ << "    colour " << int{color.red} << "," << int{color.green} << "," << int{color.blue}
+         << "\n";
+}
+
 int TracePrinter::RawOpen(const std::string& printerName, const std::string& documentName) {
     out_ << "raw document \"" << documentName << "\" on " << printerName << "\n";
     return 0;

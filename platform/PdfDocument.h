@@ -52,7 +52,7 @@ class TPdfDocument {
     void DrawImage(const TRect& rect, const std::shared_ptr<const TPdfImage>& image);
     // Draws the bitmap's ink in black scaled into the rectangle, the rest transparent; stored
     // as a compressed 1-bit stencil, once however often the same bitmap is drawn.
-    void DrawBitmap(const TRect& rect, const TBitmap& bitmap);
+    void DrawBitmap(const TRect& rect, const TBitmap& bitmap, TColor color = {});
     // Ends the last page and writes the fonts, the page tree and the cross-reference table.
     void Finish();
 

@@ -421,6 +421,11 @@ void QtPrinterPlatform::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
     document_->DrawBitmap(rect, bitmap);
 }
 
+void QtPrinterPlatform::DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) {
+    RequireDocument("DrawBitmap");
+    document_->DrawBitmap(rect, bitmap, color);
+}
+
 int QtPrinterPlatform::RawOpen(const std::string& printerName, const std::string& documentName) {
     if (raw_) throw PrinterError("A raw document is already open.");
     auto raw = std::make_unique<TRawDocument>();
