@@ -1,9 +1,11 @@
 #include "engine/QN_Print.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <limits>
 
+#include "engine/BoxShapes.h"
 #include "engine/PageGeometry.h"
 #include "engine/QN_Picture.h"
 #include "host/BW_log.h"
@@ -187,6 +189,7 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
     runFont_ = TFontDesc();
     runFont_.faceName = fontName_;
     mapCharset_ = CharsetAt(map_.CharsetIndex).value;
+    graphics_ = boxLines_ ? FindGraphics(map_) : std::array<TGraphic, 256>{};
     runFont_.charset = mapCharset_;
     runFont_.pitch = 2;  // the cells are fixed-pitch whatever the font
     SelectCpi(status.Pitch);
@@ -389,8 +392,91 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
 
 void TPrintInterface::DrawRun(ByteView bytes) {
     runText_.resize(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) runText_[i] = map_.Map[bytes[i]];
-    DrawMapped(bytes.size(), mapCharset_);
+    bool graphic = false;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        runText_[i] = map_.Map[bytes[i]];
+        graphic |= graphics_[bytes[i]] != TGraphic::kNone;
+    }
+    if (graphic) {
+        DrawWithGraphics(bytes);
+    } else {
+        DrawMapped(bytes.size(), mapCharset_);
+    }
+}
+
+void TPrintInterface::DrawWithGraphics(ByteView bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const TGraphic kind = graphics_[bytes[i]];
+        std::size_t n = 1;
+        while (i + n < bytes.size() && graphics_[bytes[i + n]] == kind) ++n;
+        const ByteView piece = bytes.subspan(i, n);
+        switch (kind) {
+            case TGraphic::kNone:
+                runText_.resize(n);
+                for (std::size_t k = 0; k < n; ++k) runText_[k] = map_.Map[piece[k]];
+                DrawMapped(n, mapCharset_);
+                break;
+            case TGraphic::kSign:
+                runText_.assign(piece.begin(), piece.end());
+                DrawMapped(n, kCp437Charset);
+                break;
+            case TGraphic::kShape:
+                DrawShapes(piece);
+                break;
+        }
+        i += n;
+    }
+}
+
+void TPrintInterface::DrawShapes(ByteView bytes) {
+    EnsurePage();
+    const TPrinterStatus& status = *status_;
+    // The cells the text would take (DrawMapped).
+    const bool script = status.Subscript || status.Superscript;
+    const double step = charAdvance_ + extraSpacePx_;
+    int shift = 0;
+    if (status.Subscript) shift = static_cast<int>(lineHeight_ * 0.33);
+    if (status.Superscript) shift = -static_cast<int>(lineHeight_ * 0.05);
+    if (std::abs(alongPos_) < kFarAway) {
+        TShapeCell cell;
+        cell.width = script ? 0.72 * charAdvance_ : charAdvance_;
+        cell.step = step;
+        cell.height = script ? static_cast<int>(0.72 * lineHeight_) : lineHeight_;
+        const double lineStep = lineHeight_ * status.LineSpacing;
+        cell.reach = static_cast<int>(std::ceil(std::clamp(lineStep, 0.0, kFarAway)));
+        // A line about as thick as a dot of a 24-pin head: 1/16 of a line of 6 to the inch.
+        cell.stroke = std::max(1, static_cast<int>(std::lround(lineHeight_ / 16.0)));
+        std::vector<TShapeRect> shapes;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            cell.along = alongPos_ + static_cast<double>(i) * step;
+            AppendShape(bytes[i], cell, shapes);
+        }
+        const TPoint pen = printer_.PenPos();
+        const int top = landscape_ ? pen.x - shift : pen.y + shift;
+        std::vector<TRect> rects;
+        const auto fill = [&](std::uint8_t ink) {
+            rects.clear();
+            for (const TShapeRect& r : shapes) {
+                if (r.ink != ink) continue;
+                if (landscape_) {
+                    // Turned as the text is: across the line runs toward the left.
+                    rects.push_back({top - r.across1, r.along0, top - r.across0, r.along1});
+                } else {
+                    rects.push_back({r.along0, top + r.across0, r.along1, top + r.across1});
+                }
+            }
+            if (!rects.empty()) printer_.FillRects(rects, ink);
+        };
+        std::bitset<256> filled;
+        for (const TShapeRect& r : shapes) {
+            if (!filled.test(r.ink)) {
+                filled.set(r.ink);
+                fill(r.ink);
+            }
+        }
+    }
+    MoveAlongPx(alongPos_ + static_cast<double>(bytes.size()) * step);
+    column_ += static_cast<int>(bytes.size());
 }
 
 void TPrintInterface::NewLine() {
