@@ -1,7 +1,6 @@
 #include "engine/QN_Print.h"
 
 #include <algorithm>
-#include <bitset>
 #include <cmath>
 #include <limits>
 
@@ -181,6 +180,7 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
     pendingNewPage_ = false;
     language_ = MakePrinterLanguage(commandSet_, data.subspan(std::min(start, data.size())));
     ResetLanguageLayout();
+    wrap_ = false;
     if (!keepState) status.ResetStatus();
     printer_.SetBkModeTransparent();
     if (services_.background != nullptr) services_.background->DrawBackground(printer_);
@@ -213,6 +213,7 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
 // The table first: a sequence it knows keeps its meaning, but for the language's own reset.
 // The language reads the rest; the HP-PCL rule of the table has no say.
 void TPrintInterface::RenderWithLanguage(ByteView data, std::size_t start) {
+    language_->Begin(*this);
     TSequenceMatcher matcher(table_, data, false);
     for (std::size_t p = start; p < data.size();) {
         const auto known = MatchBeforeLanguage(*language_, matcher, data, p);
@@ -239,7 +240,7 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
             break;
         case kBack:
             EnsurePage();
-            alongPos_ = std::max<double>(LineStart(), alongPos_ - charAdvance_);
+            alongPos_ = std::max<double>(LineStart(), alongPos_ - charAdvance_ - extraSpacePx_);
             column_ = std::max(0, column_ - 1);
             break;
         case kBoldOn:
@@ -350,17 +351,22 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
 }
 
 // Inlined into DrawRun: it runs for every character drawn.
-[[gnu::always_inline]] inline void TPrintInterface::DrawMapped(std::size_t count,
+[[gnu::always_inline]] inline void TPrintInterface::DrawMapped(std::size_t from, std::size_t count,
                                                                std::uint8_t charset) {
     EnsurePage();
     const TPrinterStatus& status = *status_;
 
     // The run's font: the face and charset are set once per printout; only the cell and the
     // style change between runs, so no allocation happens per character.
-    const bool script = status.Subscript || status.Superscript;
+    // Double height stands on the line's baseline, 3/4 of the cell down; on the first line of
+    // a page, with nothing above it, the printer keeps the normal height.
+    const bool tall = Tall();
+    const bool script = !tall && (status.Subscript || status.Superscript);
     TFontDesc& font = runFont_;
     font.charset = charset;
-    font.height = script ? static_cast<int>(0.72 * lineHeight_) : lineHeight_;
+    font.height = tall     ? 2 * lineHeight_
+                  : script ? static_cast<int>(0.72 * lineHeight_)
+                           : lineHeight_;
     font.width = static_cast<int>(script ? 0.72 * charAdvance_ : charAdvance_);
     // Where the next run starts, also for a smaller script cell.
     font.advance = charAdvance_ + extraSpacePx_;
@@ -372,14 +378,15 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
 
     // Across the line: subscript sits lower, superscript higher, the pen stays.
     int shift = 0;
-    if (status.Subscript) shift = static_cast<int>(lineHeight_ * 0.33);
-    if (status.Superscript) shift = -static_cast<int>(lineHeight_ * 0.05);
+    if (script && status.Subscript) shift = static_cast<int>(lineHeight_ * 0.33);
+    if (script && status.Superscript) shift = -static_cast<int>(lineHeight_ * 0.05);
+    if (tall) shift = -static_cast<int>(lineHeight_ * 0.75);
     // Cells beyond any device position (a very long line) cannot be placed and would not
     // show on the sheet: they are passed over.
     if (std::abs(alongPos_) < kFarAway) {
         const TPoint pen = printer_.PenPos();
         const int along = static_cast<int>(alongPos_);
-        const ByteView text(runText_.data(), count);
+        const ByteView text(runText_.data() + from, count);
         if (landscape_) {
             printer_.TextOut(pen.x - shift, along, font, text);
         } else {
@@ -400,7 +407,7 @@ void TPrintInterface::DrawRun(ByteView bytes) {
     if (graphic) {
         DrawWithGraphics(bytes);
     } else {
-        DrawMapped(bytes.size(), mapCharset_);
+        DrawText(bytes.size(), mapCharset_);
     }
 }
 
@@ -414,11 +421,11 @@ void TPrintInterface::DrawWithGraphics(ByteView bytes) {
             case TGraphic::kNone:
                 runText_.resize(n);
                 for (std::size_t k = 0; k < n; ++k) runText_[k] = map_.Map[piece[k]];
-                DrawMapped(n, mapCharset_);
+                DrawText(n, mapCharset_);
                 break;
             case TGraphic::kSign:
                 runText_.assign(piece.begin(), piece.end());
-                DrawMapped(n, kCp437Charset);
+                DrawText(n, kCp437Charset);
                 break;
             case TGraphic::kShape:
                 DrawShapes(piece);
@@ -429,54 +436,92 @@ void TPrintInterface::DrawWithGraphics(ByteView bytes) {
 }
 
 void TPrintInterface::DrawShapes(ByteView bytes) {
-    EnsurePage();
-    const TPrinterStatus& status = *status_;
-    // The cells the text would take (DrawMapped).
-    const bool script = status.Subscript || status.Superscript;
-    const double step = charAdvance_ + extraSpacePx_;
-    int shift = 0;
-    if (status.Subscript) shift = static_cast<int>(lineHeight_ * 0.33);
-    if (status.Superscript) shift = -static_cast<int>(lineHeight_ * 0.05);
-    if (std::abs(alongPos_) < kFarAway) {
-        TShapeCell cell;
-        cell.width = script ? 0.72 * charAdvance_ : charAdvance_;
-        cell.step = step;
-        cell.height = script ? static_cast<int>(0.72 * lineHeight_) : lineHeight_;
-        const double lineStep = lineHeight_ * status.LineSpacing;
-        cell.reach = static_cast<int>(std::ceil(std::clamp(lineStep, 0.0, kFarAway)));
-        // A line about as thick as a dot of a 24-pin head: 1/16 of a line of 6 to the inch.
-        cell.stroke = std::max(1, static_cast<int>(std::lround(lineHeight_ / 16.0)));
-        std::vector<TShapeRect> shapes;
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            cell.along = alongPos_ + static_cast<double>(i) * step;
-            AppendShape(bytes[i], cell, shapes);
-        }
-        const TPoint pen = printer_.PenPos();
-        const int top = landscape_ ? pen.x - shift : pen.y + shift;
-        std::vector<TRect> rects;
-        const auto fill = [&](std::uint8_t ink) {
-            rects.clear();
-            for (const TShapeRect& r : shapes) {
-                if (r.ink != ink) continue;
-                if (landscape_) {
-                    // Turned as the text is: across the line runs toward the left.
-                    rects.push_back({top - r.across1, r.along0, top - r.across0, r.along1});
-                } else {
-                    rects.push_back({r.along0, top + r.across0, r.along1, top + r.across1});
+    std::vector<TShapeRect> shapes;
+    std::vector<TRect> rects;
+    for (const std::uint8_t byte : bytes) {
+        const double step = charAdvance_ + extraSpacePx_;
+        WrapFor(step);
+        EnsurePage();
+        // The cell the text would take (DrawMapped).
+        const TPrinterStatus& status = *status_;
+        const bool tall = Tall();
+        const bool script = !tall && (status.Subscript || status.Superscript);
+        int shift = 0;
+        if (script && status.Subscript) shift = static_cast<int>(lineHeight_ * 0.33);
+        if (script && status.Superscript) shift = -static_cast<int>(lineHeight_ * 0.05);
+        if (tall) shift = -static_cast<int>(lineHeight_ * 0.75);
+        if (std::abs(alongPos_) < kFarAway) {
+            TShapeCell cell;
+            cell.along = alongPos_;
+            cell.width = script ? 0.72 * charAdvance_ : charAdvance_;
+            cell.step = step;
+            cell.height = tall     ? 2 * lineHeight_
+                          : script ? static_cast<int>(0.72 * lineHeight_)
+                                   : lineHeight_;
+            // Down to the next line when that is further than the cell reaches.
+            const double lineStep = lineHeight_ * status.LineSpacing - shift;
+            cell.reach = static_cast<int>(std::ceil(std::clamp(lineStep, 0.0, kFarAway)));
+            // A line about as thick as a dot of a 24-pin head: 1/16 of a line of 6 to the inch.
+            cell.stroke = std::max(1, static_cast<int>(std::lround(lineHeight_ / 16.0)));
+            shapes.clear();
+            AppendShape(byte, cell, shapes);
+            const TPoint pen = printer_.PenPos();
+            const int top = landscape_ ? pen.x - shift : pen.y + shift;
+            for (std::size_t i = 0; i < shapes.size();) {
+                // Rectangles of one ink together (a shade is one rectangle).
+                const std::uint8_t ink = shapes[i].ink;
+                rects.clear();
+                for (; i < shapes.size() && shapes[i].ink == ink; ++i) {
+                    const TShapeRect& r = shapes[i];
+                    if (landscape_) {
+                        // Turned as the text is: across the line runs toward the left.
+                        rects.push_back({top - r.across1, r.along0, top - r.across0, r.along1});
+                    } else {
+                        rects.push_back({r.along0, top + r.across0, r.along1, top + r.across1});
+                    }
                 }
-            }
-            if (!rects.empty()) printer_.FillRects(rects, ink);
-        };
-        std::bitset<256> filled;
-        for (const TShapeRect& r : shapes) {
-            if (!filled.test(r.ink)) {
-                filled.set(r.ink);
-                fill(r.ink);
+                printer_.FillRects(rects, ink);
             }
         }
+        MoveAlongPx(alongPos_ + step);
+        ++column_;
     }
-    MoveAlongPx(alongPos_ + static_cast<double>(bytes.size()) * step);
-    column_ += static_cast<int>(bytes.size());
+}
+
+// Rounding errors of a full line are not an overflow.
+constexpr double kSlack = 0.01;
+
+void TPrintInterface::WrapFor(double step) {
+    EnsurePage();
+    if (wrap_ && alongPos_ + step > RightLimitPx() + kSlack && alongPos_ > LineStart() + kSlack) {
+        NewLine();
+        EnsurePage();
+    }
+}
+
+void TPrintInterface::DrawWrapped(std::size_t count, std::uint8_t charset) {
+    for (std::size_t from = 0; from < count;) {
+        EnsurePage();
+        const double step = charAdvance_ + extraSpacePx_;
+        const double room = RightLimitPx() - alongPos_ + kSlack;
+        std::size_t fits = count;
+        if (step > 0) {
+            fits = room > 0
+                       ? static_cast<std::size_t>(std::min(room / step, static_cast<double>(count)))
+                       : 0;
+        }
+        if (fits == 0) {
+            // A cell wider than the whole line still prints, at its start.
+            if (alongPos_ > LineStart() + kSlack) {
+                NewLine();
+                continue;
+            }
+            fits = 1;
+        }
+        const std::size_t n = std::min(fits, count - from);
+        DrawMapped(from, n, charset);
+        from += n;
+    }
 }
 
 void TPrintInterface::NewLine() {
@@ -598,6 +643,8 @@ double TPrintInterface::HorizontalInch() const {
 
 void TPrintInterface::ResetLanguageLayout() {
     marginPx_ = 0;
+    rightMargin_ = 0;
+    doubleHeight_ = false;
     formLines_ = 0;
     skipLines_ = 0;
     extraSpacePx_ = 0;
@@ -620,7 +667,9 @@ void TPrintInterface::Apply(TSequenceMeaning m) {
 void TPrintInterface::ControlCode(std::uint8_t code) {
     const std::uint8_t bytes[1] = {code};
     const ByteView alone(bytes, 1);
-    if (const auto known = table_.MatchKnown(alone, 0)) {
+    const auto known =
+        language_->ReadsBeforeTable(alone, 0) ? std::nullopt : table_.MatchKnown(alone, 0);
+    if (known) {
         ApplyMeaning(RelativePitch(known->meaning, status_->Pitch), alone);
     } else {
         language_->Step(alone, 0, this);
@@ -636,18 +685,44 @@ void TPrintInterface::Print(ByteView bytes, bool italic) {
 }
 
 void TPrintInterface::PrintCharacter(char32_t ch) {
-    // In the charset of the map when it has the character, else in Windows-1252, else as "?".
+    // In the charset of the map when it has the character, else in Windows-1252, else in the
+    // first charset that has it (the DOS code page 852 holds box drawing, Windows-1251 and
+    // -1253 Cyrillic and Greek), else as "?".
     const std::uint8_t own = mapCharset_;
+    // With box lines, box drawing and blocks are shapes, and a sign that no charset holds is
+    // code page 437's.
+    const auto dos = boxLines_ && ch >= 0x80 ? FromUnicode(CodePage::kCp437, ch) : std::nullopt;
+    if (dos && IsShapeByte(*dos)) {
+        const std::uint8_t bytes[1] = {*dos};
+        DrawShapes(ByteView(bytes, 1));
+        return;
+    }
     // Control characters are never looked up: their bytes are not drawn as characters.
-    for (std::uint8_t charset : {own, std::uint8_t{0}}) {
+    for (std::uint8_t charset : {own, std::uint8_t{0}, std::uint8_t{255}, std::uint8_t{238},
+                                 std::uint8_t{204}, std::uint8_t{186}, std::uint8_t{161}}) {
         const auto b = ch >= 0x20 ? FromUnicode(CodePageForCharset(charset), ch) : std::nullopt;
         if (!b) continue;
         runText_.assign(1, *b);
-        DrawMapped(1, charset);
+        DrawText(1, charset);
+        return;
+    }
+    if (dos) {
+        runText_.assign(1, *dos);
+        DrawText(1, kCp437Charset);
         return;
     }
     runText_.assign(1, '?');
-    DrawMapped(1, own);
+    DrawText(1, own);
+}
+
+void TPrintInterface::PrintPicture(const TBitmap& bitmap, double width, double height) {
+    WrapFor(charAdvance_ + extraSpacePx_);
+    const bool tall = Tall();
+    const double along = (alongPos_ - LineStart()) / HorizontalInch();
+    const double down = (linePosition_ - 1.0 - (tall ? 0.75 : 0.0)) / 6;
+    DrawPicture(bitmap, along, down, width * (status_->Enlarged ? 2 : 1), height * (tall ? 2 : 1));
+    MoveAlongPx(alongPos_ + charAdvance_ + extraSpacePx_);
+    ++column_;
 }
 
 double TPrintInterface::Along() {
@@ -705,6 +780,20 @@ void TPrintInterface::SetPitch(double cpi) {
     if (status_->Enlarged) charAdvance_ *= 2;
     cpi_ = cpi;
     status_->Pitch = NearestPitch(cpi);
+}
+
+double TPrintInterface::RightLimitPx() const {
+    const double width = activeCharsPerLine_ / 10.0;
+    const double inches = rightMargin_ > 0 ? std::min(rightMargin_, width) : width;
+    return (landscape_ ? topPx_ : leftPx_) + inches * HorizontalInch();
+}
+
+double TPrintInterface::LineEnd() {
+    return (RightLimitPx() - LineStart()) / HorizontalInch();
+}
+
+void TPrintInterface::SetRightMargin(double inches) {
+    rightMargin_ = std::max(0.0, Inches(inches));
 }
 
 void TPrintInterface::SetLeftMargin(double inches) {

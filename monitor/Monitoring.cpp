@@ -70,6 +70,7 @@ void TMonitoring::SetActive(bool on) {
     if (on == active_) return;
     active_ = on;
     core_.services_.history.Add(on ? "Monitorowanie włączone" : "Monitorowanie wyłączone");
+    core_.StateChanged(TQuernelCore::TChange::kMonitoringSwitched);
 }
 
 std::optional<std::string> TMonitoring::MissingPrinter(const TFileMonitor& monitor) const {

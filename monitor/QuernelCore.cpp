@@ -68,6 +68,7 @@ void TQuernelCore::CheckMargins() {
 
 void TQuernelCore::LoadSettings() {
     store_.LoadSettings(settings_, *this);
+    StateChanged(TChange::kSettingsLoaded);
 }
 
 void TQuernelCore::SaveSettings() {

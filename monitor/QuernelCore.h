@@ -103,6 +103,13 @@ class TQuernelCore final : public ISettingsTarget {
 
     // Runs the autostart registration when the loaded settings switch AutoRun on.
     std::function<void()> registerAutostart;
+    // Called after the settings are loaded and after the monitoring switch changes, so that a
+    // window, shown or hidden, shows them.
+    enum class TChange { kSettingsLoaded, kMonitoringSwitched };
+    std::function<void(TChange)> onStateChanged;
+    void StateChanged(TChange change) {
+        if (onStateChanged) onStateChanged(change);
+    }
 
     // ISettingsTarget
     void AutoRunSwitchedOn() override;

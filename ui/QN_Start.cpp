@@ -157,12 +157,22 @@ TqnMain::TqnMain(TQuernelCore& core, TMainWindowHooks hooks, QWidget* parent)
     history_ = std::make_unique<MemoHistory>(*memLog_);
     core_.Services().history.Attach(history_.get());
     core_.Printers().onChanged = [this] { RefreshPrinters(); };
+    // The settings load and the monitoring switch reach the controls also while the window
+    // is hidden (a start with "/hide"), and the tray menu with them.
+    core_.onStateChanged = [this](TQuernelCore::TChange change) {
+        if (change == TQuernelCore::TChange::kSettingsLoaded) {
+            Refresh();
+        } else {
+            ShowActive();
+        }
+    };
     Refresh();
 }
 
 TqnMain::~TqnMain() {
     core_.Services().history.Attach(nullptr);
     core_.Printers().onChanged = nullptr;
+    core_.onStateChanged = nullptr;
     if (hooks_.errorBox != nullptr) hooks_.errorBox->SetParentWindow(nullptr);
 }
 
@@ -746,6 +756,7 @@ void TqnMain::ShowAtStart() {
 }
 
 void TqnMain::Restore() {
+    Refresh();
     inTray_ = false;
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     show();

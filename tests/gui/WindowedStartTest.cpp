@@ -2,8 +2,12 @@
 #include <signal.h>
 #include <stdlib.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 
 #include "fakes/FakeMainWindow.h"
@@ -14,6 +18,7 @@
 #include "support/ProgramProcess.h"
 #include "support/TempDir.h"
 #include "ui/QN_CanClose.h"
+#include "ui/QN_Start.h"
 #include "ui/Splash.h"
 #include "ui/WindowedApp.h"
 
@@ -133,6 +138,107 @@ TEST_F(WindowedStartTest, ASecondStartBringsTheWindowBackAndEndsSilently) {
     EXPECT_EQ(log.calls, (std::vector<std::string>{"ShowAtStart", "Restore"}));
     EXPECT_EQ(second.Wait(), 0);
     EXPECT_EQ(second.Output(), "");
+}
+
+// The real main window, hidden at the start as autostart starts it: whatever way it first
+// appears, it shows the loaded settings and the monitoring state.
+class RealWindow final : public IMainWindow {
+  public:
+    RealWindow(TMainWindowContext& context, FakeWindowLog& log) : log_(log) {
+        TMainWindowHooks hooks;
+        hooks.close = &context.close;
+        window_ = std::make_unique<TqnMain>(context.core, hooks);
+    }
+    void ShowAtStart() override {
+        window_->ShowAtStart();
+        Record("ShowAtStart");
+    }
+    void Restore() override {
+        window_->Restore();
+        Record("Restore");
+    }
+    void Minimise() override {
+        window_->Minimise();
+        Record("Minimise");
+    }
+    void SetEnding() override { window_->SetEnding(); }
+    TqnMain& Window() { return *window_; }
+
+  private:
+    void Record(const std::string& call) {
+        log_.calls.push_back(call);
+        if (log_.onCall) log_.onCall(call);
+    }
+    FakeWindowLog& log_;
+    std::unique_ptr<TqnMain> window_;
+};
+
+TEST_F(WindowedStartTest, AWindowStartedHiddenShowsTheLoadedSettingsWhenRestored) {
+    fs::create_directories(dir / "program");
+    fs::copy(fs::path(QUERNEL_SHIPPED_DATA_DIR) / "CharMap", dir / "program/CharMap");
+    fs::copy(fs::path(QUERNEL_SHIPPED_DATA_DIR) / "Seq", dir / "program/Seq");
+    WriteFile(dir / "config/Brackwood/Quernel.conf",
+              std::string("[General]\nAutoRun=1\nCopies=3\nCharMap=LatinII\n"
+                          "Sequences=EPSON+HP\nCharsPerLine=96\n"));
+    ProgramProcess second;
+    RealWindow* real = nullptr;
+    struct Shown {
+        bool active = false, autostart = false, trayActive = false;
+        int copies = 0, chars = 0;
+        std::string map, table;
+    } shown;
+    bool visible = false;
+    bool trayActiveWhileHidden = false;
+    log.onCall = [&](const std::string& call) {
+        if (call == "Minimise") {
+            // The tray menu is there to be used while the window is hidden.
+            trayActiveWhileHidden = real->Window().findChild<QAction*>("miActive")->isChecked();
+            // The first tick hid the window; a second start asks for it, as a user does.
+            QTimer::singleShot(20s, [this] {
+                close->SessionEnding();
+                close->CloseRequested();
+            });
+            second.Start(fs::path(QUERNEL_BIN_DIR) / "quernel", {"/nosplash"}, env,
+                         dir / "second.txt");
+        } else if (call == "Restore") {
+            TqnMain& w = real->Window();
+            visible = w.isVisible();
+            shown.active = w.findChild<QCheckBox*>("cbActive")->isChecked();
+            shown.autostart = w.findChild<QCheckBox*>("cbAutostart")->isChecked();
+            shown.trayActive = w.findChild<QAction*>("miActive")->isChecked();
+            shown.copies = w.findChild<QSpinBox*>("edCopies")->value();
+            shown.chars = w.findChild<QSpinBox*>("edCharsPerLine")->value();
+            shown.map = w.findChild<QComboBox*>("cbPrzemapowanie")->currentText().toStdString();
+            shown.table = w.findChild<QComboBox*>("cbSequences")->currentText().toStdString();
+            CloseLater("btZamknij");
+        }
+    };
+    TWindowFactories factories;
+    factories.errorReport = [] { return std::make_unique<RecordingErrorReport>(); };
+    factories.mainWindow = [&](TMainWindowContext& context) {
+        close = &context.close;
+        auto window = std::make_unique<RealWindow>(context, log);
+        real = window.get();
+        IHistoryView* history = &window->Window().HistoryView();
+        return TMainWindowParts{std::move(window), history};
+    };
+    std::vector<std::string> args{"quernel", "/hide", "/nosplash"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    TProgramStart start(static_cast<int>(args.size()), argv.data());
+    EXPECT_EQ(RunWindowed(start, factories), 0);
+    EXPECT_EQ(second.Wait(), 0);
+    ASSERT_NE(std::find(log.calls.begin(), log.calls.end(), "Restore"), log.calls.end());
+    EXPECT_TRUE(trayActiveWhileHidden);
+    EXPECT_TRUE(visible);
+    EXPECT_TRUE(shown.active);
+    EXPECT_TRUE(shown.trayActive);
+    EXPECT_TRUE(shown.autostart);
+    EXPECT_EQ(shown.copies, 3);
+    EXPECT_EQ(shown.chars, 96);
+    EXPECT_EQ(shown.map, "LatinII");
+    EXPECT_EQ(shown.table, "EPSON+HP");
 }
 
 // Last: the stop signal stays noted for the rest of the process.

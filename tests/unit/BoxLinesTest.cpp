@@ -360,12 +360,27 @@ TEST_F(BoxLinesPrintTest, FramesCloseAtEveryPitchLineSpacingAndWidth) {
         Print(Frames(c.codes), "CP437", true, c.orientation);
         EXPECT_EQ(BlankRegions(), 15);
     }
-    // The same printout read as ESC/P, with its own line spacing of 15/60 inch.
-    printer.fills.clear();
-    Print(Frames("\x1b"
-                 "A\x0f"),
-          "CP437", true, 0, TCommandSet::kEscP);
-    EXPECT_EQ(BlankRegions(), 15);
+    // Read as ESC/P: with its own line spacing of 15/60 inch; in double height and width (after
+    // a blank line, where double height takes effect); in code page 437 chosen by the printout
+    // itself (ESC ( t, ESC t) under a map of 852.
+    const struct {
+        const char* what;
+        std::string codes;
+        const char* map;
+    } escp[] = {
+        {"ESC A",
+         "\x1b"
+         "A\x0f",
+         "CP437"},
+        {"ESC w, ESC W", "\r\n\x1bw\x01\x1bW\x01", "CP437"},  // not on the first line
+        {"ESC ( t", std::string("\x1b(t\x03\x00\x01\x01\x00\x1bt\x01", 11), "LatinII"},
+    };
+    for (const auto& c : escp) {
+        SCOPED_TRACE(c.what);
+        printer.fills.clear();
+        Print(Frames(c.codes), c.map, true, 0, TCommandSet::kEscP);
+        EXPECT_EQ(BlankRegions(), 15);
+    }
 }
 
 TEST_F(BoxLinesPrintTest, LettersStayTextSignsPrintAsThemselvesShapesAreNotText) {
