@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -166,6 +167,10 @@ class IPrinterPlatform {
     virtual void DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor) {
         DrawBitmap(rect, bitmap);
     }
+    // Fills the rectangles (right and bottom exclusive) with `ink`, the share of black: 255
+    // solid, less for a shade. Rectangles that touch show no seam between them, also when
+    // they come in different calls.
+    virtual void FillRects(std::span<const TRect> rects, std::uint8_t ink) = 0;
 
     // Raw spooling: a document of raw bytes on the named printer. RawOpen answers 0 on
     // success, else the platform's error code (nothing is open then); RawWrite answers the

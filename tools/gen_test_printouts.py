@@ -178,6 +178,41 @@ def pcl_pjl():
     return out
 
 
+# --- DOS box drawing: frames, blocks and signs, read through the control-code table --------
+
+def box_lines(codepage, rows):
+    """The rows in the DOS code page at 6 and 8 lines an inch, condensed, and in double width."""
+    out = ESC + b"@"
+    body = b"".join(row.encode(codepage) + b"\r\n" for row in rows)
+    out += body
+    out += ESC + b"0" + body + ESC + b"2"  # 8 lines an inch, then 6 again
+    out += b"\x0f" + body + b"\x12"  # condensed
+    out += ESC + b"W1" + body + ESC + b"W0"  # double width
+    out += ESC + b"E" + body + ESC + b"F"  # bold
+    return out + b"\x0c"
+
+
+def box_frames_852():
+    return box_lines("cp852", [
+        "Faktura nr 7/2024     ╔══════════╦═══════╗",
+        "┌─────────┬──────┐    ║ Łódź     ║ Żółć  ║",
+        "│ Ręczniki│ 12,50│    ╠══════════╬═══════╣",
+        "├─────────┼──────┤    ║ Gdańsk   ║ ślęża ║",
+        "│ Mydło   │  3,99│    ╚══════════╩═══════╝",
+        "└─────────┴──────┘ ░▒▓█▄▀■",
+    ])
+
+
+def box_frames_437():
+    return box_lines("cp437", [
+        "╓────╥────╖ ╒════╤════╕ ╔══╗┌──┐",
+        "║ ab ║ cd ║ │ ef │ gh │ ║  ║│  │",
+        "╟────╫────╢ ╞════╪════╡ ╚══╝└──┘",
+        "║ ÇÜ ║ éñ ║ │    │    │ ░▒▓█▄▀▌▐■",
+        "╙────╨────╜ ╘════╧════╛ αßΓπΣσµτΦΘΩδ∞φε∩≡±≥≤⌠⌡÷≈°∙·√ⁿ²",
+    ])
+
+
 # --- ESC/P, 24-pin: an invoice in CP852 laid out with CR, HT, VT and pitch commands ----------
 
 def window_column(x):
@@ -291,6 +326,8 @@ FILES = {
     "escp_barcodes.prn": escp_barcodes,
     "pcl_raster_page.pcl": pcl_raster,
     "pcl_pjl_lineprinter.pcl": pcl_pjl,
+    "box_frames_852.prn": box_frames_852,
+    "box_frames_437.prn": box_frames_437,
 }
 
 if __name__ == "__main__":

@@ -1,3 +1,4 @@
+#include <cups/cups.h>
 #include <gtest/gtest.h>
 
 #include "engine/QueueAdmin.h"
@@ -153,6 +154,31 @@ TEST(QueueOptionsTest, TablesComeFromTheQueuesFolderBeforeTheShippedOnes) {
         EXPECT_NE(std::string(e.what()).find((own / "CharMap" / "Brak.cmap").string()),
                   std::string::npos)
             << e.what();
+    }
+}
+
+// The filter reads a job's option string as CUPS's own parser does: compared on the forms
+// print dialogs, lp and other schedulers send.
+TEST(QueueOptionsTest, OptionStringsAreReadAsLibcupsReadsThem) {
+    const std::vector<std::string> texts = {
+        "",
+        "copies=2 landscape",
+        "  QuernelFont='Liberation Mono'\tQuernelCharMap=\"Moja mapa\"  ",
+        "job-name=Faktura\\ 7 nolandscape fit-to-page",
+        "media=A4,Upper,Plain QuernelCharsPerLine=Custom.100 a=1 A=2 b",
+        "media-col={media-size={x-dimension=21000 y-dimension=29700} media-source='tray 1'} x=y",
+        "title='it\\'s' empty= quote=\"a\\\"b\" tail=\\",
+        "finishings=3 number-up=1 job-uuid=urn:uuid:1b2c date-time-at-creation= "
+        "time-at-creation=17",
+        "nox no=1 n",
+    };
+    for (const std::string& text : texts) {
+        cups_option_t* options = nullptr;
+        const int count = cupsParseOptions(text.c_str(), 0, &options);
+        TOptionList expected;
+        for (int i = 0; i < count; ++i) expected.emplace_back(options[i].name, options[i].value);
+        cupsFreeOptions(count, options);
+        EXPECT_EQ(ParseCupsOptions(text), expected) << text;
     }
 }
 
