@@ -8,6 +8,7 @@
 
 #include "engine/CharMap.h"
 #include "engine/CommandSet.h"
+#include "engine/DosGraphics.h"
 #include "engine/EscapeSequences.h"
 #include "engine/PrinterLanguage.h"
 #include "engine/PrinterPlatform.h"
@@ -88,6 +89,10 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     // The printer language read beyond the table; the table alone by default.
     void SetCommandSet(TCommandSet set) { commandSet_ = set; }
     TCommandSet CommandSet() const { return commandSet_; }
+    // Box lines: the map's DOS graphic characters drawn as themselves, box drawing and blocks
+    // as shapes filling their cells (see DosGraphics.h); off by default.
+    void SetBoxLines(bool on) { boxLines_ = on; }
+    bool BoxLines() const { return boxLines_; }
 
     void LoadDefaultSequences() { table_.LoadDefaultSequences(); }
     void AddSequence(ByteView sequence, TSequenceMeaning m) { table_.AddSequence(sequence, m); }
@@ -140,14 +145,18 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     void SetLeftMargin(double inches) override;
     void SetPageLength(double inches) override;
     void SetBottomSkip(double inches) override;
-    void DrawPicture(const TBitmap& bitmap, double along, double down, double width,
-                     double height) override;
+    void DrawPicture(const TBitmap& bitmap, double along, double down, double width, double height,
+                     TColor color = {}) override;
 
     void RenderWithLanguage(ByteView data, std::size_t start);
     // Throws PrinterError when the margins leave no page on the current printer.
     void RequirePrintableArea() const;
     void ApplyMeaning(TSequenceMeaning m, ByteView bytes);
     void DrawRun(ByteView bytes);
+    // A run holding graphic characters, in pieces of one kind each.
+    void DrawWithGraphics(ByteView bytes);
+    // Draws code page 437's box-drawing, block and shade bytes as shapes in their cells.
+    void DrawShapes(ByteView bytes);
     // Draws the first `count` bytes of runText_, which are in the charset already; a line too
     // long for the right margin goes on on the next when a language asks for it.
     void DrawText(std::size_t count, std::uint8_t charset) {
@@ -207,6 +216,9 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     std::string fontName_ = "Arial Narrow";
     std::uint8_t fontPitch_ = 2;
     TCharMapRecord map_ = TCharMapRecord::Identity();
+    bool boxLines_ = false;
+    // The map's graphic characters while a printout is drawn: all kNone without box lines.
+    std::array<TGraphic, 256> graphics_{};
     TEscapeSequences table_;
     bool landscape_ = false;
 

@@ -118,6 +118,7 @@ std::optional<std::string> ApplyOption(const TQueueOption& option, std::string_v
             const auto on = ParseSwitch(value);
             if (!on) return bad;
             if (option.keyword == "QuernelIgnorePCL") o.ignorePcl = *on;
+            if (option.keyword == "QuernelBoxLines") o.boxLines = *on;
             return std::nullopt;
         }
     }
@@ -275,6 +276,7 @@ const std::vector<TQueueOption>& QueueOptions() {
         {"QuernelCharMap", "Character map", K::kName, "CharMap"},
         {"QuernelSequences", "Control-code table", K::kName, "Sequences"},
         {"QuernelIgnorePCL", "Ignore unknown HP-PCL codes", K::kSwitch, "Ignore_PCL"},
+        {"QuernelBoxLines", "Draw box lines as lines", K::kSwitch, "BoxLines"},
         {"QuernelFont", "Font", K::kName, ""},
         {"QuernelCharsPerLine",
          "Characters per line (portrait)",

@@ -39,6 +39,7 @@ const std::array<SettingInfo, kSettingCount> kTable = {{
     Bool("PrintTitleAsFile", &S::PrintTitleAsFile, false, "cbPrintNameAsFile"),
     Bool("Ignore_PCL", &S::Ignore_PCL, false, "cbIgnorePCL"),
     Int("CommandSet", &S::CommandSet, 0, 0, 3, "cbZestawKomend"),
+    Bool("BoxLines", &S::BoxLines, true, "cbBoxLines"),
     Bool("AlwaysDefault", &S::AlwaysDefault, false, "cbAlwaysDefault"),
     Int("PageOrientation", &S::PageOrientation, 0, 0, 2, "cbOrientacja"),
     Int("MgLeft", &S::MgLeft, 5, -10, 500, "udMgLeft"),
@@ -95,7 +96,7 @@ constexpr std::array<std::string_view, kSettingCount> kDumpOrder = {
     "PrintBackground", "BackgroundPicture",
     "PictureLeft",     "PictureRight",
     "PictureTop",      "PictureBottom",
-    "CommandSet",
+    "CommandSet",      "BoxLines",
 };
 
 const SettingInfo& Info(std::string_view name) {

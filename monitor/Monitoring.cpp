@@ -179,6 +179,7 @@ void TMonitoring::RunPrintJob(TFileMonitor& monitor, bool manual, int fromPage) 
     job.LoadDefaultSequences();
     job.AddSequences(core_.sequences_);
     job.SetCommandSet(CommandSetFromSetting(core_.monitorSettings_.CommandSet));
+    job.SetBoxLines(s.BoxLines);
     if (manual) {
         monitor.PrintNewData(job, true, fromPage, false, true);
     } else {

@@ -216,7 +216,19 @@ void RecordingPrinter::StretchDraw(const TRect& rect, const IPicture&) {
 void RecordingPrinter::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
     MaybeFail("DrawBitmap");
     if (!printing_) throw PrinterError("DrawBitmap outside a document");
-    bitmaps.push_back({documents.back().pages, rect, bitmap});
+    bitmaps.push_back({documents.back().pages, rect, bitmap, {}});
+}
+
+void RecordingPrinter::DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) {
+    MaybeFail("DrawBitmap");
+    if (!printing_) throw PrinterError("DrawBitmap outside a document");
+    bitmaps.push_back({documents.back().pages, rect, bitmap, color});
+}
+
+void RecordingPrinter::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
+    MaybeFail("FillRects");
+    if (!printing_) throw PrinterError("FillRects outside a document");
+    for (const TRect& r : rects) fills.push_back({documents.back().pages, r, ink});
 }
 
 int RecordingPrinter::RawOpen(const std::string& printerName, const std::string& documentName) {

@@ -35,6 +35,12 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
         int page;
         TRect rect;
         TBitmap bitmap;
+        TColor color{};
+    };
+    struct Fill {
+        int page;
+        TRect rect;
+        std::uint8_t ink;
     };
     struct RawJob {
         std::string printer;
@@ -82,6 +88,7 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     std::vector<Text> texts;
     std::vector<Picture> pictures;
     std::vector<Bitmap> bitmaps;
+    std::vector<Fill> fills;  // one per rectangle
     std::vector<Document> documents;
     std::vector<RawJob> rawJobs;
     int refreshes = 0;
@@ -116,6 +123,8 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     void TextOut(int x, int y, const TFontDesc& font, ByteView text) override;
     void StretchDraw(const TRect& rect, const IPicture& picture) override;
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override;
+    void DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) override;
+    void FillRects(std::span<const TRect> rects, std::uint8_t ink) override;
     int RawOpen(const std::string& printerName, const std::string& documentName) override;
     std::size_t RawWrite(ByteView data) override;
     void RawClose() override;

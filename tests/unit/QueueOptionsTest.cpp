@@ -33,6 +33,7 @@ TEST(QueuePpdTest, TheFilterReadsBackEveryDefaultThePpdWasMadeWith) {
     d.seq = "Moja tabela";  // offered as "Mojatabela/Moja tabela"
     d.font = "DejaVu Sans Mono";
     d.ignorePcl = true;
+    d.boxLines = false;
     d.charsPerLine = 137;
     d.linesPerPage = 20;
     d.charsPerLineHor = 360;
@@ -52,6 +53,7 @@ TEST(QueuePpdTest, TheFilterReadsBackEveryDefaultThePpdWasMadeWith) {
     EXPECT_EQ(r.seq, "Moja tabela");
     EXPECT_EQ(r.font, "DejaVu Sans Mono");
     EXPECT_TRUE(r.ignorePcl);
+    EXPECT_FALSE(r.boxLines);
     EXPECT_EQ(r.charsPerLine, 137);
     EXPECT_EQ(r.linesPerPage, 20);
     EXPECT_EQ(r.charsPerLineHor, 360);
@@ -83,6 +85,7 @@ TEST(QueuePpdTest, AQueueStartsWithTheProgramsDefaults) {
     EXPECT_EQ(job.render.seq, program.seq);
     EXPECT_EQ(job.render.font, program.font);
     EXPECT_EQ(job.render.commands, program.commands);
+    EXPECT_TRUE(job.render.boxLines);
     EXPECT_EQ(job.render.charsPerLine, program.charsPerLine);
     EXPECT_EQ(job.render.linesPerPageHor, program.linesPerPageHor);
     EXPECT_EQ(job.render.margins, program.margins);
@@ -239,9 +242,10 @@ class QueueCommandTest : public ::testing::Test {
 };
 
 TEST_F(QueueCommandTest, AddingMakesAQueueThatPrintsOnTheTargetWithTheGivenSettings) {
-    ASSERT_EQ(Run({"--add-queue", "DOS", "--printer", "LASER", "--cmap", "Mazowia", "--grid",
-                   "136,66", "--copies", "2", "--paper", "letter", "--commands", "escp"}),
-              0)
+    ASSERT_EQ(
+        Run({"--add-queue", "DOS", "--printer", "LASER", "--cmap", "Mazowia", "--grid", "136,66",
+             "--copies", "2", "--paper", "letter", "--commands", "escp", "--box-lines", "0"}),
+        0)
         << err.str();
     const TNewQueue& queue = admin.added.back();
     EXPECT_EQ(queue.name, "DOS");
@@ -254,6 +258,7 @@ TEST_F(QueueCommandTest, AddingMakesAQueueThatPrintsOnTheTargetWithTheGivenSetti
     EXPECT_EQ(job.render.charsPerLine, 136);
     EXPECT_EQ(job.render.linesPerPage, 66);
     EXPECT_EQ(job.render.commands, TCommandSet::kEscP);
+    EXPECT_FALSE(job.render.boxLines);
     EXPECT_EQ(job.paper, "Letter");
     EXPECT_NE(out.str().find("lp -d DOS"), std::string::npos) << out.str();
 
