@@ -2,6 +2,7 @@
 // glyphs used, and the embedded subsets (TrueType) or outlines (Type 3) written at the end.
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGlyphRun>
 #include <QPainterPath>
 #include <QTextLayout>
@@ -163,6 +164,13 @@ TPdfDocument::TImpl::TEntry& TPdfDocument::TImpl::EntryFor(const TFontDesc& desc
     auto entry = std::make_unique<TEntry>();
     entry->desc = desc;
     entry->sizing = SizeFontForCell(desc);
+    // With no font installed Qt matches nothing and hands out a placeholder without a face,
+    // which crashes when asked for its family.
+    if (QFontInfo(entry->sizing.font).family().isEmpty()) {
+        throw PrinterError(
+            "No fonts are installed: the text cannot be drawn (install a font "
+            "package such as fonts-liberation).");
+    }
     entry->raw = QRawFont::fromFont(entry->sizing.font);
     if (!entry->raw.isValid()) throw PrinterError("No font can draw \"" + desc.faceName + "\".");
     entry->raw.setPixelSize(entry->sizing.pixelSize);

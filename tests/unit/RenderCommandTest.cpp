@@ -198,12 +198,13 @@ TEST_F(RunRenderTest, TraceShowsTheWorkedExampleGeometry) {
 
 // The built quernel-render, run by the shell in the test's folder with a private home, PDF
 // folder and a CUPS address where no scheduler listens; `redirections` are shell redirections
-// of its standard streams. Answers its exit code.
+// of its standard streams, `env` more variables. Answers its exit code.
 class RenderOutputTest : public ::testing::Test {
   protected:
-    int Tool(const std::string& args, const std::string& redirections) {
+    int Tool(const std::string& args, const std::string& redirections,
+             const std::string& env = "") {
         const std::string command =
-            "cd '" + dir.path().string() + "' && HOME='" + dir.path().string() +
+            "cd '" + dir.path().string() + "' && " + env + " HOME='" + dir.path().string() +
             "' QUERNEL_PDF_DIR='" + (dir / "pdf").string() + "' CUPS_SERVER='" +
             (dir / "no-cups.sock").string() + "' QT_QPA_PLATFORM=offscreen '" + QUERNEL_BIN_DIR +
             "/quernel-render' '" + Data("faktura_cp852.prn").string() + "' " + args + " " +
@@ -239,6 +240,18 @@ TEST_F(RenderOutputTest, ToStandardOutputAndToDevices) {
     EXPECT_NE(ReadText(dir / "err.txt").find("\"full\""), std::string::npos)
         << ReadText(dir / "err.txt");
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "full"));
+}
+
+// A system without any font (fontconfig finds none) is a clear error, not a crash.
+TEST_F(RenderOutputTest, NoFontsIsAClearError) {
+    WriteFile(dir / "fonts.conf", "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" +
+                                      (dir / "cache").string() + "</cachedir></fontconfig>\n");
+    EXPECT_EQ(
+        Tool("-o out.pdf", "2> err.txt", "FONTCONFIG_FILE='" + (dir / "fonts.conf").string() + "'"),
+        1);
+    EXPECT_NE(ReadText(dir / "err.txt").find("No fonts are installed"), std::string::npos)
+        << ReadText(dir / "err.txt");
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.pdf"));
 }
 
 }  // namespace
