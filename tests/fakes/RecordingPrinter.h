@@ -23,6 +23,7 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
         int x, y;
         TFontDesc font;
         Bytes bytes;
+        std::uint32_t colour = kBlack;
     };
     struct Picture {
         int page;
@@ -32,11 +33,13 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
         int page;
         TRect rect;
         TBitmap bitmap;
+        std::uint32_t colour = kBlack;
     };
     struct Fill {
         int page;
         TRect rect;
         std::uint8_t ink;
+        std::uint32_t colour = kBlack;
     };
     struct RawJob {
         std::string printer;
@@ -112,6 +115,7 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     void StretchDraw(const TRect& rect, const IPicture& picture) override;
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override;
     void FillRects(std::span<const TRect> rects, std::uint8_t ink) override;
+    void SetColour(std::uint32_t rgb) override { colour_ = rgb; }
     int RawOpen(const std::string& printerName, const std::string& documentName) override;
     std::size_t RawWrite(ByteView data) override;
     void RawClose() override;
@@ -132,6 +136,7 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     int copies_ = 1;
     bool printing_ = false;
     bool rawOpen_ = false;
+    std::uint32_t colour_ = kBlack;
     bool reading_ = false;
     TPoint pen_;
 };
