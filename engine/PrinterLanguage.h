@@ -82,7 +82,7 @@ class IPage {
     // `down` inches from the top of the page, `width` x `height` inches large. The print
     // position does not move.
     virtual void DrawPicture(const TBitmap& bitmap, double along, double down, double width,
-                             double height) = 0;
+                             double height, TColor color = {}) = 0;
 };
 
 // What a language read at one place of a printout.

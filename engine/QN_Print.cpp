@@ -810,7 +810,7 @@ void TPrintInterface::SetLeftMargin(double inches) {
 }
 
 void TPrintInterface::DrawPicture(const TBitmap& bitmap, double along, double down, double width,
-                                  double height) {
+                                  double height, TColor color) {
     EnsurePage();
     along = Inches(along);
     down = Inches(down);
@@ -826,15 +826,22 @@ void TPrintInterface::DrawPicture(const TBitmap& bitmap, double along, double do
     const TBitmap ink = bitmap.Crop(left, top, right - left + 1, bottom - top + 1);
     const int first = Px(along0 + left * dotAlong);
     const int last = Px(along0 + (right + 1) * dotAlong);
+    const auto draw = [&](const TRect& rect, const TBitmap& dots) {
+        if (color == TColor{}) {
+            printer_.DrawBitmap(rect, dots);
+        } else {
+            printer_.DrawColorBitmap(rect, dots, color);
+        }
+    };
     if (landscape_) {
         const double edge = caps_.pageWidth - rightPx_;
-        printer_.DrawBitmap({Px(edge - across0 - (bottom + 1) * dotAcross), first,
-                             Px(edge - across0 - top * dotAcross), last},
-                            ink.TurnedClockwise());
+        draw({Px(edge - across0 - (bottom + 1) * dotAcross), first,
+              Px(edge - across0 - top * dotAcross), last},
+             ink.TurnedClockwise());
     } else {
-        printer_.DrawBitmap({first, Px(topPx_ + across0 + top * dotAcross), last,
-                             Px(topPx_ + across0 + (bottom + 1) * dotAcross)},
-                            ink);
+        draw({first, Px(topPx_ + across0 + top * dotAcross), last,
+              Px(topPx_ + across0 + (bottom + 1) * dotAcross)},
+             ink);
     }
     pictureOnSheet_ = true;
 }

@@ -146,8 +146,8 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     void SetLeftMargin(double inches) override;
     void SetPageLength(double inches) override;
     void SetBottomSkip(double inches) override;
-    void DrawPicture(const TBitmap& bitmap, double along, double down, double width,
-                     double height) override;
+    void DrawPicture(const TBitmap& bitmap, double along, double down, double width, double height,
+                     TColor color = {}) override;
 
     void RenderWithLanguage(ByteView data, std::size_t start);
     // Throws PrinterError when the margins leave no page on the current printer.

@@ -33,7 +33,8 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
         int page;
         TRect rect;
         TBitmap bitmap;
-        std::uint32_t colour = kBlack;
+        TColor color{};                 // DrawColorBitmap's own colour
+        std::uint32_t colour = kBlack;  // SetColour's
     };
     struct Fill {
         int page;
@@ -114,6 +115,7 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     void TextOut(int x, int y, const TFontDesc& font, ByteView text) override;
     void StretchDraw(const TRect& rect, const IPicture& picture) override;
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override;
+    void DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) override;
     void FillRects(std::span<const TRect> rects, std::uint8_t ink) override;
     void SetColour(std::uint32_t rgb) override { colour_ = rgb; }
     int RawOpen(const std::string& printerName, const std::string& documentName) override;

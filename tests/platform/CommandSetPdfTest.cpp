@@ -75,6 +75,11 @@ class PlatformCommandSetPdf : public ::testing::Test {
         }));
     }
 
+    // A printer's inch on the page: 8 inches of 80 columns across A4 less 5 mm margins, 67
+    // lines of 1/6 inch down it.
+    static constexpr double kAlong = (210 - 10) / 25.4 / 8;
+    static constexpr double kDown = (297 - 10) / 25.4 / (67 / 6.0);
+
     test::TempDir temp_;
     test::FakeClock clock_{test::FakeClock::FromLocal(2024, 3, 9, 17, 5, 1)};
 };
@@ -172,6 +177,71 @@ TEST_F(PlatformCommandSetPdf, CharacterTablesChosenByThePrintout) {
         EXPECT_EQ(use.height, 24);
     }
     EXPECT_NE(text.find("Znaki:    XY\n"), std::string::npos) << text;
+}
+
+// Bar codes a scanner reads off the rasterised page, their digits as text under them, and a
+// TIFF raster whose colour planes print as cyan, magenta and yellow stripes in a black frame.
+TEST_F(PlatformCommandSetPdf, BarcodesScanAndTiffRasterPrintsInColour) {
+    const fs::path pdf = Render("escp_barcodes.prn", "escp");
+    ASSERT_EQ(test::PdfPageCount(pdf), 1);
+    const std::string text = Layout(pdf);
+    for (const char* digits :
+         {"5901234123457", "Quernel-128", "*FV-2024/12*", "036000291452", "12345678", "Koniec"}) {
+        EXPECT_NE(text.find(digits), std::string::npos) << digits << "\n" << text;
+    }
+    test::RunCommand("pdftoppm -r 300 -singlefile -png " + test::Quote(pdf) + " " +
+                     test::Quote(temp_.path() / "scan"));
+    const std::string scanned =
+        test::RunCommand("zbarimg -q " + test::Quote(temp_.path() / "scan.png"));
+    // A scanner reads UPC-A as the EAN-13 with a leading 0.
+    for (const char* code : {"EAN-13:5901234123457\n", "CODE-128:Quernel-128\n",
+                             "CODE-39:FV-2024/12\n", "EAN-13:0036000291452\n", "I2/5:12345678\n"}) {
+        EXPECT_NE(scanned.find(code), std::string::npos) << code << "\n" << scanned;
+    }
+
+    // The raster: 1 x 1/4 inch on the line after "Raster:", thirds cyan, magenta and yellow;
+    // at 360 dpi a pixel is a dot.
+    const int dpi = 360;
+    const QImage page = test::RasterisePage(pdf, 1, dpi, temp_.path());
+    const double px = dpi / 72.0;
+    const auto words = Words(pdf, 1);
+    const Word label = Find(words, "Raster:"), end = Find(words, "Koniec");
+    const QRect area(0, static_cast<int>(label.bottom * px) + 1, page.width(),
+                     static_cast<int>((end.top - label.bottom) * px) - 1);
+    struct Ink {
+        QRgb colour;
+        QRect box;
+        int count = 0;
+    };
+    std::vector<Ink> inks = {
+        {qRgb(0, 255, 255), {}}, {qRgb(255, 0, 255), {}}, {qRgb(255, 255, 0), {}}};
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = page.pixel(x, y);
+            for (Ink& ink : inks) {
+                if (std::abs(qRed(p) - qRed(ink.colour)) < 40 &&
+                    std::abs(qGreen(p) - qGreen(ink.colour)) < 40 &&
+                    std::abs(qBlue(p) - qBlue(ink.colour)) < 40) {
+                    ink.box |= QRect(x, y, 1, 1);
+                    ++ink.count;
+                }
+            }
+        }
+    }
+    for (const Ink& ink : inks) {
+        ASSERT_GT(ink.count, 0);
+        EXPECT_NEAR(ink.box.left(), label.left * px, 2);
+        EXPECT_NEAR(ink.box.width(), (dpi - 2) * kAlong, 2);  // inside the frame's columns
+        EXPECT_NEAR(ink.box.height(), dpi / 12.0 * kDown, 2);
+    }
+    EXPECT_LT(inks[0].box.bottom(), inks[1].box.top());
+    EXPECT_LT(inks[1].box.bottom(), inks[2].box.top());
+    // The frame is black: its left column is dark from the top stripe to the bottom one.
+    const test::TInk frame = test::InkIn(page,
+                                         QRect(inks[0].box.left() - 2, inks[0].box.top(), 3,
+                                               inks[2].box.bottom() - inks[0].box.top() + 1),
+                                         64);
+    EXPECT_GE(frame.box.height(), inks[2].box.bottom() - inks[0].box.top() - 2);
 }
 
 // With box lines, the frame of code page 437 chosen by the printout is lines: no text, and its
