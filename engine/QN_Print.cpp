@@ -228,6 +228,7 @@ void TPrintInterface::RenderWithLanguage(ByteView data, std::size_t start) {
         }
     }
     language_->Flush(*this);
+    if (PageHasContent()) EndPage();
 }
 
 void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
@@ -548,6 +549,8 @@ void TPrintInterface::NewLine() {
 }
 
 void TPrintInterface::Reset(bool eject) {
+    // The language's reset ends what it keeps for the page (PCL's overlay): the page gets it now.
+    if (language_ && PageHasContent()) EndPage();
     TPrinterStatus& status = *status_;
     status.Enlarged = false;
     status.EnlargedMultiLine = false;
@@ -583,12 +586,36 @@ void TPrintInterface::SetStyle(std::uint8_t bit, bool on) {
 }
 
 void TPrintInterface::NextSheet() {
+    if (language_) EndPage();
     printer_.NewPage();
     BeginSheet();
 }
 
+void TPrintInterface::EndPage() {
+    if (pageEnded_ || !language_) return;
+    pageEnded_ = true;
+    // At the top of the page, the print position kept for after.
+    const double line = linePosition_, along = alongPos_;
+    const int column = column_;
+    const bool pending = pendingNewPage_;
+    // A new sheet can be due in the middle of drawing a run: its text is kept aside.
+    const Bytes run = runText_;
+    pendingNewPage_ = false;
+    linePosition_ = 1.0;
+    alongPos_ = LineStart();
+    language_->EndPage(*this);
+    language_->Flush(*this);
+    runText_ = run;
+    linePosition_ = line;
+    alongPos_ = along;
+    column_ = column;
+    pendingNewPage_ = pending;
+    PlacePen();
+}
+
 void TPrintInterface::BeginSheet() {
     pendingNewPage_ = false;
+    pageEnded_ = false;
     linePosition_ = 1.0;
     column_ = 0;
     pictureOnSheet_ = false;

@@ -183,6 +183,8 @@ class TPrintInterface final : public IPrintEngine, private IPage {
         if (pendingNewPage_ || linePosition_ > PageLimit()) NextSheet();
     }
     void NextSheet();
+    // Lets the language finish the page (an overlay) once, before the next begins.
+    void EndPage();
     void BeginSheet();
     void ToPageOrigin();
     void MoveAlongPx(double along);
@@ -246,6 +248,7 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     double rightMargin_ = 0;   // inches from the grid's left edge; 0: the grid's width
     bool wrap_ = false;        // long lines go on on the next line
     bool doubleHeight_ = false;
+    bool pageEnded_ = false;  // the language has finished this sheet
     bool pictureOnSheet_ = false;
     std::uint32_t colour_ = kBlack;
 };

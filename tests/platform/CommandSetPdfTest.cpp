@@ -364,5 +364,61 @@ TEST_F(PlatformCommandSetPdf, PclRasterPageAndPjlJob) {
     EXPECT_NE(text.find("Raport dzienny"), std::string::npos);
 }
 
+// PCL: a form kept as a macro prints on every page as its overlay; a rectangle shaded 25 %
+// prints in HP's 30 % grey, one cross-hatched as a grid of lines over about a quarter of it.
+TEST_F(PlatformCommandSetPdf, PclOverlayShadesAndCrossHatching) {
+    const fs::path printout = temp_.path() / "form.pcl";
+    const std::string rect = "\x1b*c600a300b";  // 2 x 1 inch at 300 units an inch
+    test::WriteFile(printout, std::string("\x1b"
+                                          "E\x1b&f5y0X\x1b*p0x0YFORMULARZ\x1b&f1X\x1b&f4X"
+                                          "\x1b*p300x600Y" +
+                                          rect +
+                                          "\x1b*c25g2P"
+                                          "\x1b*p300x1200Y" +
+                                          rect +
+                                          "\x1b*c5g3P"
+                                          "Strona 1\x0cStrona 2\x1b"
+                                          "E"));
+    const fs::path pdf = Render(printout.c_str(), "pcl");
+    ASSERT_EQ(test::PdfPageCount(pdf), 2);
+    for (int n : {1, 2}) {
+        const std::string text = test::PdfPageText(pdf, n);
+        EXPECT_NE(text.find("FORMULARZ"), std::string::npos) << n << ": " << text;
+        EXPECT_NE(text.find("Strona " + std::to_string(n)), std::string::npos) << text;
+    }
+    // Rows where a rectangle's whole width is grey, or a line of the hatching dark.
+    const int dpi = 300;
+    const QImage page = test::RasterisePage(pdf, 1, dpi, temp_.path());
+    QRect grey, hatch;
+    for (int y = 0; y < page.height(); ++y) {
+        QRect greyRow, darkRow;
+        int greys = 0, darks = 0;
+        for (int x = 0; x < page.width(); ++x) {
+            const QRgb p = page.pixel(x, y);
+            if (std::abs(qGray(p) - 179) < 6 && qRed(p) == qBlue(p)) {
+                greyRow |= QRect(x, y, 1, 1);
+                ++greys;
+            }
+            if (qGray(p) < 128) {
+                darkRow |= QRect(x, y, 1, 1);
+                ++darks;
+            }
+        }
+        if (greys > 3 * dpi / 2) grey |= greyRow;
+        if (darks > 3 * dpi / 2) hatch |= darkRow;
+    }
+    EXPECT_NEAR(grey.width(), 2 * dpi * kAlong, 2);
+    EXPECT_NEAR(grey.height(), dpi * kDown, 2);
+    // The horizontal lines: the first 2 dots of every 16 rows, the last at rows 288 and 289.
+    EXPECT_NEAR(hatch.width(), 2 * dpi * kAlong, 2);
+    EXPECT_NEAR(hatch.height(), (dpi - 10) * kDown, 2);
+    EXPECT_NEAR(hatch.top() - grey.top(), 2 * dpi * kDown, 2);
+    EXPECT_NEAR(hatch.left(), grey.left(), 2);
+    // Inside the grid, 2 dots of every 16 are dark both ways.
+    const test::TInk ink = test::InkIn(page, hatch.adjusted(0, 0, 0, -2));
+    const double share = ink.count / double(hatch.width() * (hatch.height() - 2));
+    EXPECT_NEAR(share, 1 - (14 / 16.0) * (14 / 16.0), 0.04);
+}
+
 }  // namespace
 }  // namespace quernel
