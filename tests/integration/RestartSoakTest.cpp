@@ -2,15 +2,18 @@
 // started again and again at random moments, also while it prints and while it starts. Every
 // byte written must come out exactly once. The printer is "Quernel PDF" in direct mode, which
 // writes each printout's bytes unchanged into a file of its own, so the output can be compared
-// byte for byte.
+// byte for byte. QUERNEL_SOAK_SEED and QUERNEL_SOAK_SECONDS choose another run; each run
+// prints its figures.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <random>
 #include <thread>
 #include <vector>
@@ -64,36 +67,54 @@ class RestartSoakTest : public ::testing::Test {
     std::string written;
 };
 
+int EnvNumber(const char* name, int fallback) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? std::atoi(value) : fallback;
+}
+
 TEST_F(RestartSoakTest, EveryByteIsPrintedOnceAcrossKills) {
-    std::mt19937 rng(20240309);
+    const int seed = EnvNumber("QUERNEL_SOAK_SEED", 20240309);
+    std::mt19937 rng(static_cast<std::mt19937::result_type>(seed));
     const auto uniform = [&](int low, int high) {
         return std::uniform_int_distribution<int>(low, high)(rng);
     };
-    // The first start ever has no state: what the file holds then counts as printed. So the
-    // DOS program begins once the program has had its first look (and written its state).
-    DosWrites("");
-    Start();
-    for (int i = 0; i < 100 && !fs::exists(dir / "state/quernel/printed.txt"); ++i) {
-        std::this_thread::sleep_for(100ms);
-    }
-    ASSERT_TRUE(fs::exists(dir / "state/quernel/printed.txt"));
-    int record = 0, kills = 0;
-    const auto end = Steady::now() + 25s;
-    auto nextKill = Steady::now() + std::chrono::milliseconds(uniform(1500, 4000));
-    while (Steady::now() < end) {
-        // One write of the DOS program: numbered lines, a page end now and then.
+    int record = 0, kills = 0, starts = 0;
+    std::size_t writtenWhileDown = 0;
+    // One write of the DOS program: numbered lines, a page end now and then.
+    const auto dosPart = [&] {
         std::string part;
         for (int lines = uniform(1, 6); lines > 0; --lines) {
             part += "Wiersz " + std::to_string(++record) + " " + std::string(uniform(0, 60), 'x');
             part += uniform(0, 4) == 0 ? "\x0c" : "\r\n";
         }
-        DosWrites(part);
+        return part;
+    };
+    // The first start ever has no state: what the file holds then counts as printed. So the
+    // DOS program begins once the program has had its first look (and written its state).
+    DosWrites("");
+    Start();
+    ++starts;
+    for (int i = 0; i < 100 && !fs::exists(dir / "state/quernel/printed.txt"); ++i) {
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(fs::exists(dir / "state/quernel/printed.txt"));
+    const auto end = Steady::now() + std::chrono::seconds(EnvNumber("QUERNEL_SOAK_SECONDS", 25));
+    auto nextKill = Steady::now() + std::chrono::milliseconds(uniform(1500, 4000));
+    while (Steady::now() < end) {
+        DosWrites(dosPart());
         std::this_thread::sleep_for(std::chrono::milliseconds(uniform(50, 1500)));
         if (Steady::now() >= nextKill) {
             Kill(SIGKILL);
             ++kills;
+            // Now and then the DOS program goes on writing while the program is down.
+            if (uniform(0, 1) == 0) {
+                const std::string part = dosPart();
+                writtenWhileDown += part.size();
+                DosWrites(part);
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(uniform(0, 1500)));
             Start();
+            ++starts;
             nextKill = Steady::now() + std::chrono::milliseconds(uniform(500, 4000));
         }
     }
@@ -106,6 +127,9 @@ TEST_F(RestartSoakTest, EveryByteIsPrintedOnceAcrossKills) {
     Kill(SIGTERM);
     EXPECT_GE(kills, 5);
     const std::string printed = Printed();
+    std::cout << "soak: seed " << seed << ", " << starts << " starts, " << kills << " SIGKILL, "
+              << written.size() << " bytes written (" << writtenWhileDown << " while down), "
+              << printed.size() << " printed\n";
     const auto [p, w] =
         std::mismatch(printed.begin(), printed.end(), written.begin(), written.end());
     EXPECT_TRUE(p == printed.end() && w == written.end())
