@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -12,15 +11,7 @@
 #include "ui/MainWindow.h"
 
 class QAction;
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
 class QMenu;
-class QPlainTextEdit;
-class QPushButton;
-class QSpinBox;
 class QSystemTrayIcon;
 class QTabWidget;
 class QTimer;
@@ -31,6 +22,10 @@ class IHistoryView;
 class IPrinterSetupDialog;
 class IWindowDialogs;
 class TCharMapTab;
+class TFilesTab;
+class TPrintTab;
+class TPrinterTab;
+class TSettingBinder;
 class TErrorBox;
 class TQtWindowDialogs;
 class TQuernelCore;
@@ -105,28 +100,11 @@ class TqnMain final : public QWidget, public IMainWindow {
   private:
     class MemoHistory;
 
-    QWidget* BuildPrintTab();
-    QWidget* BuildFilesTab();
-    QWidget* BuildPrinterTab();
-    QWidget* BuildSettingsTab();
-    QWidget* BuildRawTab();
     void BuildTray();
 
-    // Controls bound to one setting: a change goes to the core, Refresh shows the core's value.
-    QCheckBox* Check(const char* name, const char* caption, bool AppSettings::*field);
-    QSpinBox* Spin(const char* name, const char* setting, int AppSettings::*field);
-    QComboBox* Choice(const char* name, const QStringList& items, int AppSettings::*field);
-    QLineEdit* Text(const char* name, std::string AppSettings::*field);
-    void Change(const std::function<void(AppSettings&)>& edit);
-
-    void RefreshSettings();
-    void RefreshPrinters();
-    void RefreshFiles();
-    void RefreshPictureStatus();
     // The monitoring switch in the check box and the tray menu.
     void ShowActive();
     void SetMonitoring(bool on);
-    void ChoosePicture();
     void UpdateTray();
     bool TrayAvailable() const;
     IWindowDialogs& Dialogs();
@@ -136,23 +114,15 @@ class TqnMain final : public QWidget, public IMainWindow {
     std::unique_ptr<TQtWindowDialogs> ownDialogs_;
     std::unique_ptr<IPrinterSetupDialog> ownSetup_;
     std::unique_ptr<MemoHistory> history_;
-    std::vector<std::function<void()>> refreshers_;
+    std::unique_ptr<TSettingBinder> binder_;
     std::unique_ptr<TCloseControl> ownClose_;
     bool inTray_ = false;
     bool trayWasAvailable_ = false;
-    std::string checkedPicture_;
-    bool pictureChecked_ = false;
 
     QTabWidget* PageControl_ = nullptr;
-    QCheckBox* cbActive_ = nullptr;
-    QCheckBox* cbAutostart_ = nullptr;
-    QPlainTextEdit* memLog_ = nullptr;
-    QListWidget* lbFiles_ = nullptr;
-    QComboBox* cbPrinter_ = nullptr;
-    QListWidget* lbFont_ = nullptr;
-    QLineEdit* edSample_ = nullptr;
-    QLineEdit* edBackgroundPicture_ = nullptr;
-    QLabel* labPictureOk_ = nullptr;
+    TPrintTab* printTab_ = nullptr;
+    TFilesTab* filesTab_ = nullptr;
+    TPrinterTab* printerTab_ = nullptr;
     TCharMapTab* charMapTab_ = nullptr;
     TSequencesTab* sequencesTab_ = nullptr;
     TfrmHelp* help_ = nullptr;
