@@ -94,15 +94,17 @@ Range RangeOf(std::string_view setting) {
 // Prints the error report's messages and remembers that something failed.
 class StreamErrorReport final : public IErrorReport {
   public:
-    explicit StreamErrorReport(std::ostream& err) : err_(err) {}
+    StreamErrorReport(std::ostream& err, const RenderMessages& prefixes)
+        : err_(err), prefixes_(prefixes) {}
     void ShowError(const std::string& message) override {
-        err_ << "quernel-render: " << message << "\n";
+        err_ << prefixes_.error << message << "\n";
         failed = true;
     }
     bool failed = false;
 
   private:
     std::ostream& err_;
+    const RenderMessages& prefixes_;
 };
 
 }  // namespace
@@ -289,22 +291,22 @@ struct LoadedInputs {
 };
 
 // The table, the map and the printout, with warnings for damaged tables and maps.
-LoadedInputs LoadInputs(const RenderOptions& options, const fs::path& programDir,
-                        std::ostream& err) {
+LoadedInputs LoadInputs(const RenderOptions& options, const fs::path& programDir, std::ostream& err,
+                        const RenderMessages& prefixes) {
     LoadedInputs in;
     const fs::path seqPath = ResolveSequenceArg(options.seq, programDir);
     std::size_t dropped = 0;
     in.table = ReadSequenceFile(seqPath, &dropped);
     if (dropped > 0) {
-        err << "quernel-render: uwaga: " << seqPath.string() << " kończy się uciętym wpisem ("
-            << dropped << " B pominięto)\n";
+        err << prefixes.warning << seqPath.string() << " kończy się uciętym wpisem (" << dropped
+            << " B pominięto)\n";
     }
     const fs::path mapPath = ResolveCharMapArg(options.cmap, programDir);
     ReadCharMapFile(mapPath, in.map);
     std::error_code ec;
     const auto mapSize = fs::file_size(mapPath, ec);
     if (!ec && mapSize != kCharMapFileSize) {
-        err << "quernel-render: uwaga: " << mapPath.string() << " ma " << mapSize << " B zamiast "
+        err << prefixes.warning << mapPath.string() << " ma " << mapSize << " B zamiast "
             << kCharMapFileSize << "\n";
     }
     in.printout.emplace(options.file);
@@ -316,7 +318,8 @@ LoadedInputs LoadInputs(const RenderOptions& options, const fs::path& programDir
 int RunExplain(const RenderOptions& options, const fs::path& programDir, std::ostream& out,
                std::ostream& err) {
     try {
-        const LoadedInputs in = LoadInputs(options, programDir, err);
+        const RenderMessages prefixes;
+        const LoadedInputs in = LoadInputs(options, programDir, err, prefixes);
         const std::string hint = ExplainPrintout(
             in.Data(), in.table, in.map, {options.ignorePcl, options.commands},
             [&out](const ExplainItem& item) { out << FormatExplainItem(item) << '\n'; });
@@ -329,9 +332,9 @@ int RunExplain(const RenderOptions& options, const fs::path& programDir, std::os
 }
 
 int RunRender(const RenderOptions& options, IPrinterPlatform& printer, IPictureLoader& pictures,
-              const fs::path& programDir, std::ostream& err) {
+              const fs::path& programDir, std::ostream& err, const RenderMessages& prefixes) {
     try {
-        const LoadedInputs in = LoadInputs(options, programDir, err);
+        const LoadedInputs in = LoadInputs(options, programDir, err, prefixes);
         if (options.printer.empty()) {
             printer.SetPrinterIndex(-1);
         } else {
@@ -347,7 +350,7 @@ int RunRender(const RenderOptions& options, IPrinterPlatform& printer, IPictureL
         const auto fonts = printer.Fonts();
         if (!options.raw.enabled && !fonts.empty() &&
             std::find(fonts.begin(), fonts.end(), options.font) == fonts.end()) {
-            err << "quernel-render: uwaga: drukarka nie ma czcionki \"" << options.font
+            err << prefixes.warning << "drukarka nie ma czcionki \"" << options.font
                 << "\", użyta zostanie zastępcza\n";
         }
 
@@ -363,7 +366,7 @@ int RunRender(const RenderOptions& options, IPrinterPlatform& printer, IPictureL
         SystemClock clock;
         TbwLog history(clock);
         TfileLog fileLog(clock, {}, {});
-        StreamErrorReport errors(err);
+        StreamErrorReport errors(err, prefixes);
         TPrintServices services{printer, history, fileLog, errors, options.raw, &background};
         TPrintInterface job(services);
         const auto& m = options.margins;
@@ -385,7 +388,7 @@ int RunRender(const RenderOptions& options, IPrinterPlatform& printer, IPictureL
         }
         return errors.failed ? 1 : 0;
     } catch (const std::exception& e) {
-        err << "quernel-render: " << e.what() << '\n';
+        err << prefixes.error << e.what() << '\n';
         return 1;
     }
 }

@@ -62,10 +62,17 @@ std::filesystem::path ResolveCharMapArg(const std::string& arg,
 int RunExplain(const RenderOptions& options, const std::filesystem::path& programDir,
                std::ostream& out, std::ostream& err);
 
+// How the messages of a run begin: the command line's name, CUPS's "ERROR: " for a filter.
+struct RenderMessages {
+    std::string error = "quernel-render: ";
+    std::string warning = "quernel-render: uwaga: ";
+};
+
 // Prints the printout on the printer platform as one print job set up from the options, on
 // the printer named by --printer or the current one; returns the exit code. Every failure is
 // a message on err and a non-zero code; a document begun is aborted on failure.
 int RunRender(const RenderOptions& options, IPrinterPlatform& printer, IPictureLoader& pictures,
-              const std::filesystem::path& programDir, std::ostream& err);
+              const std::filesystem::path& programDir, std::ostream& err,
+              const RenderMessages& prefixes = {});
 
 }  // namespace quernel

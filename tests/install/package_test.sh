@@ -28,12 +28,23 @@ render_check() {
     grep -q "Zażółć gęślą jaźń" <<<"$text" || fail "no Polish letters in $out: $text"
 }
 
+# Runs an installed CUPS filter as CUPS would on the sample, with its installed PPD, and
+# checks the PDF on its standard output.
+filter_check() {
+    local filter=$1 ppd=$2 out=$3
+    mkdir -p "$tmp/filter-tmp"
+    PPD=$ppd TMPDIR=$tmp/filter-tmp "$filter" 7 anna sample 1 "" "$tmp/sample.prn" >"$out" ||
+        fail "$filter"
+    pdftotext "$out" - | grep -q "Zażółć gęślą jaźń" || fail "no Polish letters from $filter"
+}
+
 # 1. cmake --install into a prefix of our choosing.
 prefix="$tmp/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/quernel bin/quernel-render share/quernel/Seq/EPSON+HP.seq \
     share/quernel/CharMap/LatinII.cmap share/applications/quernel.desktop \
-    share/icons/hicolor/scalable/apps/quernel.svg lib/systemd/user/quernel.service; do
+    share/icons/hicolor/scalable/apps/quernel.svg lib/systemd/user/quernel.service \
+    lib/cups/filter/quernel-filter share/ppd/quernel/quernel.ppd share/cups/mime/quernel.types; do
     [ -e "$prefix/$f" ] || fail "not installed: $f"
 done
 grep -qx "ExecStart=$prefix/bin/quernel --headless" "$prefix/lib/systemd/user/quernel.service" ||
@@ -42,6 +53,11 @@ if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$prefix/share/applications/quernel.desktop" || fail "desktop entry"
 fi
 render_check "$prefix/bin" "$tmp/prefix.pdf"
+# Outside /usr the queue's PPD names the filter by its path: CUPS looks only in its own folder.
+grep -q "application/pdf 0 $prefix/lib/cups/filter/quernel-filter\"" \
+    "$prefix/share/ppd/quernel/quernel.ppd" || fail "PPD: $(grep cupsFilter2 "$prefix/share/ppd/quernel/quernel.ppd")"
+filter_check "$prefix/lib/cups/filter/quernel-filter" "$prefix/share/ppd/quernel/quernel.ppd" \
+    "$tmp/prefix-filter.pdf"
 # The installed program finds its tables through the data home, seeded from share/quernel.
 "$prefix/bin/quernel" --headless >"$tmp/headless.txt" 2>&1 &
 pid=$!
@@ -70,6 +86,13 @@ grep -qx "ExecStart=/usr/bin/quernel --headless" "$tmp/root/usr/lib/systemd/user
     fail "packaged unit: $(cat "$tmp/root/usr/lib/systemd/user/quernel.service")"
 [ -e "$tmp/root/usr/share/applications/quernel.desktop" ] || fail "packaged desktop entry"
 render_check "$tmp/root/usr/bin" "$tmp/package.pdf"
+for f in lib/cups/filter/quernel-filter share/ppd/quernel/quernel.ppd share/cups/mime/quernel.types; do
+    [ -e "$tmp/root/usr/$f" ] || fail "not packaged: $f"
+done
+grep -q "application/pdf 0 quernel-filter\"" "$tmp/root/usr/share/ppd/quernel/quernel.ppd" ||
+    fail "packaged PPD: $(grep cupsFilter2 "$tmp/root/usr/share/ppd/quernel/quernel.ppd")"
+filter_check "$tmp/root/usr/lib/cups/filter/quernel-filter" \
+    "$tmp/root/usr/share/ppd/quernel/quernel.ppd" "$tmp/package-filter.pdf"
 # "quernel --explain" hands the printout to the quernel-render beside it.
 "$tmp/root/usr/bin/quernel" --explain "$tmp/sample.prn" | grep -q "Pogrubienie" ||
     fail "quernel --explain"

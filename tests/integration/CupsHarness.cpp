@@ -551,7 +551,30 @@ void CupsHarness::PrepareFolders() {
     for (const auto& entry : fs::directory_iterator(server_bin)) {
         std::string name = entry.path().filename();
         if (name == "backend") continue;
+        if (name == "filter" && !options_.filters.empty()) continue;
         fs::create_symlink(entry.path(), fs::path(root_) / "bin" / name);
+    }
+    // Extra filters: a folder of links to the system's filters and to the test's programs.
+    if (!options_.filters.empty()) {
+        const fs::path filters = fs::path(root_) / "bin" / "filter";
+        fs::create_directory(filters);
+        for (const auto& entry : fs::directory_iterator(fs::path(server_bin) / "filter")) {
+            fs::create_symlink(entry.path(), filters / entry.path().filename());
+        }
+        for (const auto& program : options_.filters) {
+            if (!IsExecutable(program)) throw std::runtime_error("filter not found: " + program);
+            const fs::path link = filters / fs::path(program).filename();
+            fs::remove(link);
+            fs::create_symlink(fs::absolute(program), link);
+        }
+    }
+    for (const auto& backend : options_.system_backends) {
+        const fs::path system = fs::path(server_bin) / "backend" / backend;
+        if (!fs::exists(system)) throw std::runtime_error("backend not found: " + system.string());
+        fs::create_symlink(system, fs::path(root_) / "bin" / "backend" / backend);
+    }
+    for (const auto& file : options_.mime_files) {
+        WriteFile(root_ + "/etc/" + fs::path(file).filename().string(), ReadFile(file), 0644);
     }
 
     std::string data_dir = FirstExistingDir({"/usr/share/cups"}, "mime/mime.types");
@@ -784,6 +807,10 @@ void CupsHarness::Reset() {
     for (const auto& queue : queues) {
         RunAdminToolOrThrow(
             {"lpadmin", "-p", queue, "-v", std::string(kBackendName) + ":/" + queue, "-E"});
+    }
+    for (const auto& queue : kept_queues_) {
+        RunAdminToolOrThrow({"cupsenable", queue});
+        RunAdminToolOrThrow({"cupsaccept", queue});
     }
     RunAdminToolOrThrow({"lpadmin", "-d", default_queue_});
     for (const auto& entry : fs::directory_iterator(CaptureDir())) fs::remove_all(entry.path());

@@ -80,6 +80,14 @@ class CupsHarness {
         bool debug_log = false;
         // Appended to cupsd.conf, for tests that need another setting.
         std::string extra_cupsd_conf;
+        // Programs put into the private filter folder (beside the system's filters, by their
+        // file name), for queues whose PPD names them.
+        std::vector<std::string> filters;
+        // MIME type and conversion files (*.types, *.convs) put into the configuration folder.
+        std::vector<std::string> mime_files;
+        // Backends of the system to offer besides quernel-capture ("ipp" for queues in front of
+        // other queues); none by default, so no job can reach a real device.
+        std::vector<std::string> system_backends;
         // Keep the temporary folder after Stop() for post-mortem inspection. The environment
         // variable QUERNEL_CUPS_HARNESS_KEEP=1 does the same.
         bool keep_temp_dir = false;
@@ -151,6 +159,14 @@ class CupsHarness {
     void AddQueue(const std::string& queue);
     // Cancels and purges all jobs on all queues.
     void CancelAllJobs();
+    // Runs a CUPS command line tool (lpadmin, lpstat, ...) against this scheduler, with "-h"
+    // and the socket added after the program's name.
+    CommandResult RunAdmin(const std::vector<std::string>& argv) const {
+        return RunAdminTool(argv);
+    }
+    // Remembers a queue made by the test itself, so Reset() keeps it and re-enables it. Its
+    // device is left as it is.
+    void KeepQueue(const std::string& queue) { kept_queues_.push_back(queue); }
     // Brings the scheduler back to its state after Start(): no jobs, the configured queues exist
     // and are enabled and accepting, the default destination is set and the capture folder is
     // empty. Queues added with AddQueue() are kept.
@@ -192,6 +208,7 @@ class CupsHarness {
     Options options_;
     std::string default_queue_;
     std::vector<std::string> added_queues_;
+    std::vector<std::string> kept_queues_;
     std::string root_;
     std::string socket_path_;
     int port_ = 0;

@@ -1,0 +1,219 @@
+#include "platform/QueueFilter.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/QueueOptions.h"
+#include "host/Clock.h"
+#include "host/Environment.h"
+#include "host/MappedFile.h"
+#include "host/ProgramDir.h"
+#include "platform/CupsOptions.h"
+#include "platform/PdfFilePrinter.h"
+#include "platform/QtEnvironment.h"
+#include "platform/QtPicture.h"
+
+namespace quernel {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A failure already explained to CUPS.
+struct TFilterFailure {};
+
+[[noreturn]] void Fail(const std::string& message) {
+    std::cerr << "ERROR: " << message << std::endl;
+    throw TFilterFailure{};
+}
+
+// A file of the temporary folder, removed when done with.
+class TTempFile {
+  public:
+    explicit TTempFile(const fs::path& folder, const char* pattern) {
+        std::string path = (folder / pattern).string();
+        fd_ = ::mkstemp(path.data());
+        if (fd_ < 0)
+            Fail("Nie można utworzyć pliku tymczasowego w " + folder.string() + ": " +
+                 std::strerror(errno));
+        path_ = path;
+    }
+    ~TTempFile() {
+        if (fd_ >= 0) ::close(fd_);
+        std::error_code ec;
+        if (!path_.empty()) fs::remove(path_, ec);
+    }
+    TTempFile(const TTempFile&) = delete;
+    TTempFile& operator=(const TTempFile&) = delete;
+    int Fd() const { return fd_; }
+    const fs::path& Path() const { return path_; }
+
+  private:
+    int fd_ = -1;
+    fs::path path_;
+};
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Standard input into a temporary file: the printout is read by mapping a file.
+void CopyStandardInput(int to) {
+    std::vector<char> buffer(1 << 16);
+    while (true) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) Fail(std::string("Nie można czytać zadania: ") + std::strerror(errno));
+        if (n == 0) return;
+        if (!WriteAll(to, buffer.data(), static_cast<std::size_t>(n))) {
+            Fail(std::string("Nie można zapisać zadania w folderze tymczasowym: ") +
+                 std::strerror(errno));
+        }
+    }
+}
+
+// The document, made whole, to standard output.
+void SendDocument(int from) {
+    struct stat st {};
+    if (::fstat(from, &st) != 0 || ::lseek(from, 0, SEEK_SET) != 0) {
+        Fail(std::string("Nie można odczytać dokumentu: ") + std::strerror(errno));
+    }
+    off_t left = st.st_size;
+    while (left > 0) {
+        const ssize_t n = ::sendfile(STDOUT_FILENO, from, nullptr, static_cast<std::size_t>(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            Fail(std::string("Nie można przekazać dokumentu dalej: ") + std::strerror(errno));
+        left -= n;
+    }
+}
+
+// The filter runs as CUPS's user, whose home may not exist: everything Qt and fontconfig keep
+// goes into the job's temporary folder.
+fs::path PrepareTemporaryFolder() {
+    fs::path folder = GetEnv("TMPDIR").value_or("/tmp");
+    if (folder.empty()) folder = "/tmp";
+    for (const char* name : {"HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
+        ::setenv(name, folder.c_str(), 1);
+    }
+    return folder;
+}
+
+std::string ReadPpd() {
+    const auto path = GetEnv("PPD");
+    if (!path || path->empty()) return {};
+    std::ifstream in(*path, std::ios::binary);
+    if (!in) Fail("Nie można odczytać pliku PPD kolejki: " + *path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int Run(int argc, char** argv) {
+    std::string error;
+    const auto line =
+        ParseFilterCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!line) Fail(error);
+    const fs::path temporary = PrepareTemporaryFolder();
+
+    TQueueJob job;
+    job.render.title = line->title;
+    if (const auto problem =
+            SettleQueueJob(ReadPpdValues(ReadPpd()), ParseCupsOptions(line->options), job)) {
+        Fail(*problem);
+    }
+    const fs::path shipped = FilterShippedDataDir(ExecutablePath().parent_path());
+    try {
+        job.render.seq = QueueDataFile(job.render.seq, "seq", job.tablesFolder, shipped).string();
+        job.render.cmap =
+            QueueDataFile(job.render.cmap, "cmap", job.tablesFolder, shipped).string();
+    } catch (const std::exception& e) {
+        Fail(e.what());
+    }
+
+    std::optional<TTempFile> input;
+    if (line->file.empty()) {
+        input.emplace(temporary, "quernel-job-XXXXXX");
+        CopyStandardInput(input->Fd());
+        job.render.file = input->Path().string();
+    } else {
+        job.render.file = line->file;
+    }
+    try {
+        const TMappedFile printout(job.render.file);
+        if (const auto problem = PrintoutProblem(printout.View())) Fail(*problem);
+    } catch (const std::exception& e) {
+        Fail(std::string("Nie można odczytać wydruku: ") + e.what());
+    }
+
+    // A private runtime folder in the temporary one, instead of one of Qt's making in /tmp.
+    const TTempFile output(temporary, "quernel-pdf-XXXXXX");
+    std::string runtime = (temporary / "quernel-run-XXXXXX").string();
+    if (::mkdtemp(runtime.data()) == nullptr)
+        Fail("Nie można utworzyć folderu w " + temporary.string());
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    struct TRemoveFolder {
+        fs::path path;
+        ~TRemoveFolder() {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    } removeRuntime{runtime};
+
+    PrepareQtEnvironment(true);
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+    QtPictureLoader pictures;
+    const TQueuePaper* paper = FindQueuePaper(job.paper);
+    SystemClock clock;
+    const int fd = output.Fd();
+    TPdfFilePrinter printer(
+        paper->width, paper->height,
+        [fd](const void* data, std::size_t size) { return WriteAll(fd, data, size); },
+        "dokument zadania", clock);
+    const RenderMessages prefixes{"ERROR: ", "WARNING: "};
+    if (RunRender(job.render, printer, pictures, shipped, std::cerr, prefixes) != 0) return 1;
+    SendDocument(fd);
+    std::cerr << "INFO: Wydruk DOS: " << printer.PagesPrinted() << " str." << std::endl;
+    std::cerr << "ATTR: job-media-progress=100" << std::endl;
+    return 0;
+}
+
+}  // namespace
+
+int RunQueueFilter(int argc, char** argv) {
+    ::signal(SIGPIPE, SIG_IGN);
+    std::cerr << std::unitbuf;
+    try {
+        return Run(argc, argv);
+    } catch (const TFilterFailure&) {
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << "ERROR: " << e.what() << std::endl;
+        return 1;
+    }
+}
+
+}  // namespace quernel

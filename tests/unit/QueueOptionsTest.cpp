@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include "engine/QueueAdmin.h"
+#include "engine/QueueOptions.h"
+#include "engine/QueuePpd.h"
+#include "support/TempDir.h"
+
+namespace quernel {
+namespace {
+
+using test::TempDir;
+
+TQueueJob Settle(const std::string& ppd, const TOptionList& options,
+                 std::optional<std::string>* problem = nullptr) {
+    TQueueJob job;
+    const auto result = SettleQueueJob(ReadPpdValues(ppd), options, job);
+    if (problem)
+        *problem = result;
+    else
+        EXPECT_FALSE(result) << *result;
+    return job;
+}
+
+// The PPD the queue is made with says what the filter then reads: every default written
+// comes back as the same settings, names with blanks and values beyond the choices included.
+TEST(QueuePpdTest, TheFilterReadsBackEveryDefaultThePpdWasMadeWith) {
+    TQueuePpdSpec spec = DefaultQueuePpdSpec(QUERNEL_SHIPPED_DATA_DIR);
+    RenderOptions& d = spec.defaults.render;
+    d.commands = TCommandSet::kPcl;
+    d.cmap = "Mazowia";
+    d.seq = "Moja tabela";  // offered as "Mojatabela/Moja tabela"
+    d.font = "DejaVu Sans Mono";
+    d.ignorePcl = true;
+    d.charsPerLine = 137;
+    d.linesPerPage = 20;
+    d.charsPerLineHor = 360;
+    d.linesPerPageHor = 120;
+    d.margins = {-10, 0, 25, 500};
+    d.orientation = 2;
+    spec.defaults.paper = "Letter";
+    spec.defaults.tablesFolder = "/srv/dos/tabele";
+    spec.backgroundPicture = "/srv/dos/papier.png,1,2,3,4";
+    spec.backgroundOn = true;
+
+    const std::string ppd = MakeQueuePpd(spec);
+    const TQueueJob job = Settle(ppd, {});
+    const RenderOptions& r = job.render;
+    EXPECT_EQ(r.commands, TCommandSet::kPcl);
+    EXPECT_EQ(r.cmap, "Mazowia");
+    EXPECT_EQ(r.seq, "Moja tabela");
+    EXPECT_EQ(r.font, "DejaVu Sans Mono");
+    EXPECT_TRUE(r.ignorePcl);
+    EXPECT_EQ(r.charsPerLine, 137);
+    EXPECT_EQ(r.linesPerPage, 20);
+    EXPECT_EQ(r.charsPerLineHor, 360);
+    EXPECT_EQ(r.linesPerPageHor, 120);
+    EXPECT_EQ(r.margins, (std::array<int, 4>{-10, 0, 25, 500}));
+    EXPECT_EQ(r.orientation, 2);
+    EXPECT_EQ(job.paper, "Letter");
+    EXPECT_EQ(job.tablesFolder, "/srv/dos/tabele");
+    EXPECT_EQ(r.background, "/srv/dos/papier.png");
+    EXPECT_EQ(r.pictureMargins, (std::array<int, 4>{1, 2, 3, 4}));
+
+    // The shipped maps and tables are choices; every option has a default.
+    EXPECT_NE(ppd.find("*QuernelCharMap Kamenicky/Kamenicky: \"\""), std::string::npos);
+    EXPECT_NE(ppd.find("*QuernelSequences Mojatabela/Moja tabela: \"\""), std::string::npos);
+    for (const TQueueOption& option : QueueOptions()) {
+        EXPECT_NE(ppd.find("*Default" + std::string(option.keyword) + ": "), std::string::npos)
+            << option.keyword;
+    }
+}
+
+// The program's defaults are the queue's, and the background picture prints only while
+// switched on.
+TEST(QueuePpdTest, AQueueStartsWithTheProgramsDefaults) {
+    TQueuePpdSpec spec = DefaultQueuePpdSpec(QUERNEL_SHIPPED_DATA_DIR);
+    spec.backgroundPicture = "/srv/papier.jpg";
+    const TQueueJob job = Settle(MakeQueuePpd(spec), {});
+    const RenderOptions program;
+    EXPECT_EQ(job.render.cmap, program.cmap);
+    EXPECT_EQ(job.render.seq, program.seq);
+    EXPECT_EQ(job.render.font, program.font);
+    EXPECT_EQ(job.render.commands, program.commands);
+    EXPECT_EQ(job.render.charsPerLine, program.charsPerLine);
+    EXPECT_EQ(job.render.linesPerPageHor, program.linesPerPageHor);
+    EXPECT_EQ(job.render.margins, program.margins);
+    EXPECT_EQ(job.paper, "A4");
+    EXPECT_EQ(job.render.background, "");
+    EXPECT_EQ(Settle(MakeQueuePpd(spec), {{"QuernelBackground", "True"}}).render.background,
+              "/srv/papier.jpg");
+}
+
+TEST(QueueOptionsTest, JobOptionsOverTheQueueDefaults) {
+    const std::string ppd = MakeQueuePpd(DefaultQueuePpdSpec(QUERNEL_SHIPPED_DATA_DIR));
+    const TQueueJob job = Settle(ppd, {{"QuernelCharsPerLine", "Custom.100"},
+                                       {"quernellinesperpage", "70"},
+                                       {"QuernelCommandSet", "ESCP"},
+                                       {"QuernelFont", "LiberationMono"},
+                                       {"QuernelCharMap", "Custom.CP850"},
+                                       {"landscape", ""},
+                                       {"media", "na_legal_8.5x14in,Upper"},
+                                       {"finishings", "3"},
+                                       {"job-uuid", "urn:uuid:1"}});
+    EXPECT_EQ(job.render.charsPerLine, 100);
+    EXPECT_EQ(job.render.linesPerPage, 70);
+    EXPECT_EQ(job.render.commands, TCommandSet::kEscP);
+    EXPECT_EQ(job.render.font, "Liberation Mono");
+    EXPECT_EQ(job.render.cmap, "CP850");
+    EXPECT_EQ(job.render.orientation, 1);
+    EXPECT_EQ(job.paper, "Legal");
+    EXPECT_EQ(Settle(ppd, {{"orientation-requested", "3"}}).render.orientation, 2);
+}
+
+TEST(QueueOptionsTest, AnOptionOfTheQueueThatIsWrongIsNamed) {
+    const std::string ppd = MakeQueuePpd(DefaultQueuePpdSpec(QUERNEL_SHIPPED_DATA_DIR));
+    const std::vector<std::pair<TOptionList, std::string>> cases = {
+        {{{"QuernelColour", "red"}}, "Nieznana opcja kolejki: QuernelColour"},
+        {{{"QuernelCharsPerLine", "39"}}, "QuernelCharsPerLine: 39 (dozwolone 40..240)"},
+        {{{"QuernelMarginTop", "Custom.5mm"}}, "QuernelMarginTop: Custom.5mm"},
+        {{{"QuernelCommandSet", "postscript"}}, "QuernelCommandSet: postscript"},
+        {{{"QuernelIgnorePCL", "maybe"}}, "QuernelIgnorePCL: maybe"},
+        {{{"QuernelSequences", "../../etc/passwd"}}, "QuernelSequences: ../../etc/passwd"},
+    };
+    for (const auto& [options, expected] : cases) {
+        std::optional<std::string> problem;
+        Settle(ppd, options, &problem);
+        ASSERT_TRUE(problem) << expected;
+        EXPECT_NE(problem->find(expected), std::string::npos) << *problem;
+    }
+    // A damaged default of the queue is named as the queue's.
+    std::string damaged = ppd;
+    damaged.replace(damaged.find("*DefaultQuernelLinesPerPage: 67"), 31,
+                    "*DefaultQuernelLinesPerPage: 9");
+    std::optional<std::string> problem;
+    Settle(damaged, {}, &problem);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("domyślna wartość kolejki"), std::string::npos) << *problem;
+}
+
+TEST(QueueOptionsTest, TablesComeFromTheQueuesFolderBeforeTheShippedOnes) {
+    TempDir own;
+    std::filesystem::create_directories(own / "Seq");
+    std::ofstream(own / "Seq" / "EPSON+HP.seq") << "";
+    const std::filesystem::path shipped = QUERNEL_SHIPPED_DATA_DIR;
+    EXPECT_EQ(QueueDataFile("EPSON+HP", "seq", own.path(), shipped), own / "Seq" / "EPSON+HP.seq");
+    EXPECT_EQ(QueueDataFile("LatinII", "cmap", own.path(), shipped),
+              shipped / "CharMap" / "LatinII.cmap");
+    try {
+        QueueDataFile("Brak", "cmap", own.path(), shipped);
+        ADD_FAILURE() << "a missing map was found";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find((own / "CharMap" / "Brak.cmap").string()),
+                  std::string::npos)
+            << e.what();
+    }
+}
+
+TEST(QueueOptionsTest, FilterCommandLine) {
+    std::string error;
+    const auto line =
+        ParseFilterCommandLine({"17", "anna", "Faktura", "2", "a=b", "/spool/d17"}, error);
+    ASSERT_TRUE(line) << error;
+    EXPECT_EQ(line->jobId, 17);
+    EXPECT_EQ(line->copies, 2);
+    EXPECT_EQ(line->file, "/spool/d17");
+    EXPECT_TRUE(ParseFilterCommandLine({"17", "anna", "Faktura", "1", ""}, error)->file.empty());
+    EXPECT_FALSE(ParseFilterCommandLine({"17", "anna", "Faktura", "1"}, error));
+    EXPECT_FALSE(ParseFilterCommandLine({"x", "anna", "Faktura", "1", ""}, error));
+    EXPECT_FALSE(ParseFilterCommandLine({"17", "anna", "Faktura", "0", ""}, error));
+}
+
+TEST(QueueOptionsTest, OnlyWhatCannotBeADosPrintoutIsRefused) {
+    const auto bytes = [](std::string_view s) {
+        return Bytes(reinterpret_cast<const std::uint8_t*>(s.data()),
+                     reinterpret_cast<const std::uint8_t*>(s.data()) + s.size());
+    };
+    EXPECT_TRUE(PrintoutProblem(Bytes{}));
+    EXPECT_TRUE(PrintoutProblem(bytes("%PDF-1.4\n...")));
+    EXPECT_TRUE(PrintoutProblem(bytes("\x1f\x8b\x08")));
+    EXPECT_FALSE(PrintoutProblem(bytes("\x1b@Faktura\r\n\x0c")));
+    EXPECT_FALSE(PrintoutProblem(bytes("%!")));  // too short for PostScript: a printout
+    EXPECT_FALSE(PrintoutProblem(bytes("\x0c")));
+}
+
+TEST(QueueAdminTest, ALocalQueueIsReachedThroughTheSchedulersSocketOrPort) {
+    EXPECT_EQ(LocalQueueDeviceUri("/run/cups/cups.sock", 631, "HP LaserJet"),
+              "ipp://%2Frun%2Fcups%2Fcups.sock/printers/HP%20LaserJet?snmp=false&waitjob=false");
+    EXPECT_EQ(LocalQueueDeviceUri("localhost", 8631, "hp"),
+              "ipp://localhost:8631/printers/hp?snmp=false&waitjob=false");
+}
+
+}  // namespace
+}  // namespace quernel
