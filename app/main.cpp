@@ -4,8 +4,10 @@
 #include <cstring>
 #include <iostream>
 
+#include "engine/QueueAdmin.h"
 #include "host/BW_RunParams.h"
 #include "host/ProgramDir.h"
+#include "platform/CupsQueueAdmin.h"
 #include "platform/HeadlessApp.h"
 #include "platform/ProgramStart.h"
 #include "platform/StopSignals.h"
@@ -22,6 +24,11 @@ int main(int argc, char** argv) {
         ::execv(render.c_str(), argv);
         std::cerr << "quernel: cannot start " << render << "\n";
         return 1;
+    }
+    // "quernel --add-queue NAME --printer TARGET" and "--remove-queue NAME" manage DOS printer
+    // queues in CUPS and start nothing.
+    if (const std::vector<std::string> args(argv + 1, argv + argc); quernel::IsQueueCommand(args)) {
+        return quernel::RunQueueCommandLine(args);
     }
     // The logs first, at every start, also one that only ends the other copies.
     quernel::TProgramStart start(argc, argv);

@@ -4,10 +4,14 @@ set(CPACK_PACKAGE_NAME "quernel")
 set(CPACK_PACKAGE_VENDOR "Brackwood")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Prints the printouts of DOS programs on any printer")
+# The long description in lines of less than 80 characters (CPack indents the lines after
+# the first).
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "Quernel watches the files that DOS programs in an emulator (DOSBox-X, dosemu2) print into, "
-    "and prints every complete printout once: rendered with its printer control codes and DOS "
-    "code page on any CUPS printer or into PDF files, or passed raw to the printer.")
+    "Quernel watches the files that DOS programs in an emulator (DOSBox-X,\n"
+    "dosemu2) print into, and prints every complete printout once: rendered with\n"
+    "its printer control codes and DOS code page on any CUPS printer or into PDF\n"
+    "files, or passed raw to the printer. It also makes CUPS queues that render\n"
+    "DOS printouts sent from other machines and terminal sessions.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "engine/DataFiles.h"
+#include "engine/QueueAdmin.h"
 #include "host/AppSettings.h"
 
 namespace quernel {
@@ -213,7 +214,7 @@ std::string MakeQueuePpd(const TQueuePpdSpec& spec) {
         << "*Product: \"(Quernel)\"\n"
         << "*ModelName: \"Quernel DOS printer\"\n"
         << "*ShortNickName: \"Quernel DOS printer\"\n"
-        << "*NickName: \"Quernel DOS printer, renders to PDF\"\n"
+        << "*NickName: \"" << kDosQueueModel << "\"\n"
         << "*PSVersion: \"(3010.000) 0\"\n"
         << "*LanguageLevel: \"3\"\n"
         << "*ColorDevice: False\n"

@@ -7,7 +7,7 @@ QUERNEL_PACKAGES=(
     qt6-base-dev qt6-translations-l10n libcups2-dev fonts-liberation2 fonts-dejavu-core
     poppler-utils
     cups cups-daemon cups-client
-    dpkg-dev file desktop-file-utils
+    dpkg-dev file desktop-file-utils lintian strace
 )
 
 quernel_install_missing() {

@@ -8,6 +8,7 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include "engine/QueuePpd.h"
 #include "fakes/RecordingErrorReport.h"
 #include "gui/GuiSupport.h"
 #include "gui/RealCoreParts.h"
@@ -137,6 +138,39 @@ class WindowPrintingTest : public QObject {
         const std::string text =
             CupsHarness::RunCommand({"pdftotext", (dir / "job.pdf").string(), "-"}).output;
         QVERIFY2(text.find("Zamówienie Ż1") != std::string::npos, text.c_str());
+    }
+
+    // A DOS printer queue of CUPS is a printer like any other on the "&Drukarka" tab.
+    void dosPrinterQueuesAreListedLikeAnyPrinter() {
+        const auto ppd = dir_ / "dos.ppd";
+        WriteFile(ppd, MakeQueuePpd(DefaultQueuePpdSpec(QUERNEL_SHIPPED_DATA_DIR)));
+        const CommandResult added =
+            harness_.RunAdmin({"lpadmin", "-p", "dos-kasa", "-v", "quernel-capture:/dos-kasa", "-P",
+                               ppd.string(), "-E"});
+        QVERIFY2(added.exit_code == 0, added.output.c_str());
+
+        RecordingErrorReport errors;
+        std::filesystem::create_directories(dir_ / "listing");
+        InstallShippedData(QUERNEL_SHIPPED_DATA_DIR, dir_ / "listing");
+        RealCoreParts parts(errors, IniKeyStore(dir_ / "listing-config", dir_ / "listing-machine"),
+                            dir_ / "listing", (dir_ / "PRN2FILE.TXT").string(),
+                            TfileLog(clock_, {}, {}));
+        ScriptedDialogs script;
+        ScriptedWindowDialogs dialogs(script);
+        TMainWindowHooks hooks;
+        hooks.dialogs = &dialogs;
+        hooks.onClosed = [] {};
+        TqnMain window(parts.core, hooks);
+        StartWindow(parts.core, parts.history, window);
+
+        auto* printers = Find<QComboBox>(window, "cbPrinter");
+        const int index = printers->findText("dos-kasa");
+        QVERIFY(index >= 0);
+        QVERIFY(printers->findText(QString::fromStdString(harness_.QueueNames()[0])) >= 0);
+        printers->setCurrentIndex(index);
+        emit printers->activated(index);
+        QCOMPARE(parts.core.Printers().SelectedPrinterName(), std::string("dos-kasa"));
+        harness_.RunAdmin({"lpadmin", "-x", "dos-kasa"});
     }
 
   private:

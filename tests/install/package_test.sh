@@ -96,4 +96,13 @@ filter_check "$tmp/root/usr/lib/cups/filter/quernel-filter" \
 # "quernel --explain" hands the printout to the quernel-render beside it.
 "$tmp/root/usr/bin/quernel" --explain "$tmp/sample.prn" | grep -q "Pogrubienie" ||
     fail "quernel --explain"
+# Debian's checks of the package: no error and no warning.
+if command -v lintian >/dev/null; then
+    lintian "$deb" >"$tmp/lintian.txt" 2>&1 || true
+    if grep -qE "^[EW]: " "$tmp/lintian.txt"; then fail "lintian: $(cat "$tmp/lintian.txt")"; fi
+    [ -n "$(dpkg-deb -c "$deb" | grep ' ./usr/share/man/man1/quernel-render.1.gz$')" ] ||
+        fail "no manual page for quernel-render"
+else
+    fail "lintian is not installed (tools/setup.sh installs it)"
+fi
 echo "package test passed: $(basename "$deb")"

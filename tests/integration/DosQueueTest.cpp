@@ -7,6 +7,8 @@
 #include <regex>
 #include <thread>
 
+#include <iterator>
+
 #include "engine/QueueAdmin.h"
 #include "engine/QueuePpd.h"
 #include "integration/CupsHarness.h"
@@ -94,6 +96,34 @@ class DosQueueTest : public ::testing::Test {
         return pdf;
     }
 
+    // A job's state and the message the filter left, once CUPS is done with the job.
+    struct TJobEnd {
+        int state = 0;
+        std::string message;
+    };
+    TJobEnd WaitForEnd(int id) {
+        TJobEnd end;
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+            const std::string uri = "ipp://localhost/jobs/" + std::to_string(id);
+            ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
+            ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+            if (ipp_attribute_t* state = ippFindAttribute(response, "job-state", IPP_TAG_ENUM)) {
+                end.state = ippGetInteger(state, 0);
+            }
+            if (ipp_attribute_t* message =
+                    ippFindAttribute(response, "job-printer-state-message", IPP_TAG_TEXT)) {
+                end.message = ippGetString(message, 0, nullptr);
+            }
+            ippDelete(response);
+            if (end.state >= IPP_JSTATE_STOPPED) return end;
+            std::this_thread::sleep_for(100ms);
+        }
+        ADD_FAILURE() << "job " << id << " did not end: state " << end.state;
+        return end;
+    }
+
     std::filesystem::path Write(const std::string& name, const std::string& bytes) {
         const auto path = dir / name;
         std::ofstream(path, std::ios::binary) << bytes;
@@ -152,6 +182,149 @@ TEST_F(DosQueueTest, EveryJobTypeIsRenderedWithItsOptions) {
     const TPdf escpPdf = Read(Arrived(3));
     EXPECT_NE(escpPdf.text.find("FAKTURA 12/2024"), std::string::npos) << escpPdf.text;
     EXPECT_GE(escpPdf.images, 1) << "the logo is drawn as a picture";
+}
+
+// "quernel --add-queue" makes such a queue on the scheduler, in front of another queue, with
+// the settings given; "--remove-queue" removes it; a missing scheduler is said plainly.
+TEST_F(DosQueueTest, TheProgramAddsAndRemovesDosQueues) {
+    const std::string quernel = std::string(QUERNEL_BIN_DIR) + "/quernel";
+    const CommandResult added =
+        CupsHarness::RunCommand({quernel, "--add-queue", "dos-made", "--printer", kTarget, "--cmap",
+                                 "Mazowia", "--shared"});
+    ASSERT_EQ(added.exit_code, 0) << added.output;
+    EXPECT_NE(added.output.find("lp -d dos-made"), std::string::npos) << added.output;
+
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, "dos-made", nullptr);
+    ASSERT_NE(dest, nullptr);
+    EXPECT_STREQ(cupsGetOption("printer-is-shared", dest->num_options, dest->options), "true");
+    EXPECT_STREQ(cupsGetOption("printer-make-and-model", dest->num_options, dest->options),
+                 kDosQueueModel);
+    cupsFreeDests(1, dest);
+
+    // Mazowia's letters as the map reads them: the bytes that print as "ę" and "Ż".
+    std::ifstream map(std::string(QUERNEL_SHIPPED_DATA_DIR) + "/CharMap/Mazowia.cmap",
+                      std::ios::binary);
+    const std::string cmap((std::istreambuf_iterator<char>(map)), {});
+    const auto dosByte = [&](unsigned char windows1250) {
+        return std::string(1, static_cast<char>(cmap.find(static_cast<char>(windows1250))));
+    };
+    const auto file =
+        Write("mazowia.prn", "Ksi" + dosByte(0xEA) + "ga " + dosByte(0xAF) + "ycia\r\n\x0c");
+    const CommandResult sent = CupsHarness::RunCommand({"lp", "-d", "dos-made", file.string()});
+    ASSERT_EQ(sent.exit_code, 0) << sent.output;
+    const TPdf pdf = Read(Arrived(1));
+    EXPECT_NE(pdf.text.find("Księga Życia"), std::string::npos) << pdf.text;
+
+    const CommandResult removed = CupsHarness::RunCommand({quernel, "--remove-queue", "dos-made"});
+    ASSERT_EQ(removed.exit_code, 0) << removed.output;
+    EXPECT_EQ(cupsGetNamedDest(CUPS_HTTP_DEFAULT, "dos-made", nullptr), nullptr);
+
+    const CommandResult noScheduler =
+        CupsHarness::RunCommand({"env", "CUPS_SERVER=" + (dir / "no-cups.sock").string(), quernel,
+                                 "--add-queue", "x", "--printer", kTarget});
+    EXPECT_EQ(noScheduler.exit_code, 1);
+    EXPECT_NE(noScheduler.output.find("serwer CUPS nie odpowiada"), std::string::npos)
+        << noScheduler.output;
+}
+
+// What the queue cannot print ends its job with the filter's ERROR line as the job's state
+// message and CUPS stops the job; nothing reaches the printer, and the queue goes on with the
+// next job.
+TEST_F(DosQueueTest, BadJobsEndWithAClearErrorAndTheQueueGoesOn) {
+    const auto printout = Write("ok.prn", "Faktura\r\n\x0c");
+    const auto gzip = Write("damaged.pcl", std::string("\x1f\x8b\x08\x00", 4) + "cut");
+    const auto empty = Write("empty.prn", "");
+    struct TCase {
+        std::filesystem::path file;
+        std::vector<std::string> options;
+        std::string error;
+    };
+    const std::vector<TCase> cases = {
+        {printout, {"-o", "QuernelColour=red"}, "Nieznana opcja kolejki: QuernelColour"},
+        {printout, {"-o", "QuernelLinesPerPage=500"}, "QuernelLinesPerPage: 500"},
+        {printout, {"-o", "QuernelSequences=Brak"}, "Nie ma tabeli kodów sterujących \"Brak\""},
+        {gzip, {"-o", "document-format=application/vnd.hp-PCL"}, "plik skompresowany"},
+    };
+    for (const TCase& c : cases) {
+        const int id = Send(c.file, c.options);
+        ASSERT_GT(id, 0);
+        const TJobEnd end = WaitForEnd(id);
+        EXPECT_EQ(end.state, IPP_JSTATE_STOPPED) << c.error;
+        EXPECT_NE(end.message.find(c.error), std::string::npos) << end.message;
+    }
+    // CUPS itself takes no empty document; the filter refuses one that arrives (through a
+    // pipe, as after another filter) the same way.
+    const CommandResult sent = CupsHarness::RunCommand({"lp", "-d", kQueue, empty.string()});
+    EXPECT_NE(sent.exit_code, 0) << sent.output;
+    const CommandResult filtered = CupsHarness::RunCommand(
+        {"env", "TMPDIR=" + dir.path().string(), std::string(QUERNEL_BIN_DIR) + "/quernel-filter",
+         "9", "anna", "pusty", "1", ""});
+    EXPECT_EQ(filtered.exit_code, 1);
+    EXPECT_NE(filtered.output.find("ERROR: Zadanie nie zawiera danych"), std::string::npos)
+        << filtered.output;
+
+    EXPECT_TRUE(harness_->CapturedJobs(kTarget).empty());
+    ASSERT_GT(Send(printout), 0);
+    EXPECT_NE(Read(Arrived(1)).text.find("Faktura"), std::string::npos);
+}
+
+// Run as CUPS runs it, without a home folder, the filter writes nothing outside its temporary
+// folder: every file and folder it creates, changes or removes (traced) lies in $TMPDIR.
+TEST_F(DosQueueTest, TheFilterWritesOnlyIntoItsTemporaryFolder) {
+    const auto temporary = dir / "job-tmp";
+    std::filesystem::create_directories(temporary);
+    const auto ppd = dir / "queue.ppd";
+    std::ofstream(ppd) << MakeQueuePpd(DefaultQueuePpdSpec(QUERNEL_BIN_DIR));
+    const auto trace = dir / "trace.txt";
+    const CommandResult run = CupsHarness::RunCommand(
+        {"env", "-i", "PATH=/usr/bin:/bin", "TMPDIR=" + temporary.string(), "PPD=" + ppd.string(),
+         "strace", "-f", "-qq", "-o", trace.string(), "-e", "trace=%file",
+         std::string(QUERNEL_BIN_DIR) + "/quernel-filter", "5", "lp", "Faktura", "1",
+         "QuernelCommandSet=escp"},
+        "\x1b@Faktura\r\n\x0c");
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+    ASSERT_NE(run.output.find("%PDF-"), std::string::npos);
+
+    std::ifstream calls(trace);
+    const std::regex changing(
+        R"re(^\d+ +(open|openat|creat|mkdir|mkdirat|rename|renameat2?|unlink|unlinkat|link|linkat|symlink|symlinkat|truncate|chmod|fchmodat|chown|fchownat|utimensat)\((AT_FDCWD, )?"([^"]*)"(.*)\) = (\d+|0))re");
+    int written = 0;
+    for (std::string line; std::getline(calls, line);) {
+        std::smatch call;
+        if (!std::regex_search(line, call, changing)) continue;
+        const std::string name = call[1];
+        const bool opensToWrite =
+            name.rfind("open", 0) != 0 ||
+            std::regex_search(std::string(call[4]), std::regex("O_WRONLY|O_RDWR|O_CREAT|O_TRUNC"));
+        if (!opensToWrite) continue;
+        ++written;
+        const std::string path = call[3];
+        EXPECT_EQ(path.rfind(temporary.string() + "/", 0), 0u) << line;
+    }
+    EXPECT_GT(written, 0) << "the trace saw no writes at all";
+}
+
+// Another machine: a second scheduler whose queue forwards to the DOS queue over IPP, as a
+// workstation's CUPS does with a shared queue of the print server; its job arrives rendered.
+TEST_F(DosQueueTest, AJobFromAnotherSchedulerArrivesRendered) {
+    CupsHarness::Options options;
+    options.queues = {"local"};
+    options.system_backends = {"ipp"};
+    CupsHarness workstation(options);
+    workstation.Start();
+    const std::string server =
+        "ipp://127.0.0.1:" + std::to_string(harness_->Port()) + "/printers/" + kQueue;
+    const CommandResult added =
+        workstation.RunAdmin({"lpadmin", "-p", "server-dos", "-v", server, "-E"});
+    ASSERT_EQ(added.exit_code, 0) << added.output;
+
+    const auto file = Write("z-daleka.prn", "\x1b@Zam\xa2wienie z filii\r\n\x0c");
+    const CommandResult sent = CupsHarness::RunCommand(
+        {"lp", "-h", workstation.ServerName(), "-d", "server-dos", file.string()});
+    ASSERT_EQ(sent.exit_code, 0) << sent.output;
+    const TPdf pdf = Read(Arrived(1));
+    EXPECT_NE(pdf.text.find("Zamówienie z filii"), std::string::npos) << pdf.text;
+    EXPECT_EQ(pdf.pages, 1);
 }
 
 }  // namespace

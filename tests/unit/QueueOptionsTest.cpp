@@ -3,6 +3,7 @@
 #include "engine/QueueAdmin.h"
 #include "engine/QueueOptions.h"
 #include "engine/QueuePpd.h"
+#include "fakes/FakeQueueAdmin.h"
 #include "support/TempDir.h"
 
 namespace quernel {
@@ -187,6 +188,113 @@ TEST(QueueAdminTest, ALocalQueueIsReachedThroughTheSchedulersSocketOrPort) {
               "ipp://%2Frun%2Fcups%2Fcups.sock/printers/HP%20LaserJet?snmp=false&waitjob=false");
     EXPECT_EQ(LocalQueueDeviceUri("localhost", 8631, "hp"),
               "ipp://localhost:8631/printers/hp?snmp=false&waitjob=false");
+}
+
+class QueueCommandTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        admin.queues = {{"laser", "HP LaserJet 4 Plus", "socket://10.0.0.5"},
+                        {"biuro", "Generic PDF", "ipp://biuro.local/ipp/print"}};
+    }
+    int Run(std::vector<std::string> args) {
+        out.str({});
+        err.str({});
+        return RunQueueCommand(args, admin, {QUERNEL_SHIPPED_DATA_DIR, "quernel-filter"}, out, err);
+    }
+    TQueueJob AddedSettings() {
+        TQueueJob job;
+        EXPECT_FALSE(SettleQueueJob(ReadPpdValues(admin.added.back().ppd), {}, job));
+        return job;
+    }
+
+    test::FakeQueueAdmin admin;
+    std::ostringstream out, err;
+    TempDir dir;
+};
+
+TEST_F(QueueCommandTest, AddingMakesAQueueThatPrintsOnTheTargetWithTheGivenSettings) {
+    ASSERT_EQ(Run({"--add-queue", "DOS", "--printer", "LASER", "--cmap", "Mazowia", "--grid",
+                   "136,66", "--copies", "2", "--paper", "letter", "--commands", "escp"}),
+              0)
+        << err.str();
+    const TNewQueue& queue = admin.added.back();
+    EXPECT_EQ(queue.name, "DOS");
+    EXPECT_EQ(queue.deviceUri,
+              "ipp://%2Frun%2Fcups%2Fcups.sock/printers/laser?snmp=false&waitjob=false");
+    EXPECT_FALSE(queue.shared);
+    EXPECT_EQ(queue.copies, 2);
+    const TQueueJob job = AddedSettings();
+    EXPECT_EQ(job.render.cmap, "Mazowia");
+    EXPECT_EQ(job.render.charsPerLine, 136);
+    EXPECT_EQ(job.render.linesPerPage, 66);
+    EXPECT_EQ(job.render.commands, TCommandSet::kEscP);
+    EXPECT_EQ(job.paper, "Letter");
+    EXPECT_NE(out.str().find("lp -d DOS"), std::string::npos) << out.str();
+
+    // A device by its URI; shared, on a scheduler that shares nothing: said so.
+    ASSERT_EQ(Run({"--add-queue", "DOS2", "--printer", "socket://10.0.0.9:9100", "--shared"}), 0);
+    EXPECT_EQ(admin.added.back().deviceUri, "socket://10.0.0.9:9100");
+    EXPECT_TRUE(admin.added.back().shared);
+    EXPECT_NE(out.str().find("cupsctl --share-printers"), std::string::npos) << out.str();
+
+    // Adding a queue again replaces it; removing it removes it.
+    ASSERT_EQ(Run({"--add-queue", "DOS", "--printer", "biuro"}), 0) << err.str();
+    EXPECT_EQ(AddedSettings().render.cmap, "LatinII");
+    ASSERT_EQ(Run({"--remove-queue", "dos"}), 0) << err.str();
+    EXPECT_EQ(admin.removed, std::vector<std::string>{"DOS"});
+}
+
+TEST_F(QueueCommandTest, AQueuesOwnFolderOffersItsTablesAndMaps) {
+    std::filesystem::create_directories(dir / "CharMap");
+    std::ofstream(dir / "CharMap" / "Kasa.cmap") << std::string(257, 'x');
+    ASSERT_EQ(Run({"--add-queue", "DOS", "--printer", "laser", "--tables", dir.path().string(),
+                   "--cmap", "Kasa"}),
+              0)
+        << err.str();
+    const std::string& ppd = admin.added.back().ppd;
+    EXPECT_NE(ppd.find("*QuernelCharMap Kasa/Kasa"), std::string::npos);
+    EXPECT_NE(ppd.find("*QuernelCharMap LatinII/LatinII"), std::string::npos);
+    EXPECT_EQ(AddedSettings().tablesFolder, dir.path());
+}
+
+// Every refusal is said before anything changes, in words the user can act on.
+TEST_F(QueueCommandTest, WhatCannotBeDoneIsRefusedClearly) {
+    admin.queues.push_back({"kasa", kDosQueueModel, "ipp://%2Frun/printers/laser"});
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--add-queue", "DOS", "--printer", "nope"}, "nie ma drukarki \"nope\""},
+        {{"--add-queue", "DOS", "--printer", "kasa"}, "\"kasa\" to kolejka wydruków DOS"},
+        {{"--add-queue", "laser", "--printer", "biuro"}, "już istnieje"},
+        {{"--add-queue", "DOS", "--printer", "laser", "--cmap", "Brak"}, "Brak.cmap"},
+        {{"--add-queue", "DOS", "--printer", "laser", "--tables", "/nie/ma"}, "/nie/ma"},
+        {{"--add-queue", "DOS", "--printer", "laser", "--background", "/nie/ma.png"},
+         "/nie/ma.png"},
+        {{"--remove-queue", "laser"}, "nie jest kolejką wydruków DOS"},
+        {{"--remove-queue", "nope"}, "nie ma kolejki"},
+    };
+    for (const auto& [args, expected] : cases) {
+        EXPECT_EQ(Run(args), 1) << args[1];
+        EXPECT_NE(err.str().find(expected), std::string::npos) << err.str();
+    }
+    const std::vector<std::vector<std::string>> wrongCommandLines = {
+        {"--add-queue", "DOS"},
+        {"--add-queue", "D OS", "--printer", "laser"},
+        {"--add-queue", "DOS", "--printer", "laser", "--raw"},
+        {"--add-queue", "DOS", "--printer", "laser", "--grid", "10,10"},
+        {"--add-queue", "DOS", "--printer", "laser", "--paper", "B5"},
+    };
+    for (const auto& args : wrongCommandLines) {
+        EXPECT_EQ(Run(args), 2) << args.back();
+        EXPECT_NE(err.str().find("Użycie"), std::string::npos);
+    }
+    EXPECT_TRUE(admin.added.empty());
+    EXPECT_TRUE(admin.removed.empty());
+
+    for (const auto kind :
+         {QueueAdminError::TKind::kNoScheduler, QueueAdminError::TKind::kNotAllowed}) {
+        admin.failure.emplace(kind, "brak uprawnień do zarządzania drukarkami");
+        EXPECT_EQ(Run({"--add-queue", "DOS", "--printer", "laser"}), 1);
+        EXPECT_NE(err.str().find("brak uprawnień"), std::string::npos) << err.str();
+    }
 }
 
 }  // namespace
