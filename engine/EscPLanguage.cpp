@@ -20,9 +20,37 @@ void TEscPLanguage::Reset() {
     tabs_.clear();
     for (std::size_t i = 1; i <= kMaxTabs; ++i) tabs_.push_back(0.8 * static_cast<double>(i));
     verticalTabs_.clear();
+    verticalTabsSet_ = false;
+    pitch_ = 10;
+    condensed_ = false;
     country_ = 0;
     italicTable_ = false;
     upperControls_ = false;
+}
+
+void TEscPLanguage::Begin(IPage& page) {
+    page.SetLineWrap(true);
+    // The pitch a printout starts in, which the last one may have left (condensed is 17.14
+    // or 20 characters an inch).
+    const double cpi = page.Pitch();
+    condensed_ = cpi > 16;
+    pitch_ = cpi > 18.5 ? 12 : cpi > 16 ? 10 : cpi > 13.5 ? 15 : cpi > 11 ? 12 : 10;
+}
+
+bool TEscPLanguage::ReadsBeforeTable(ByteView data, std::size_t p) const {
+    switch (data[p]) {
+        case 0x0D:  // a lone CR; CR LF stays the table's line end
+            return p + 1 >= data.size() || data[p + 1] != 0x0A;
+        case 0x08:
+        case 0x0F:
+        case 0x12:
+            return true;
+        case kEsc:
+            return p + 1 < data.size() &&
+                   (data[p + 1] == 'M' || data[p + 1] == 'P' || data[p + 1] == 0x0F);
+        default:
+            return false;
+    }
 }
 
 double TEscPLanguage::RelativeUnit() const {
@@ -55,15 +83,15 @@ TLanguageStep TEscPLanguage::Control(std::uint8_t code, IPage* page) {
             break;
         case 0x0F:
             step.name = "Zagęszczenie";
-            m = kCondensed;
-            break;
+            if (page) Condense(true, *page);
+            return step;
         case 0x11:
             step.name = "Wybór drukarki";
             break;
         case 0x12:
             step.name = "Bez zagęszczenia";
-            m = kCondensedOff;
-            break;
+            if (page) Condense(false, *page);
+            return step;
         case 0x13:
             step.name = "Odłączenie drukarki";
             break;

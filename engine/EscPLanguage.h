@@ -44,10 +44,14 @@ class TEscPLanguage final : public IPrinterLanguage {
   public:
     explicit TEscPLanguage(TPins pins);
 
+    void Begin(IPage& page) override;
     TLanguageStep Step(ByteView data, std::size_t p, IPage* page) override;
     void Reset() override;
     double NextTab(double along, IPage& page) override;
     std::string_view Family() const override { return "ESC/P"; }
+    // CR, BS and the pitch commands (SI, ESC SI, DC2, ESC M, ESC P): the printer's pitch is
+    // one state that every pitch command sets.
+    bool ReadsBeforeTable(ByteView data, std::size_t p) const override;
 
     // The character a national set (ESC R n) prints for a byte; 0 when it prints the byte.
     static char32_t NationalCharacter(int country, std::uint8_t byte);
@@ -61,6 +65,10 @@ class TEscPLanguage final : public IPrinterLanguage {
     // and answer false for the commands of another part.
     // EscPText.cpp: style, pitch, typefaces, sizes and colour.
     bool TextCommand(const escp::TEscPCommand& cmd, IPage* page);
+    // The pitch commands: each selects its pitch (10, 12 or 15 CPI); condensed applies to the
+    // pitch in force.
+    void SelectPitch(double cpi, IPage& page);
+    void Condense(bool on, IPage& page);
     // EscPLayout.cpp: line spacing, feeds, positions, tabs, margins, page length.
     bool LayoutCommand(const escp::TEscPCommand& cmd, IPage* page);
     void VerticalTab(IPage& page);
@@ -85,6 +93,9 @@ class TEscPLanguage final : public IPrinterLanguage {
     double unit_ = 0;                          // ESC ( U; 0 until set
     std::vector<double> tabs_;                 // inches from the left margin
     std::vector<double> verticalTabs_;         // inches from the top
+    double pitch_ = 10;                        // ESC P, M, g
+    bool condensed_ = false;                   // SI, DC2
+    bool verticalTabsSet_ = false;             // ESC B since the last reset
     int country_ = 0;                          // ESC R
     bool italicTable_ = false;                 // ESC t 0: the upper half prints in italics
     bool upperControls_ = false;               // ESC 7: 128..159 are control codes there

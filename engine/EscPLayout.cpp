@@ -69,12 +69,18 @@ bool TEscPLanguage::LayoutCommand(const TEscPCommand& cmd, IPage* page) {
             if (n == 1) pg.Feed(cmd.Arg(1) * pg.LineSpacing());
             break;
         // Positions.
-        case '$':
-            pg.MoveAlong(cmd.Word(0) * AbsoluteUnit());
+        // Positions beyond the right margin, or before the left one, are ignored.
+        case '$': {
+            const double along = cmd.Word(0) * AbsoluteUnit();
+            if (along <= pg.LineEnd() + kEpsilon) pg.MoveAlong(along);
             break;
-        case '\\':
-            pg.MoveAlong(pg.Along() + static_cast<std::int16_t>(cmd.Word(0)) * RelativeUnit());
+        }
+        case '\\': {
+            const double along =
+                pg.Along() + static_cast<std::int16_t>(cmd.Word(0)) * RelativeUnit();
+            if (along >= -kEpsilon && along <= pg.LineEnd() + kEpsilon) pg.MoveAlong(along);
             break;
+        }
         case Ext('V'):
             pg.MoveDown(cmd.Word(0) * ExtendedUnit());
             break;
@@ -90,6 +96,7 @@ bool TEscPLanguage::LayoutCommand(const TEscPCommand& cmd, IPage* page) {
         // Tab stops.
         case 'B':
             ReadStops(cmd.params, pg.LineSpacing(), verticalTabs_);
+            verticalTabsSet_ = true;
             break;
         case 'D':
             ReadStops(cmd.params, 1.0 / pg.Pitch(), tabs_);
@@ -105,6 +112,9 @@ bool TEscPLanguage::LayoutCommand(const TEscPCommand& cmd, IPage* page) {
         // Margins and the page.
         case 'l':
             pg.SetLeftMargin(n / pg.Pitch());
+            break;
+        case 'Q':  // n columns from the grid's left edge
+            if (n > 0) pg.SetRightMargin(n / pg.Pitch());
             break;
         case 'C':
             pg.SetPageLength(n == 0 ? cmd.Arg(1) : n * pg.LineSpacing());
@@ -127,27 +137,31 @@ bool TEscPLanguage::LayoutCommand(const TEscPCommand& cmd, IPage* page) {
     return true;
 }
 
-double TEscPLanguage::NextTab(double along, IPage&) {
+double TEscPLanguage::NextTab(double along, IPage& page) {
     for (double stop : tabs_) {
-        if (stop > along + kEpsilon) return stop;
+        // A stop beyond the right margin is ignored.
+        if (stop > along + kEpsilon) return stop <= page.LineEnd() + kEpsilon ? stop : -1;
     }
     return -1;
 }
 
 void TEscPLanguage::VerticalTab(IPage& page) {
-    if (verticalTabs_.empty()) {
+    if (!verticalTabsSet_) {  // no stops since the last reset: a line feed
         page.Feed(page.LineSpacing());
+        return;
+    }
+    if (verticalTabs_.empty()) {  // all cleared with ESC B NUL: a carriage return
+        page.Apply(kCarriageReturn);
         return;
     }
     const double down = page.Down();
     for (double stop : verticalTabs_) {
-        if (stop > down + kEpsilon) {
-            page.MoveDown(stop);
-            page.MoveAlong(0);
-            return;
-        }
+        if (stop <= down + kEpsilon) continue;
+        if (stop > page.PageEnd() + kEpsilon) break;  // in the bottom margin
+        page.Feed(stop - down);  // to the left margin; ends one-line double width
+        return;
     }
-    page.Apply(kNewPage);  // no stop below: the top of the next page
+    page.Apply(kNewPage);  // no stop below on this page: the top of the next
 }
 
 }  // namespace quernel

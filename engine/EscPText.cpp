@@ -16,7 +16,8 @@ bool TEscPLanguage::TextCommand(const TEscPCommand& cmd, IPage* page) {
             return true;
         case '!':
             if (!page) return true;
-            page->Apply((n & 4) ? ((n & 1) ? kCpi20 : kCpi17) : ((n & 1) ? kCpi12 : kCpi10));
+            condensed_ = (n & 4) != 0;
+            SelectPitch((n & 1) ? 12 : 10, *page);
             page->Apply((n & 0x18) ? kBoldOn : kBoldOff);
             page->Apply((n & 0x20) ? kEnlargedMulti : kEnlargedOff);
             page->Apply((n & 0x40) ? kItalicOn : kItalicOff);
@@ -53,16 +54,16 @@ bool TEscPLanguage::TextCommand(const TEscPCommand& cmd, IPage* page) {
             if (page) page->Apply(kScriptOff);
             return true;
         case 'M':
-            if (page) page->Apply(kElite);
+            if (page) SelectPitch(12, *page);
             return true;
         case 'P':
-            if (page) page->Apply(kPica);
+            if (page) SelectPitch(10, *page);
             return true;
         case 'g':
-            if (page) page->SetPitch(15);
+            if (page) SelectPitch(15, *page);
             return true;
         case 0x0F:
-            if (page) page->Apply(kCondensed);
+            if (page) Condense(true, *page);
             return true;
         case 'W':
             if (page && IsOn(n)) page->Apply(kEnlargedMulti);
@@ -70,6 +71,10 @@ bool TEscPLanguage::TextCommand(const TEscPCommand& cmd, IPage* page) {
             return true;
         case 0x0E:
             if (page) page->Apply(kEnlargedLine);
+            return true;
+        case 'w':
+            if (page && IsOn(n)) page->SetDoubleHeight(true);
+            if (page && IsOff(n)) page->SetDoubleHeight(false);
             return true;
         // Typefaces and sizes.
         case 'X':
@@ -88,6 +93,19 @@ bool TEscPLanguage::TextCommand(const TEscPCommand& cmd, IPage* page) {
         default:
             return false;
     }
+}
+
+void TEscPLanguage::SelectPitch(double cpi, IPage& page) {
+    pitch_ = cpi;
+    const bool condensed = condensed_ && cpi < 15;
+    page.SetPitch(!condensed ? cpi : cpi < 11 ? 120.0 / 7 : 20);
+}
+
+void TEscPLanguage::Condense(bool on, IPage& page) {
+    // The printer ignores condensed at 15 characters an inch.
+    if (on && pitch_ >= 15) return;
+    condensed_ = on;
+    SelectPitch(pitch_, page);
 }
 
 }  // namespace quernel

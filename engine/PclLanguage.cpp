@@ -392,7 +392,20 @@ TPclLanguage::TPclLanguage() {
 }
 
 bool TPclLanguage::ReadsBeforeTable(ByteView data, std::size_t p) const {
-    return p + 1 < data.size() && data[p] == 0x1B && data[p + 1] == 'E';
+    switch (data[p]) {
+        case kEsc:  // the reset
+            return p + 1 < data.size() && data[p + 1] == 'E';
+        case 0x0D:  // a lone CR; CR LF stays the table's line end
+            return p + 1 >= data.size() || data[p + 1] != 0x0A;
+        case 0x08:
+        case 0x0E:  // SO and SI choose a font, DC2 and DC4 nothing: no pitch or width
+        case 0x0F:
+        case 0x12:
+        case 0x14:
+            return true;
+        default:
+            return false;
+    }
 }
 
 void TPclLanguage::Reset() {
@@ -530,8 +543,11 @@ void TPclLanguage::Command(const TPclCommand& c, IPage* page) {
     IPage& pg = *page;
     if (!(p == '*' && g == 't')) EndRaster(pg);
     const int n = Int(v);
-    if (k == 0) {                             // two-character escapes
-        if (p == 'E') pg.Apply(kResetEject);  // which resets this language too
+    if (k == 0) {  // two-character escapes
+        if (p == 'E') {
+            pg.Apply(kResetEject);  // which resets this language too
+            pg.SetLineWrap(false);
+        }
         if (p == '9') {
             leftMargin_ = 0;
             pg.SetLeftMargin(0);
@@ -568,6 +584,8 @@ void TPclLanguage::Command(const TPclCommand& c, IPage* page) {
         if (k == 'H' && v > 0) pg.SetPitch(v);
         if (k == 'B') pg.Apply(v >= 1 ? kBoldOn : kBoldOff);
         if (k == 'S') pg.Apply(n % 4 == 1 || n % 4 == 2 ? kItalicOn : kItalicOff);
+    } else if (p == '&' && g == 's' && k == 'C') {
+        pg.SetLineWrap(n == 0);  // end-of-line wrap, off by default
     } else if (p == '&' && g == 'd') {
         pg.Apply(k == '@' ? kUnderlineOff : kUnderlineOn);
     } else if (p == '&' && g == 'p' && k == 'X') {

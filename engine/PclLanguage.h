@@ -51,7 +51,7 @@ class TPclLanguage final : public IPrinterLanguage {
     double NextTab(double along, IPage& page) override;
     void Flush(IPage& page) override;
     std::string_view Family() const override { return "PCL"; }
-    // ESC E: the PCL reset.
+    // ESC E, the PCL reset; CR, BS, and SO, SI, DC2 and DC4, which the table reads as ESC/P.
     bool ReadsBeforeTable(ByteView data, std::size_t p) const override;
 
   private:

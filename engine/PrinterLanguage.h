@@ -44,6 +44,18 @@ class IPage {
     // a new sheet before the next drawing.
     virtual void Feed(double inches) = 0;
 
+    // Where lines end: the right margin, inches from the left margin.
+    virtual double LineEnd() = 0;
+    // The right margin, inches from the left edge of the grid; 0: the grid's width, which is
+    // also the most it can be.
+    virtual void SetRightMargin(double inches) = 0;
+    // Whether a character that does not fit before the right margin goes to the left margin of
+    // the next line, as a printer breaks a line that is too long; off until a language says.
+    virtual void SetLineWrap(bool on) = 0;
+    // Where printing ends down the page (the page length less the part skipped at its foot),
+    // inches from the top.
+    virtual double PageEnd() = 0;
+
     virtual double LineSpacing() = 0;
     virtual void SetLineSpacing(double inches) = 0;
     // The width of a character cell in characters per inch (double width not counted).
@@ -52,6 +64,8 @@ class IPage {
     // Space added after every character.
     virtual void SetExtraSpace(double inches) = 0;
     virtual void SetStyle(std::uint8_t fontStyleBit, bool on) = 0;
+    // Characters twice as high, on the same baseline (the line above holds their upper half).
+    virtual void SetDoubleHeight(bool on) = 0;
     // The left margin, inches from the left edge of the grid.
     virtual void SetLeftMargin(double inches) = 0;
     // The length of a page (0: the grid's) and the part at its foot that is skipped.
@@ -80,6 +94,8 @@ class IPrinterLanguage {
   public:
     virtual ~IPrinterLanguage() = default;
 
+    // Called once before the printout is read, on the page it prints on.
+    virtual void Begin(IPage&) {}
     // Reads what starts at data[p]: a command, carried out on the page when there is one (for
     // --explain there is none), or text, printed there.
     virtual TLanguageStep Step(ByteView data, std::size_t p, IPage* page) = 0;
@@ -92,9 +108,10 @@ class IPrinterLanguage {
     virtual void Flush(IPage&) {}
     // What printouts read with this language are called in --explain: "ESC/P", "PCL".
     virtual std::string_view Family() const = 0;
-    // A command the language reads even where the control-code table knows its bytes: a
-    // printer reset that the table gives another language's meaning (the shipped table reads
-    // ESC E as ESC/P's bold, while every PCL job opens with it as the reset).
+    // A command the language reads even where the control-code table knows its bytes: one
+    // that the printer carries out otherwise than the table's meaning says. The shipped table
+    // ignores a lone CR and reads ESC E as ESC/P's bold, while a printer returns the carriage
+    // and every PCL job opens with ESC E as the reset.
     virtual bool ReadsBeforeTable(ByteView, std::size_t) const { return false; }
 };
 

@@ -179,6 +179,7 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
     pendingNewPage_ = false;
     language_ = MakePrinterLanguage(commandSet_, data.subspan(std::min(start, data.size())));
     ResetLanguageLayout();
+    wrap_ = false;
     if (!keepState) status.ResetStatus();
     printer_.SetBkModeTransparent();
     if (services_.background != nullptr) services_.background->DrawBackground(printer_);
@@ -210,6 +211,7 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
 // The table first: a sequence it knows keeps its meaning, but for the language's own reset.
 // The language reads the rest; the HP-PCL rule of the table has no say.
 void TPrintInterface::RenderWithLanguage(ByteView data, std::size_t start) {
+    language_->Begin(*this);
     TSequenceMatcher matcher(table_, data, false);
     for (std::size_t p = start; p < data.size();) {
         const auto known = MatchBeforeLanguage(*language_, matcher, data, p);
@@ -236,7 +238,7 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
             break;
         case kBack:
             EnsurePage();
-            alongPos_ = std::max<double>(LineStart(), alongPos_ - charAdvance_);
+            alongPos_ = std::max<double>(LineStart(), alongPos_ - charAdvance_ - extraSpacePx_);
             column_ = std::max(0, column_ - 1);
             break;
         case kBoldOn:
@@ -347,17 +349,22 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
 }
 
 // Inlined into DrawRun: it runs for every character drawn.
-[[gnu::always_inline]] inline void TPrintInterface::DrawMapped(std::size_t count,
+[[gnu::always_inline]] inline void TPrintInterface::DrawMapped(std::size_t from, std::size_t count,
                                                                std::uint8_t charset) {
     EnsurePage();
     const TPrinterStatus& status = *status_;
 
     // The run's font: the face and charset are set once per printout; only the cell and the
     // style change between runs, so no allocation happens per character.
-    const bool script = status.Subscript || status.Superscript;
+    // Double height stands on the line's baseline, 3/4 of the cell down; on the first line of
+    // a page, with nothing above it, the printer keeps the normal height.
+    const bool tall = doubleHeight_ && linePosition_ >= 1.75 - 1e-9;
+    const bool script = !tall && (status.Subscript || status.Superscript);
     TFontDesc& font = runFont_;
     font.charset = charset;
-    font.height = script ? static_cast<int>(0.72 * lineHeight_) : lineHeight_;
+    font.height = tall     ? 2 * lineHeight_
+                  : script ? static_cast<int>(0.72 * lineHeight_)
+                           : lineHeight_;
     font.width = static_cast<int>(script ? 0.72 * charAdvance_ : charAdvance_);
     // Where the next run starts, also for a smaller script cell.
     font.advance = charAdvance_ + extraSpacePx_;
@@ -369,14 +376,15 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
 
     // Across the line: subscript sits lower, superscript higher, the pen stays.
     int shift = 0;
-    if (status.Subscript) shift = static_cast<int>(lineHeight_ * 0.33);
-    if (status.Superscript) shift = -static_cast<int>(lineHeight_ * 0.05);
+    if (script && status.Subscript) shift = static_cast<int>(lineHeight_ * 0.33);
+    if (script && status.Superscript) shift = -static_cast<int>(lineHeight_ * 0.05);
+    if (tall) shift = -static_cast<int>(lineHeight_ * 0.75);
     // Cells beyond any device position (a very long line) cannot be placed and would not
     // show on the sheet: they are passed over.
     if (std::abs(alongPos_) < kFarAway) {
         const TPoint pen = printer_.PenPos();
         const int along = static_cast<int>(alongPos_);
-        const ByteView text(runText_.data(), count);
+        const ByteView text(runText_.data() + from, count);
         if (landscape_) {
             printer_.TextOut(pen.x - shift, along, font, text);
         } else {
@@ -390,7 +398,34 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
 void TPrintInterface::DrawRun(ByteView bytes) {
     runText_.resize(bytes.size());
     for (std::size_t i = 0; i < bytes.size(); ++i) runText_[i] = map_.Map[bytes[i]];
-    DrawMapped(bytes.size(), mapCharset_);
+    DrawText(bytes.size(), mapCharset_);
+}
+
+void TPrintInterface::DrawWrapped(std::size_t count, std::uint8_t charset) {
+    // Rounding errors of a full line are not an overflow.
+    constexpr double kSlack = 0.01;
+    for (std::size_t from = 0; from < count;) {
+        EnsurePage();
+        const double step = charAdvance_ + extraSpacePx_;
+        const double room = RightLimitPx() - alongPos_ + kSlack;
+        std::size_t fits = count;
+        if (step > 0) {
+            fits = room > 0
+                       ? static_cast<std::size_t>(std::min(room / step, static_cast<double>(count)))
+                       : 0;
+        }
+        if (fits == 0) {
+            // A cell wider than the whole line still prints, at its start.
+            if (alongPos_ > LineStart() + kSlack) {
+                NewLine();
+                continue;
+            }
+            fits = 1;
+        }
+        const std::size_t n = std::min(fits, count - from);
+        DrawMapped(from, n, charset);
+        from += n;
+    }
 }
 
 void TPrintInterface::NewLine() {
@@ -512,6 +547,8 @@ double TPrintInterface::HorizontalInch() const {
 
 void TPrintInterface::ResetLanguageLayout() {
     marginPx_ = 0;
+    rightMargin_ = 0;
+    doubleHeight_ = false;
     formLines_ = 0;
     skipLines_ = 0;
     extraSpacePx_ = 0;
@@ -534,7 +571,9 @@ void TPrintInterface::Apply(TSequenceMeaning m) {
 void TPrintInterface::ControlCode(std::uint8_t code) {
     const std::uint8_t bytes[1] = {code};
     const ByteView alone(bytes, 1);
-    if (const auto known = table_.MatchKnown(alone, 0)) {
+    const auto known =
+        language_->ReadsBeforeTable(alone, 0) ? std::nullopt : table_.MatchKnown(alone, 0);
+    if (known) {
         ApplyMeaning(RelativePitch(known->meaning, status_->Pitch), alone);
     } else {
         language_->Step(alone, 0, this);
@@ -557,11 +596,11 @@ void TPrintInterface::PrintCharacter(char32_t ch) {
         const auto b = ch >= 0x20 ? FromUnicode(CodePageForCharset(charset), ch) : std::nullopt;
         if (!b) continue;
         runText_.assign(1, *b);
-        DrawMapped(1, charset);
+        DrawText(1, charset);
         return;
     }
     runText_.assign(1, '?');
-    DrawMapped(1, own);
+    DrawText(1, own);
 }
 
 double TPrintInterface::Along() {
@@ -619,6 +658,20 @@ void TPrintInterface::SetPitch(double cpi) {
     if (status_->Enlarged) charAdvance_ *= 2;
     cpi_ = cpi;
     status_->Pitch = NearestPitch(cpi);
+}
+
+double TPrintInterface::RightLimitPx() const {
+    const double width = activeCharsPerLine_ / 10.0;
+    const double inches = rightMargin_ > 0 ? std::min(rightMargin_, width) : width;
+    return (landscape_ ? topPx_ : leftPx_) + inches * HorizontalInch();
+}
+
+double TPrintInterface::LineEnd() {
+    return (RightLimitPx() - LineStart()) / HorizontalInch();
+}
+
+void TPrintInterface::SetRightMargin(double inches) {
+    rightMargin_ = std::max(0.0, Inches(inches));
 }
 
 void TPrintInterface::SetLeftMargin(double inches) {

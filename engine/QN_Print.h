@@ -125,12 +125,17 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     double Down() override;
     void MoveDown(double inches) override;
     void Feed(double inches) override;
+    double LineEnd() override;
+    void SetRightMargin(double inches) override;
+    void SetLineWrap(bool on) override { wrap_ = on; }
+    double PageEnd() override { return (PageLimit() - 1.0) / 6; }
     double LineSpacing() override { return status_->LineSpacing / 6; }
     void SetLineSpacing(double inches) override;
     double Pitch() override { return cpi_; }
     void SetPitch(double cpi) override;
     void SetExtraSpace(double inches) override;
     void SetStyle(std::uint8_t bit, bool on) override;
+    void SetDoubleHeight(bool on) override { doubleHeight_ = on; }
     void SetLeftMargin(double inches) override;
     void SetPageLength(double inches) override;
     void SetBottomSkip(double inches) override;
@@ -142,8 +147,18 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     void RequirePrintableArea() const;
     void ApplyMeaning(TSequenceMeaning m, ByteView bytes);
     void DrawRun(ByteView bytes);
-    // Draws bytes that are in the charset already.
-    void DrawMapped(std::size_t count, std::uint8_t charset);
+    // Draws the first `count` bytes of runText_, which are in the charset already; a line too
+    // long for the right margin goes on on the next when a language asks for it.
+    void DrawText(std::size_t count, std::uint8_t charset) {
+        if (wrap_) {
+            DrawWrapped(count, charset);
+        } else {
+            DrawMapped(0, count, charset);
+        }
+    }
+    void DrawWrapped(std::size_t count, std::uint8_t charset);
+    // Draws runText_[from, from + count) in one run.
+    void DrawMapped(std::size_t from, std::size_t count, std::uint8_t charset);
     void NewLine();
     void Reset(bool eject);
     void SelectCpi(TSequenceMeaning code);
@@ -161,6 +176,8 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     // The line position past which a page is full.
     double PageLimit() const { return language_ ? LanguagePageLimit() : activeLinesPerPage_; }
     double LanguagePageLimit() const;
+    // Where lines end along the line, in pixels.
+    double RightLimitPx() const;
     // Pixels of an inch of the emulated printer: along the line 10 cells at 10 CPI, across it
     // 6 lines.
     double HorizontalInch() const;
@@ -207,6 +224,9 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     double formLines_ = 0;     // the page length in lines; 0: the grid's
     double skipLines_ = 0;     // lines skipped at the foot of a page
     double extraSpacePx_ = 0;  // added after every character
+    double rightMargin_ = 0;   // inches from the grid's left edge; 0: the grid's width
+    bool wrap_ = false;        // long lines go on on the next line
+    bool doubleHeight_ = false;
     bool pictureOnSheet_ = false;
 };
 

@@ -178,10 +178,46 @@ def pcl_pjl():
     return out
 
 
+# --- ESC/P, 24-pin: an invoice in CP852 laid out with CR, HT, VT and pitch commands ----------
+
+def window_column(x):
+    """Three bytes of a 24-dot column of a window frame 240 dots wide: its edges and a cross."""
+    column = 0
+    for dot in range(24):
+        if x < 3 or x >= 237 or dot < 2 or dot >= 22 or abs(x - 120) < 2 or dot in (11, 12):
+            column |= 1 << (23 - dot)
+    return bytes([(column >> 16) & 0xFF, (column >> 8) & 0xFF, column & 0xFF])
+
+
+def escp_invoice_windows():
+    out = ESC + b"@" + ESC + b"B" + bytes([20, 60, 0])  # vertical tabs at lines 20 and 60
+    out += b"Sprzedawca: Hurtownia\r\n\r\n"
+    # Double height on the third line (reaching into the blank one above), double width too.
+    out += ESC + b"w\x01" + ESC + b"W\x01" + b"FAKTURA" + ESC + b"W\x00" + ESC + b"w\x00"
+    out += b"\r\n\r\n"
+    # The title of the table condensed, its header at 15 and 12 characters an inch, then pica.
+    out += b"\x0f" + b"Zestawienie pozycji w cenach netto" + b"\x12\r\n"
+    out += ESC + b"g" + b"Lp. Nazwa" + ESC + b"M" + b" Ilo\x98\x86" + ESC + b"P" + b" Cena\r\n"
+    # A window drawn after the text of its line: CR, then HT to the stop at 40 columns.
+    out += ESC + b"D" + bytes([40, 0]) + b"Okno towaru:\r\t"
+    out += ESC + b"*" + bytes([39]) + word(240) + b"".join(window_column(x) for x in range(240))
+    out += b"\r\n\r\n"
+    # A line of 103 columns: the printer breaks it after 80.
+    out += b"Uwagi: " + b"".join(b"%02d " % (i % 100) for i in range(32)) + b"\r\n"
+    # The total underlined by printing its line again; BS for a slashed zero.
+    out += b"Razem do zap\x88aty: 1230 z\x88\r" + b" " * 18 + b"____\r\n"
+    out += b"Kod: 0\x08/\r\n"
+    out += b"\x0b" + b"Podpis (linia 20)\r\n"
+    out += b"\x0b" + b"Stopka (linia 60)\r\n"
+    out += b"\x0b" + b"Strona 2\r\n\x0c"
+    return out
+
+
 FILES = {
     "escp_invoice_logo.prn": escp_invoice,
     "escp_screen_dump.prn": screen_dump,
     "escp_letter_lfcr.prn": escp_letter,
+    "escp_invoice_windows.prn": escp_invoice_windows,
     "pcl_raster_page.pcl": pcl_raster,
     "pcl_pjl_lineprinter.pcl": pcl_pjl,
 }

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <sstream>
 
 #include "engine/RenderCommand.h"
@@ -33,6 +35,36 @@ class PlatformCommandSetPdf : public ::testing::Test {
     static std::string Layout(const fs::path& pdf) {
         return test::RunCommand("pdftotext -layout " + test::Quote(pdf) + " -");
     }
+    // The words of one page with their boxes (points from the top-left), as pdftotext sees them.
+    struct Word {
+        std::string text;
+        double left, top, right, bottom;
+    };
+    static std::vector<Word> Words(const fs::path& pdf, int page) {
+        const std::string n = std::to_string(page);
+        std::istringstream html(test::RunCommand("pdftotext -bbox -f " + n + " -l " + n + " " +
+                                                 test::Quote(pdf) + " -"));
+        std::vector<Word> words;
+        std::string line;
+        while (std::getline(html, line)) {
+            Word w{};
+            char text[256] = {};
+            if (std::sscanf(line.c_str(),
+                            " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\">%255[^<]",
+                            &w.left, &w.top, &w.right, &w.bottom, text) == 5) {
+                w.text = text;
+                words.push_back(w);
+            }
+        }
+        return words;
+    }
+    static Word Find(const std::vector<Word>& words, const std::string& text) {
+        for (const Word& w : words) {
+            if (w.text == text) return w;
+        }
+        ADD_FAILURE() << "no word " << text;
+        return {};
+    }
     static int Stencils(const fs::path& pdf) {
         const auto uses = test::PdfImageUses(pdf);
         return static_cast<int>(std::count_if(uses.begin(), uses.end(), [](const auto& use) {
@@ -56,6 +88,64 @@ TEST_F(PlatformCommandSetPdf, InvoiceLogoIsTwoStencilsAboveItsText) {
     const fs::path table = Render("escp_invoice_logo.prn", "table");
     EXPECT_GT(test::PdfPageCount(table), 1);
     EXPECT_EQ(Stencils(table), 0);
+}
+
+// An invoice laid out as a 24-pin printer lays it out: a title twice as high and wide, pitches
+// that each select their own, a window drawn at a tab stop after CR, a line too long broken
+// after 80 columns, a total underlined by printing its line again, vertical tabs to lines 20
+// and 60 and the next page.
+TEST_F(PlatformCommandSetPdf, InvoiceLaidOutWithCarriageReturnsTabsAndPitches) {
+    const fs::path pdf = Render("escp_invoice_windows.prn", "escp");
+    EXPECT_EQ(test::PdfPageCount(pdf), 2);
+    EXPECT_EQ(Stencils(pdf), 1);
+    const auto words = Words(pdf, 1);
+    const Word first = Find(words, "Sprzedawca:");
+    const double line = (Find(words, "Zestawienie").top - first.top) / 4;
+    EXPECT_NEAR(line, 842.0 / 67 - 0.3, 0.3);  // A4 less 5 mm margins, 67 lines
+    const double cell = (Find(words, "Hurtownia").left - first.left) / 12;  // 10 CPI
+    // Twice as high, on its line's baseline, and twice as wide.
+    const Word title = Find(words, "FAKTURA");
+    EXPECT_NEAR(title.bottom - title.top, 2 * (first.bottom - first.top), 0.5);
+    EXPECT_NEAR(title.bottom, first.bottom + 2 * line, 0.5 * line);
+    EXPECT_NEAR(title.right - title.left, 7 * 2 * cell, cell);
+    // Condensed, 15 and 12 characters an inch, then pica.
+    EXPECT_NEAR(Find(words, "Zestawienie").right - Find(words, "Zestawienie").left,
+                11 * cell * 7 / 12, cell / 2);
+    EXPECT_NEAR(Find(words, "Nazwa").left - first.left, 4 * cell * 10 / 15, 0.5);
+    EXPECT_NEAR(Find(words, "Cena").left - Find(words, "Ilość").left, 5 * cell * 10 / 12 + cell,
+                0.5);
+    // The long line goes on at the left margin of the next line.
+    std::string remarks = "Uwagi:";
+    for (int i = 0; i < 24; ++i)
+        remarks += " " + std::string(i < 10 ? "0" : "") + std::to_string(i);
+    const std::string text = Layout(pdf);
+    EXPECT_NE(text.find(remarks + " 2\n4 25 26 27 28 29 30 31\n"), std::string::npos) << text;
+    // Stops at 20 and 60 lines from the top of the form.
+    EXPECT_NEAR(Find(words, "Podpis").top, first.top + 20 * line, 1);
+    EXPECT_NEAR(Find(words, "Stopka").top, first.top + 60 * line, 1);
+    EXPECT_NEAR(Find(Words(pdf, 2), "Strona").top, first.top, 1);
+
+    // On the page itself: the window's frame starts at the tab stop, 40 columns in, on its
+    // line; the underline lies under "1230" alone.
+    const int dpi = 100;
+    const QImage page = test::RasterisePage(pdf, 1, dpi, temp_.path());
+    const double px = dpi / 72.0;
+    const Word window = Find(words, "towaru:");
+    const test::TInk frame = test::InkIn(
+        page, QRect(static_cast<int>(window.right * px), static_cast<int>(window.top * px),
+                    page.width(), static_cast<int>((window.bottom - window.top) * px)));
+    EXPECT_NEAR(frame.box.left(), (first.left + 40 * cell) * px, 2);
+    EXPECT_NEAR(frame.box.width(), 240 / 180.0 * 10 * cell * px, 2);
+    const Word total = Find(words, "1230");
+    // Below the digits' baseline (about 2/3 of the box down), where only the underscores are.
+    const int below =
+        static_cast<int>(std::ceil((total.top + 0.7 * (total.bottom - total.top)) * px));
+    const test::TInk under =
+        test::InkIn(page, QRect(static_cast<int>((first.left + 16 * cell) * px), below,
+                                static_cast<int>(8 * cell * px),
+                                static_cast<int>(total.bottom * px) - below + 1));
+    EXPECT_NEAR(under.box.left(), total.left * px, 2);
+    EXPECT_NEAR(under.box.right(), total.right * px, 2);
 }
 
 TEST_F(PlatformCommandSetPdf, ScreenDumpIsOnePageOfSmallPictures) {

@@ -334,7 +334,7 @@ TEST_F(EscPRenderTest, MasterSelectVerticalTabsAndRaster) {
 }
 
 // On any grid and paper an inch of the printer is 10 cells at 10 CPI along a line and 6 lines
-// down: an 8-inch band spans 80 columns, a band of 24/180 inch 0.8 line, and text goes on
+// down: a 3-inch band spans 30 columns, a band of 24/180 inch 0.8 line, and text goes on
 // where the picture ends.
 TEST_F(EscPRenderTest, GeometryFollowsTheGridOnAnyPaper) {
     struct Row {
@@ -347,8 +347,8 @@ TEST_F(EscPRenderTest, GeometryFollowsTheGridOnAnyPaper) {
         {{2450, 3200, 300, 300, 50, 50}, 240, 120},   // Letter at 300 dpi, the largest grid
         {{4800, 6600, 600, 600, 0, 0}, 40, 20},       // the smallest grid
     };
-    // 8 inches of 24-dot columns at 60 an inch, then an "A" and a line end, then "B".
-    const Bytes data = B(Band(32, 480, 3) + "A\r\nB");
+    // 3 inches of 24-dot columns at 60 an inch, then an "A" and a line end, then "B".
+    const Bytes data = B(Band(32, 180, 3) + "A\r\nB");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.charsPerLine);
         printer.caps = row.caps;
@@ -367,7 +367,7 @@ TEST_F(EscPRenderTest, GeometryFollowsTheGridOnAnyPaper) {
         ASSERT_EQ(printer.bitmaps.size(), 1u);
         const TRect r = printer.bitmaps[0].rect;
         EXPECT_EQ(r.left, job.LeftPx());
-        EXPECT_EQ(r.right, static_cast<int>(job.LeftPx() + 80 * cell + 1e-6));
+        EXPECT_EQ(r.right, static_cast<int>(job.LeftPx() + 30 * cell + 1e-6));
         EXPECT_EQ(r.bottom - r.top, static_cast<int>(0.8 * job.LineHeight() + 1e-6));
         ASSERT_EQ(printer.texts.size(), 2u);
         EXPECT_EQ(printer.texts[0].x, r.right);
