@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -162,6 +163,16 @@ class IPrinterPlatform {
     virtual int RawOpen(const std::string& printerName, const std::string& documentName) = 0;
     virtual std::size_t RawWrite(ByteView data) = 0;
     virtual void RawClose() = 0;
+
+    // The next documents go to exactly this file instead of a printer; an empty path goes back
+    // to the printers. A platform that cannot write files refuses a path with PrinterError.
+    virtual void SetOutputFile(const std::filesystem::path& path) {
+        if (!path.empty()) throw PrinterError("This printer cannot write documents into files.");
+    }
+    // The file the last finished document was written to; empty when it went to a printer.
+    virtual std::filesystem::path LastOutputFile() const { return {}; }
+    // The folder a printer that writes files (a PDF printer) writes its documents into.
+    virtual void SetDocumentFolder(const std::filesystem::path&) {}
 };
 
 // The index of the last printer named exactly `name`, or -1 (which selects the default).

@@ -153,6 +153,7 @@ void TPrintInterface::SetFont(const std::string& name, std::uint8_t pitch,
 void TPrintInterface::BeginJob(const std::string& title) {
     printer_.SetTitle(title.empty() ? kDefaultDocumentTitle : title);
     printer_.SetCopies(copies_);
+    sheets_ = services_.raw.enabled ? 0 : 1;
     if (!services_.raw.enabled) printer_.BeginDoc();
 }
 
@@ -487,6 +488,7 @@ void TPrintInterface::SetStyle(std::uint8_t bit, bool on) {
 
 void TPrintInterface::NextSheet() {
     printer_.NewPage();
+    ++sheets_;
     BeginSheet();
 }
 

@@ -376,39 +376,49 @@ void TFileMonitor::PrintNewData(IPrintEngine& engine, bool fromStart, int fromPa
 
     // The state is written after the printout, failed or not: a stop during it prints the
     // part again at the next start rather than losing it.
+    bool toPrinter = false;
     try {
-        PrintPart(engine, data);
+        toPrinter = PrintPart(engine, data);
     } catch (...) {
         PrintedPartChanged(true);
         throw;
     }
     PrintedPartChanged(true);
-    Log(" wydrukowany");
+    Log(toPrinter ? " wydrukowany" : " czeka na decyzję (podgląd przed wydrukiem)");
     if (deleteAfter) DeletePrintedFile();
 }
 
 // BeginJob, PrintData and EndJob on the entry's own printer, if it has one. Whatever fails,
 // no document stays open (that would hold back every monitor) and the printer that was
-// current before is current again; then the error goes on to the caller.
-void TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part) {
+// current before is current again; then the error goes on to the caller. The printout keeper
+// hears of the printout, printed or failed, and may hold it for the user's decision instead:
+// false then.
+bool TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part) {
     IPrinterPlatform& printer = services_.printer;
     const bool ownPrinter = !FPrinterName.empty();
     const std::string title =
         services_.titles != nullptr ? services_.titles->MakePrintTitle(FFileName) : "";
+    TPrintoutFacts facts{FFileName, title, {}, std::nullopt};
     int remembered = -1;
     if (ownPrinter) {
         remembered = printer.PrinterIndex();
         try {
             printer.SetPrinterIndex(FindPrinterByName(printer, FPrinterName));
         } catch (const std::exception& e) {
-            ThrowKept(e, title, part);
+            ThrowKept(e, facts, part);
         }
+    }
+    const bool keepState = FHasPrinted && services_.settings.KeepState;
+    facts.printer = CurrentPrinterName(printer);
+    if (keepState) facts.carriedStatus = FPrinterState;
+    if (services_.printouts != nullptr && services_.printouts->HoldBeforePrinting(facts, part)) {
+        if (ownPrinter) printer.SetPrinterIndex(remembered);
+        return false;
     }
     const bool documentBefore = printer.Printing();
     try {
         engine.BeginJob(title);
-        engine.PrintData(part, 0, FHasPrinted && services_.settings.KeepState,
-                         services_.settings.IgnorePcl, FPrinterState);
+        engine.PrintData(part, 0, keepState, services_.settings.IgnorePcl, FPrinterState);
         FHasPrinted = true;
         engine.EndJob();
     } catch (const std::exception& e) {
@@ -420,30 +430,45 @@ void TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part) {
                 // The print error is the one to report.
             }
         }
-        ThrowKept(e, title, part);
+        ThrowKept(e, facts, part, engine.Pages());
+    }
+    if (services_.printouts != nullptr) {
+        services_.printouts->Printed(facts, part, engine.Pages(), printer.LastOutputFile().string(),
+                                     {});
     }
     if (ownPrinter) printer.SetPrinterIndex(remembered);
+    return true;
 }
 
 // The part counts as printed already; so that it is not lost, its bytes are kept in a file of
 // their own, which the error names. The error keeps its kind.
-void TFileMonitor::ThrowKept(const std::exception& error, const std::string& title,
-                             const Bytes& part) {
+void TFileMonitor::ThrowKept(const std::exception& error, const TPrintoutFacts& facts,
+                             const Bytes& part, int pages) {
     std::string message = error.what();
     // A document held in a stopped queue prints once the queue is resumed.
-    if (dynamic_cast<const PrinterHeldError*>(&error) != nullptr) throw PrinterHeldError(message);
+    if (dynamic_cast<const PrinterHeldError*>(&error) != nullptr) {
+        if (services_.printouts != nullptr) {
+            services_.printouts->Printed(facts, part, pages, {}, message);
+        }
+        throw PrinterHeldError(message);
+    }
+    std::string keptFile;
     if (!services_.failedFolder.empty()) {
         try {
-            const std::filesystem::path kept =
-                WriteNewFile(services_.failedFolder,
-                             DocumentFileStem(title.empty() ? kDefaultDocumentTitle : title,
-                                              ToLocal(services_.clock.Now())),
-                             ".prn", part);
-            message += "\nWydruk zachowano w pliku " + kept.string();
+            const std::filesystem::path kept = WriteNewFile(
+                services_.failedFolder,
+                DocumentFileStem(facts.title.empty() ? kDefaultDocumentTitle : facts.title,
+                                 ToLocal(services_.clock.Now())),
+                ".prn", part);
+            keptFile = kept.string();
+            message += "\nWydruk zachowano w pliku " + keptFile;
         } catch (const std::exception& e) {
             message += "\nWydruku nie udało się zachować: ";
             message += e.what();
         }
+    }
+    if (services_.printouts != nullptr) {
+        services_.printouts->Failed(facts, part, error.what(), keptFile);
     }
     if (dynamic_cast<const PrinterError*>(&error) != nullptr) throw PrinterError(message);
     if (dynamic_cast<const FileError*>(&error) != nullptr) throw FileError(message);

@@ -95,9 +95,9 @@ class TFileMonitor {
     int AddFolderFile(const std::string& fullPath);
     void DeletePrintedFile();
     void TryDeleteOnStart(const std::string& path);
-    void PrintPart(IPrintEngine& engine, const Bytes& part);
-    [[noreturn]] void ThrowKept(const std::exception& error, const std::string& title,
-                                const Bytes& part);
+    bool PrintPart(IPrintEngine& engine, const Bytes& part);
+    [[noreturn]] void ThrowKept(const std::exception& error, const TPrintoutFacts& facts,
+                                const Bytes& part, int pages = 0);
     // The running digest of the file's first `size` bytes, read now.
     TMd5 ReadPrefixDigest(std::int64_t size);
     void ClearPrintedSize();

@@ -19,7 +19,8 @@ TQuernelProgram::TQuernelProgram(TProgramStart& start, IErrorReport& errors)
       printer_(start.clock),
       keys_(IniKeyStore::FromEnvironment()),
       files_(&start.clock),
-      autostart_(TXdgAutostartFolder::FromEnvironment()) {
+      autostart_(TXdgAutostartFolder::FromEnvironment()),
+      printouts_(TPrintoutFolder::FromEnvironment()) {
     // The folder a DOS emulator's printer port writes into.
     const fs::path quernelHome = QuernelFolder();
     std::error_code ec;
@@ -30,6 +31,9 @@ TQuernelProgram::TQuernelProgram(TProgramStart& start, IErrorReport& errors)
     // What was printed of each monitored file, kept across restarts.
     services_->printedStateFile = StateFolder() / "printed.txt";
     services_->printerReader = &printer_;
+    // Every printout handled, kept for "Ostatnie wydruki"; the current printer's state.
+    services_->printoutFolder = &printouts_;
+    services_->printerState = &printerState_;
     core_ = std::make_unique<TQuernelCore>(*services_);
     core_->registerAutostart = [this] {
         RegisterAutostart(autostart_, start_.programPath.string(), core_->Settings().AutoRun,
