@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "monitor/Monitoring.h"
 #include "monitor/QuernelCore.h"
@@ -89,13 +90,25 @@ TFilesTab::TFilesTab(TSettingBinder& binder, std::function<IWindowDialogs&()> di
     options->addLayout(mode, 1, 0);
     options->addLayout(waitBefore, 1, 1);
     options->addWidget(
-        binder.Check("cbDeleteAfter", "Usuń po wydrukowaiu", &AppSettings::DeleteAfter), 2, 0,
+        binder.Check("cbDeleteAfter", "Usuń po wydrukowaniu", &AppSettings::DeleteAfter), 2, 0,
         Qt::AlignTop);
     options->addLayout(keep, 2, 1);
+    auto* cbPreview = binder.Check("cbPreviewBeforePrint", "Podgląd przed wydrukiem",
+                                   &AppSettings::PreviewBeforePrint);
+    cbPreview->setToolTip(
+        Q("Gotowy wydruk otwiera się w oknie \"Ostatnie wydruki\" z przyciskami "
+          "\"Drukuj\" i \"Odrzuć\", zamiast drukować się od razu."));
+    options->addWidget(cbPreview, 3, 0);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(list, 1);
     layout->addLayout(options);
+}
+
+std::string TFilesTab::SelectedFolder() const {
+    const QListWidgetItem* item = lbFiles_->currentItem();
+    if (item == nullptr) return {};
+    return std::filesystem::path(EntryPath(item->text().toStdString())).parent_path().string();
 }
 
 void TFilesTab::RefreshFiles() {

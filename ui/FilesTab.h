@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <string>
 
 class QListWidget;
 
@@ -20,6 +21,8 @@ class TFilesTab final : public QWidget {
 
     // Shows the core's monitored list, keeping the selected entry selected.
     void RefreshFiles();
+    // The folder of the selected entry's file (or folder entry); empty when none is selected.
+    std::string SelectedFolder() const;
 
   private:
     TQuernelCore& core_;

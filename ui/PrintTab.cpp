@@ -31,6 +31,8 @@ TPrintTab::TPrintTab(TSettingBinder& binder, TPrintTabActions actions, QWidget* 
         const QSignalBlocker block(cbAutostart);
         cbAutostart->setChecked(binder.Core().Settings().AutoRun);
     });
+    auto* btRecent = Button("btRecentPrintouts", "&Ostatnie wydruki");
+    connect(btRecent, &QPushButton::clicked, this, [this] { actions_.recentPrintouts(); });
     auto* btHelp = Button("btHelp", "&Pomoc");
     connect(btHelp, &QPushButton::clicked, this, [this] { actions_.help(); });
 
@@ -52,6 +54,7 @@ TPrintTab::TPrintTab(TSettingBinder& binder, TPrintTabActions actions, QWidget* 
     top_->addWidget(cbActive_);
     top_->addWidget(cbAutostart);
     top_->addStretch();
+    top_->addWidget(btRecent);
     top_->addWidget(btHelp);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top_);

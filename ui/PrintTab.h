@@ -16,6 +16,7 @@ struct TPrintTabActions {
     std::function<void()> printFile;
     std::function<void()> help;
     std::function<void(bool)> setMonitoring;
+    std::function<void()> recentPrintouts;
 };
 
 // The "&Wydruk" tab: printing a file by hand, the monitoring switch, autostart, help and the

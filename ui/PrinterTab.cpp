@@ -11,10 +11,16 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <filesystem>
 
+#include "engine/PrinterState.h"
+#include "host/BW_log.h"
+#include "host/Environment.h"
 #include "monitor/QuernelCore.h"
+#include "platform/QtPrinterPlatform.h"
 #include "ui/Controls.h"
 #include "ui/SettingBinder.h"
+#include "ui/WindowDialogs.h"
 
 namespace quernel {
 
@@ -30,8 +36,13 @@ struct SpinField {
 
 }  // namespace
 
-TPrinterTab::TPrinterTab(TSettingBinder& binder, IPrinterSetupDialog* setup, QWidget* parent)
-    : QWidget(parent), core_(binder.Core()), setup_(setup) {
+TPrinterTab::TPrinterTab(TSettingBinder& binder, IPrinterSetupDialog* setup,
+                         std::function<IWindowDialogs&()> dialogs, QWidget* parent)
+    : QWidget(parent),
+      binder_(binder),
+      core_(binder.Core()),
+      setup_(setup),
+      dialogs_(std::move(dialogs)) {
     setObjectName("tsDrukarka");
     cbPrinter_ = new QComboBox;
     cbPrinter_->setObjectName("cbPrinter");
@@ -55,16 +66,47 @@ TPrinterTab::TPrinterTab(TSettingBinder& binder, IPrinterSetupDialog* setup, QWi
     edSample_->setObjectName("edSample");
     edSample_->setReadOnly(true);
 
+    labPrinterState_ = new QLabel;
+    labPrinterState_->setObjectName("labPrinterState");
+    labPrinterState_->setWordWrap(true);
+    labPrinterState_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    // Where "Quernel PDF" writes, with the folder to open and another to choose.
+    auto* pdf = new QGroupBox(Q("Pliki drukarki \"Quernel PDF\":"));
+    pdf->setObjectName("gbPdfFolder");
+    edPdfFolder_ = new QLineEdit;
+    edPdfFolder_->setObjectName("edPdfFolder");
+    edPdfFolder_->setReadOnly(true);
+    edPdfFolder_->setAccessibleName(pdf->title());
+    btChoosePdfFolder_ = Button("btChoosePdfFolder", "Z&mień folder...");
+    auto* btOpenPdfFolder = Button("btOpenPdfFolder", "&Otwórz folder");
+    connect(btChoosePdfFolder_, &QPushButton::clicked, this, [this] { ChoosePdfFolder(); });
+    connect(btOpenPdfFolder, &QPushButton::clicked, this, [this] {
+        const std::filesystem::path folder = core_.PdfFolder();
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        dialogs_().OpenFolder(folder.string());
+    });
+    auto* pdfGrid = new QGridLayout(pdf);
+    pdfGrid->addWidget(edPdfFolder_, 0, 0, 1, 3);
+    pdfGrid->addWidget(btChoosePdfFolder_, 1, 1);
+    pdfGrid->addWidget(btOpenPdfFolder, 1, 2);
+    pdfGrid->setColumnStretch(0, 1);
+    binder.OnRefresh([this] { RefreshPdfFolder(); });
+
     auto* left = new QGridLayout;
     left->addWidget(Label("D&rukarka:", cbPrinter_), 0, 0);
     left->addWidget(cbPrinter_, 0, 1);
     left->addWidget(btPrinter, 0, 2);
     left->addWidget(cbAlwaysDefault, 1, 1, 1, 2);
-    left->addWidget(Label("&Czcionka:", lbFont_), 2, 0, Qt::AlignTop);
-    left->addWidget(lbFont_, 2, 1, 1, 2);
-    left->addWidget(Label("Przykład:", edSample_), 3, 0);
-    left->addWidget(edSample_, 3, 1, 1, 2);
-    left->setRowStretch(2, 1);
+    left->addWidget(Label("Stan:", labPrinterState_), 2, 0, Qt::AlignTop);
+    left->addWidget(labPrinterState_, 2, 1, 1, 2);
+    left->addWidget(Label("&Czcionka:", lbFont_), 3, 0, Qt::AlignTop);
+    left->addWidget(lbFont_, 3, 1, 1, 2);
+    left->addWidget(Label("Przykład:", edSample_), 4, 0);
+    left->addWidget(edSample_, 4, 1, 1, 2);
+    left->addWidget(pdf, 5, 0, 1, 3);
+    left->setRowStretch(3, 1);
     left->setColumnStretch(1, 1);
 
     auto* margins = new QGroupBox(Q("Marginesy [mm]:"));
@@ -121,6 +163,59 @@ TPrinterTab::TPrinterTab(TSettingBinder& binder, IPrinterSetupDialog* setup, QWi
     layout->addLayout(right);
 }
 
+QString TPrinterTab::StateText() const {
+    const std::string printer = core_.Printers().SelectedPrinterName();
+    if (printer.empty()) return {};
+    if (printer == QtPrinterPlatform::kPdfPrinterName) {
+        return QString::fromStdString(printer + ": zapisuje pliki PDF w folderze " +
+                                      core_.PdfFolder().string());
+    }
+    const TPrinterWatch& watch = core_.PrinterWatch();
+    if (watch.Printer() != printer || !watch.State()) return {};
+    return QString::fromStdString(printer + ": " + DescribeQueueState(*watch.State()));
+}
+
+void TPrinterTab::RefreshPrinterState() {
+    const std::string printer = core_.Printers().SelectedPrinterName();
+    const TPrinterWatch& watch = core_.PrinterWatch();
+    QString text;
+    bool error = false;
+    if (printer == QtPrinterPlatform::kPdfPrinterName) {
+        text = Q("zapisuje pliki PDF (folder poniżej)");
+    } else if (watch.Printer() == printer && watch.State()) {
+        text = QString::fromStdString(DescribeQueueState(*watch.State()));
+        if (!watch.State()->message.empty()) {
+            text += " (" + QString::fromStdString(watch.State()->message) + ")";
+        }
+        error = IsErrorState(*watch.State());
+    } else {
+        text = printer.empty() ? Q("brak drukarki") : Q("nieznany");
+    }
+    labPrinterState_->setText(text);
+    QPalette palette = labPrinterState_->palette();
+    palette.setColor(QPalette::WindowText,
+                     error ? QColor(192, 0, 0) : this->palette().color(QPalette::WindowText));
+    labPrinterState_->setPalette(palette);
+}
+
+void TPrinterTab::RefreshPdfFolder() {
+    const QString folder = QString::fromStdString(core_.PdfFolder().string());
+    if (edPdfFolder_->text() != folder) edPdfFolder_->setText(folder);
+    const bool fromEnvironment = GetEnv("QUERNEL_PDF_DIR").has_value();
+    btChoosePdfFolder_->setEnabled(!fromEnvironment);
+    edPdfFolder_->setToolTip(fromEnvironment ? Q("Folder ustawiony zmienną QUERNEL_PDF_DIR")
+                                             : QString());
+}
+
+void TPrinterTab::ChoosePdfFolder() {
+    if (GetEnv("QUERNEL_PDF_DIR")) return;
+    const auto folder = dialogs_().ChoosePdfFolder(core_.PdfFolder().string());
+    if (!folder) return;
+    binder_.Change([&](AppSettings& s) { s.PdfFolder = *folder; });
+    core_.Services().history.Add("Folder plików PDF: " + *folder);
+    RefreshPrinterState();
+}
+
 void TPrinterTab::RefreshPrinters() {
     TPrinterSelection& printers = core_.Printers();
     {
@@ -151,6 +246,7 @@ void TPrinterTab::RefreshPrinters() {
     sample.setFixedPitch(true);
     sample.setPointSizeF(font().pointSizeF());
     edSample_->setFont(sample);
+    RefreshPrinterState();
 }
 
 }  // namespace quernel

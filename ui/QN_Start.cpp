@@ -11,7 +11,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "engine/PrinterState.h"
 #include "host/BW_log.h"
+#include "monitor/KeptPrintouts.h"
 #include "monitor/Monitoring.h"
 #include "monitor/QuernelCore.h"
 #include "platform/QtPrinterPlatform.h"
@@ -23,8 +25,9 @@
 #include "ui/PrintTab.h"
 #include "ui/PrinterTab.h"
 #include "ui/QN_About.h"
-#include "ui/QtPrinterSetupDialog.h"
+#include "ui/QueueSettingsDialog.h"
 #include "ui/RawTab.h"
+#include "ui/RecentPrintouts.h"
 #include "ui/SequencesTab.h"
 #include "ui/SettingBinder.h"
 #include "ui/SettingsTab.h"
@@ -57,7 +60,10 @@ TqnMain::TqnMain(TQuernelCore& core, TMainWindowHooks hooks, QWidget* parent)
 
     if (hooks_.printerSetup == nullptr) {
         if (auto* qtPrinter = dynamic_cast<QtPrinterPlatform*>(&core_.Services().printer)) {
-            ownSetup_ = std::make_unique<QtPrinterSetupDialog>(*qtPrinter, this);
+            TPrinterSettings::TActions actions;
+            actions.choosePdfFolder = [this] { printerTab_->ChoosePdfFolder(); };
+            actions.showMessage = [this](const std::string& text) { Dialogs().ShowMessage(text); };
+            ownSetup_ = std::make_unique<TPrinterSettings>(*qtPrinter, std::move(actions), this);
             hooks_.printerSetup = ownSetup_.get();
         }
     }
@@ -86,11 +92,12 @@ TqnMain::TqnMain(TQuernelCore& core, TMainWindowHooks hooks, QWidget* parent)
     const auto dialogs = [this]() -> IWindowDialogs& { return Dialogs(); };
     printTab_ = new TPrintTab(*binder_, {.printFile = [this] { PrintFile(); },
                                          .help = [this] { ShowHelp(); },
-                                         .setMonitoring = [this](bool on) { SetMonitoring(on); }});
+                                         .setMonitoring = [this](bool on) { SetMonitoring(on); },
+                                         .recentPrintouts = [this] { ShowRecentPrintouts(); }});
     PageControl_->addTab(printTab_, Q("&Wydruk"));
     filesTab_ = new TFilesTab(*binder_, dialogs);
     PageControl_->addTab(filesTab_, Q("&Pliki"));
-    printerTab_ = new TPrinterTab(*binder_, hooks_.printerSetup);
+    printerTab_ = new TPrinterTab(*binder_, hooks_.printerSetup, dialogs);
     PageControl_->addTab(printerTab_, Q("&Drukarka"));
     charMapTab_ = new TCharMapTab(core_);
     PageControl_->addTab(charMapTab_, Q("Z&naki"));
@@ -113,12 +120,25 @@ TqnMain::TqnMain(TQuernelCore& core, TMainWindowHooks hooks, QWidget* parent)
 
     history_ = std::make_unique<MemoHistory>(printTab_->History());
     core_.Services().history.Attach(history_.get());
-    core_.Printers().onChanged = [this] { printerTab_->RefreshPrinters(); };
+    core_.Printers().onChanged = [this] {
+        core_.PrinterWatch().ReadSoon();
+        printerTab_->RefreshPrinters();
+        UpdateTrayTip();
+    };
+    core_.PrinterWatch().onChanged = [this] {
+        printerTab_->RefreshPrinterState();
+        UpdateTrayTip();
+    };
+    // A printout waiting for a decision opens in "Ostatnie wydruki".
+    core_.Printouts().SetPreviewAvailable(true);
+    core_.Printouts().onWaiting = [this](const std::string& id) { ShowRecentPrintouts(id); };
+    core_.SetNotifier(this);
     // The settings load and the monitoring switch reach the controls also while the window
     // is hidden (a start with "/hide"), and the tray menu with them.
     core_.onStateChanged = [this](TQuernelCore::TChange change) {
         if (change == TQuernelCore::TChange::kSettingsLoaded) {
             Refresh();
+            OfferWaitingPrintouts();
         } else {
             ShowActive();
         }
@@ -129,7 +149,11 @@ TqnMain::TqnMain(TQuernelCore& core, TMainWindowHooks hooks, QWidget* parent)
 TqnMain::~TqnMain() {
     core_.Services().history.Attach(nullptr);
     core_.Printers().onChanged = nullptr;
+    core_.PrinterWatch().onChanged = nullptr;
     core_.onStateChanged = nullptr;
+    core_.Printouts().SetPreviewAvailable(false);
+    core_.Printouts().onWaiting = nullptr;
+    core_.SetNotifier(nullptr);
     if (hooks_.errorBox != nullptr) hooks_.errorBox->SetParentWindow(nullptr);
 }
 
@@ -154,8 +178,46 @@ void TqnMain::ShowActive() {
 
 IWindowDialogs& TqnMain::Dialogs() {
     if (hooks_.dialogs != nullptr) return *hooks_.dialogs;
-    if (!ownDialogs_) ownDialogs_ = std::make_unique<TQtWindowDialogs>(this);
+    if (!ownDialogs_) {
+        // The file dialogs start in the folder of the monitored file selected on "&Pliki".
+        ownDialogs_ = std::make_unique<TQtWindowDialogs>(
+            this, [this] { return filesTab_->SelectedFolder(); });
+    }
     return *ownDialogs_;
+}
+
+void TqnMain::ShowRecentPrintouts(const std::string& id) {
+    if (recent_ == nullptr) recent_ = new TfrmRecentPrintouts(core_, hooks_.recentDialogs, this);
+    recent_->ShowPrintout(id);
+}
+
+void TqnMain::OfferWaitingPrintouts() {
+    const auto waiting = core_.Printouts().Store().Waiting();
+    if (waiting.empty()) return;
+    core_.Services().history.Add("Wydruki czekające na decyzję: " + std::to_string(waiting.size()) +
+                                 " (Ostatnie wydruki)");
+    // After the start-up, so the window shows over the main window.
+    QTimer::singleShot(0, this, [this, id = waiting.front()] { ShowRecentPrintouts(id); });
+}
+
+void TqnMain::Notify(TNoticeKind kind, const std::string& title, const std::string& text) {
+    // Without a tray there is nobody to show it to: the history has it anyway.
+    if (!TrayAvailable()) return;
+    if (hooks_.showNotice) {
+        hooks_.showNotice(kind, title, text);
+        return;
+    }
+    const QSystemTrayIcon::MessageIcon icon =
+        kind == TNoticeKind::kError     ? QSystemTrayIcon::Critical
+        : kind == TNoticeKind::kWarning ? QSystemTrayIcon::Warning
+                                        : QSystemTrayIcon::Information;
+    tray_->showMessage(QString::fromStdString(title), QString::fromStdString(text), icon,
+                       kind == TNoticeKind::kInformation ? 5000 : 15000);
+}
+
+void TqnMain::UpdateTrayTip() {
+    const QString state = printerTab_->StateText();
+    tray_->setToolTip(state.isEmpty() ? Q(kAppTitle) : Q(kAppTitle) + "\n" + state);
 }
 
 void TqnMain::PrintFile() {
@@ -188,6 +250,8 @@ void TqnMain::BuildTray() {
     connect(miActive_, &QAction::triggered, this, [this](bool on) { SetMonitoring(on); });
     connect(item("miPrintFile", "&Drukuj plik"), &QAction::triggered, this,
             [this] { PrintFile(); });
+    connect(item("miRecentPrintouts", "&Ostatnie wydruki"), &QAction::triggered, this,
+            [this] { ShowRecentPrintouts(); });
     connect(item("Pomoc1", "&Pomoc"), &QAction::triggered, this, [this] { ShowHelp(); });
     pmTray_->addSeparator()->setObjectName("N1");
     connect(item("miClose", "&Zamknij"), &QAction::triggered, this, [this] { close(); });
@@ -283,6 +347,7 @@ void TqnMain::closeEvent(QCloseEvent* event) {
     tray_->hide();
     trayTimer_->stop();
     help_->close();
+    if (recent_ != nullptr) recent_->close();
     event->accept();
 }
 

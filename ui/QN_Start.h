@@ -8,6 +8,7 @@
 
 #include "host/AppSettings.h"
 #include "host/CloseControl.h"
+#include "monitor/Notifier.h"
 #include "ui/MainWindow.h"
 
 class QAction;
@@ -20,6 +21,7 @@ namespace quernel {
 
 class IHistoryView;
 class IPrinterSetupDialog;
+class IRecentPrintoutsDialogs;
 class IWindowDialogs;
 class TCharMapTab;
 class TFilesTab;
@@ -30,6 +32,7 @@ class TErrorBox;
 class TQtWindowDialogs;
 class TQuernelCore;
 class TSequencesTab;
+class TfrmRecentPrintouts;
 class TfrmHelp;
 
 // What the main window is given besides the core. Every member may stay empty.
@@ -56,6 +59,11 @@ struct TMainWindowHooks {
     bool startHidden = false;
     // Whether the desktop has a tray; empty: QSystemTrayIcon::isSystemTrayAvailable.
     std::function<bool()> trayAvailable;
+    // The questions of "Ostatnie wydruki"; empty: the real dialogs.
+    IRecentPrintoutsDialogs* recentDialogs = nullptr;
+    // Shows a notification; empty: the tray's message (desktop notifications where present).
+    // Only called while there is a tray.
+    std::function<void(TNoticeKind, const std::string&, const std::string&)> showNotice;
 };
 
 // The main window "qnMain": seven tabs bound to the application core, and the tray icon.
@@ -69,7 +77,7 @@ struct TMainWindowHooks {
 //     core.Printers().FillPrinterList(); core.LoadSettings(); core.Monitoring().SetActive(true);
 //     window.ShowAtStart();                     // shows what was loaded
 // The core and everything in the hooks must outlive the window.
-class TqnMain final : public QWidget, public IMainWindow {
+class TqnMain final : public QWidget, public IMainWindow, private INotifier {
   public:
     explicit TqnMain(TQuernelCore& core, TMainWindowHooks hooks = {}, QWidget* parent = nullptr);
     ~TqnMain() override;
@@ -85,6 +93,10 @@ class TqnMain final : public QWidget, public IMainWindow {
     // "&Drukuj plik" and "&Pomoc", on the first tab and in the tray menu.
     void PrintFile();
     void ShowHelp();
+    // "Ostatnie wydruki", with the printout selected (the newest when empty).
+    void ShowRecentPrintouts(const std::string& id = {});
+    // The window "Ostatnie wydruki"; nothing until it was first shown.
+    TfrmRecentPrintouts* RecentPrintouts() const { return recent_; }
 
     TfrmHelp& HelpWindow() const { return *help_; }
     QSystemTrayIcon& TrayIcon() const { return *tray_; }
@@ -106,7 +118,12 @@ class TqnMain final : public QWidget, public IMainWindow {
     void ShowActive();
     void SetMonitoring(bool on);
     void UpdateTray();
+    void UpdateTrayTip();
     bool TrayAvailable() const;
+    // INotifier
+    void Notify(TNoticeKind kind, const std::string& title, const std::string& text) override;
+    // Printouts waiting for a decision since the last run are offered again.
+    void OfferWaitingPrintouts();
     IWindowDialogs& Dialogs();
 
     TQuernelCore& core_;
@@ -129,6 +146,7 @@ class TqnMain final : public QWidget, public IMainWindow {
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* pmTray_ = nullptr;
     QAction* miActive_ = nullptr;
+    TfrmRecentPrintouts* recent_ = nullptr;
     QTimer* trayTimer_ = nullptr;
 };
 

@@ -34,7 +34,7 @@ TRawTab::TRawTab(TSettingBinder& binder, QWidget* parent) : QWidget(parent) {
     note->addWidget(Label(
         "Po włączeniu trybu bezpośredniego ustawienia na zakładce Kody nie mają żadnego wpływu"));
     note->addWidget(
-        Label("na postać wydruku. Kody Sterujące z programu DOS muszą by zgodne z drukarką."));
+        Label("na postać wydruku. Kody Sterujące z programu DOS muszą być zgodne z drukarką."));
     layout->addLayout(note);
     layout->addWidget(binder.Check("cbRAWcharMap", "Włącz przekodowanie znaków (zakładka Znaki)",
                                    &AppSettings::RAWcharMap));

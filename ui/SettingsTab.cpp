@@ -105,6 +105,20 @@ TSettingsTab::TSettingsTab(TSettingBinder& binder, std::function<IWindowDialogs&
     positionRow->addStretch();
     picture->addWidget(position, 2, 0);
     layout->addLayout(picture);
+
+    auto* edKeep = binder.Spin("edKeepPrintouts", "KeepPrintouts", &AppSettings::KeepPrintouts);
+    auto* edKeepMB =
+        binder.Spin("edKeepPrintoutsMB", "KeepPrintoutsMB", &AppSettings::KeepPrintoutsMB);
+    auto* kept = new QHBoxLayout;
+    kept->addWidget(Label("Ostatnie wydruki: przechowuj", edKeep));
+    kept->addWidget(edKeep);
+    kept->addWidget(Label("wydruków, najwyżej", edKeepMB));
+    kept->addWidget(edKeepMB);
+    kept->addWidget(Label("MB"));
+    kept->addStretch();
+    kept->addWidget(binder.Check("cbNotifyEachPrintout", "Powiadamiaj o każdym wydruku",
+                                 &AppSettings::NotifyEachPrintout));
+    layout->addLayout(kept);
     layout->addStretch();
 }
 
