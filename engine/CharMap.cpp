@@ -31,6 +31,7 @@ const TCharset& CharsetAt(std::uint8_t index) {
 }
 
 CodePage CodePageForCharset(std::uint8_t charsetValue) {
+    if (charsetValue == kCp437Charset) return CodePage::kCp437;
     for (const TCharset& c : kCharsets) {
         if (c.value == charsetValue) return c.codePage;
     }

@@ -25,6 +25,10 @@ const std::array<TCharset, kCharsetCount>& CharsetTable();
 // The entry for an index; an index beyond the table names no charset and counts as 0.
 const TCharset& CharsetAt(std::uint8_t index);
 
+// The charset value through which the renderer draws code page 437's own characters (the DOS
+// graphic characters of DosGraphics.h); not one a map can choose.
+inline constexpr std::uint8_t kCp437Charset = 254;
+
 // The code page that draws a font character-set value (Windows-1250 for unknown values).
 CodePage CodePageForCharset(std::uint8_t charsetValue);
 

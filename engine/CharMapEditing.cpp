@@ -72,9 +72,16 @@ CodePage SourceCodePage() {
     return CharsetTable()[0].codePage;
 }
 
-std::string HoverText(const TCharMapRecord& map, std::uint8_t source) {
+std::string PrintedGlyphText(const TCharMapRecord& map, const std::array<TGraphic, 256>& graphics,
+                             std::uint8_t source) {
+    if (graphics[source] != TGraphic::kNone) return GlyphText(CodePage::kCp437, source);
+    return GlyphText(MapCodePage(map), map.Map[source]);
+}
+
+std::string HoverText(const TCharMapRecord& map, std::uint8_t source, bool boxLines) {
     const CodePage page = MapCodePage(map);
-    return " " + GlyphText(page, source) + " " + GlyphText(page, map.Map[source]);
+    const auto graphics = boxLines ? FindGraphics(map) : std::array<TGraphic, 256>{};
+    return " " + GlyphText(page, source) + " " + PrintedGlyphText(map, graphics, source);
 }
 
 TCharMapFields EntryFields(const TCharMapRecord& map, std::uint8_t source) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "engine/CharMap.h"
 #include "engine/CodePages.h"
+#include "engine/DosGraphics.h"
 
 namespace quernel {
 
@@ -41,9 +43,14 @@ std::string GlyphText(CodePage page, std::uint8_t b);
 CodePage MapCodePage(const TCharMapRecord& map);
 CodePage SourceCodePage();
 
-// The hover box: a blank, the source glyph, a blank and the mapped glyph, both in the map's
-// code page.
-std::string HoverText(const TCharMapRecord& map, std::uint8_t source);
+// What the source byte prints as: its mapped byte in the map's code page, or with box lines its
+// DOS graphic character (`graphics` from FindGraphics).
+std::string PrintedGlyphText(const TCharMapRecord& map, const std::array<TGraphic, 256>& graphics,
+                             std::uint8_t source);
+
+// The hover box: a blank, the source glyph, a blank and the glyph it prints as, both in the
+// map's code page (with box lines, a graphic character as itself).
+std::string HoverText(const TCharMapRecord& map, std::uint8_t source, bool boxLines = false);
 
 // The six entry fields for a source byte.
 struct TCharMapFields {

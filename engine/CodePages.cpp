@@ -21,6 +21,8 @@ const std::array<char32_t, 256>& CodePageTable(CodePage page) {
             return kMacRoman;
         case CodePage::kAdobeSymbol:
             return kAdobeSymbol;
+        case CodePage::kCp437:
+            return kCp437;
     }
     return kCp1250;
 }

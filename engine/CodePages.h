@@ -20,6 +20,7 @@ enum class CodePage {
     kCp1253,       // Windows Greek
     kMacRoman,     // Mac OS Roman
     kAdobeSymbol,  // Adobe Symbol encoding
+    kCp437,        // DOS US: box drawing, blocks, Greek and mathematical signs
 };
 
 // byte -> Unicode code point; undefined bytes give U+FFFD.
@@ -44,6 +45,7 @@ extern const std::array<char32_t, 256> kCp1257;
 extern const std::array<char32_t, 256> kCp1253;
 extern const std::array<char32_t, 256> kMacRoman;
 extern const std::array<char32_t, 256> kAdobeSymbol;
+extern const std::array<char32_t, 256> kCp437;
 }  // namespace codepage_tables
 
 }  // namespace quernel

@@ -82,6 +82,13 @@ std::size_t RunLengthInput(ByteView data, std::size_t from, std::size_t size);
 // `size` bytes of run-length data; missing bytes are 0.
 Bytes RunLengthDecode(ByteView data, std::size_t size);
 
+// The upper half (0x80..0xFF) of a character table an ESC/P printout can assign with
+// ESC ( t d1 d2 d3 (d2 d3 name it); nullptr for one not known here (EscPCharTables.cpp).
+const std::array<char32_t, 128>* RegisteredTable(int d2, int d3);
+// What the PC code pages print for the bytes 0x00..0x1F where a printer prints them as
+// characters (ESC ( ^, ESC I 1).
+extern const std::array<char32_t, 32> kPcControlGlyphs;
+
 // What a command is called in --explain: graphics by the mode in force for ESC K, L, Y, Z.
 std::string_view CommandName(const TEscPCommand& cmd, const std::array<std::uint8_t, 4>& densities);
 

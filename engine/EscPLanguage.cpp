@@ -24,8 +24,12 @@ void TEscPLanguage::Reset() {
     pitch_ = 10;
     condensed_ = false;
     country_ = 0;
-    italicTable_ = false;
+    tables_ = {TCharTable{true, nullptr}, TCharTable{}, TCharTable{}, TCharTable{}};
+    table_ = 1;
     upperControls_ = false;
+    printControls_ = false;
+    userSet_ = false;
+    draft_ = false;
 }
 
 void TEscPLanguage::Begin(IPage& page) {
@@ -46,8 +50,8 @@ bool TEscPLanguage::ReadsBeforeTable(ByteView data, std::size_t p) const {
         case 0x12:
             return true;
         case kEsc:
-            return p + 1 < data.size() &&
-                   (data[p + 1] == 'M' || data[p + 1] == 'P' || data[p + 1] == 0x0F);
+            return p + 1 < data.size() && (data[p + 1] == 'M' || data[p + 1] == 'P' ||
+                                           data[p + 1] == 0x0F || data[p + 1] == 'x');
         default:
             return false;
     }
@@ -61,7 +65,7 @@ double TEscPLanguage::RelativeUnit() const {
 TLanguageStep TEscPLanguage::Step(ByteView data, std::size_t p, IPage* page) {
     const std::uint8_t b = data[p];
     if (b == kEsc) return Command(data, p, page);
-    if (b < 0x20) return Control(b, page);
+    if (b < 0x20 && !(printControls_ && PrintsAsCharacter(b))) return Control(b, page);
     return Text(b, page);
 }
 
@@ -129,7 +133,8 @@ TLanguageStep TEscPLanguage::Command(ByteView data, std::size_t p, IPage* page) 
         }
         return step;
     }
-    if (GraphicsCommand(cmd, page) || TableCommand(cmd, page) || TextCommand(cmd, page)) {
+    if (GraphicsCommand(cmd, page) || TableCommand(cmd, page) || UserCharacterCommand(cmd) ||
+        TextCommand(cmd, page)) {
         return step;
     }
     LayoutCommand(cmd, page);

@@ -49,8 +49,9 @@ class TEscPLanguage final : public IPrinterLanguage {
     void Reset() override;
     double NextTab(double along, IPage& page) override;
     std::string_view Family() const override { return "ESC/P"; }
-    // CR, BS and the pitch commands (SI, ESC SI, DC2, ESC M, ESC P): the printer's pitch is
-    // one state that every pitch command sets.
+    // CR, BS, the pitch commands (SI, ESC SI, DC2, ESC M, ESC P: the printer's pitch is one
+    // state that every pitch command sets) and ESC x (user-defined characters are drawn in the
+    // quality they were defined for).
     bool ReadsBeforeTable(ByteView data, std::size_t p) const override;
 
     // The character a national set (ESC R n) prints for a byte; 0 when it prints the byte.
@@ -81,6 +82,15 @@ class TEscPLanguage final : public IPrinterLanguage {
     // byte of text through them.
     bool TableCommand(const escp::TEscPCommand& cmd, IPage* page);
     TLanguageStep Text(std::uint8_t b, IPage* page);
+    // Prints a byte as a character of the table in force, also a control code's byte (ESC ( ^,
+    // ESC I 1); answers the printer's own character printed, or 0 for the map's.
+    char32_t PrintByte(std::uint8_t b, IPage* page);
+    // Whether ESC I 1 makes a control byte print as a character here.
+    bool PrintsAsCharacter(std::uint8_t code) const;
+    // EscPUserCharacters.cpp: characters the printout defines (ESC &, ESC :, ESC %).
+    bool UserCharacterCommand(const escp::TEscPCommand& cmd);
+    // Prints the user-defined character of a byte where one is in force; false where not.
+    bool PrintUserCharacter(std::uint8_t b, IPage* page);
 
     // Units of the commands that count in printer units.
     double FeedUnit() const { return pins_ == TPins::k9 ? 1.0 / 216 : 1.0 / 180; }
@@ -97,8 +107,24 @@ class TEscPLanguage final : public IPrinterLanguage {
     bool condensed_ = false;                   // SI, DC2
     bool verticalTabsSet_ = false;             // ESC B since the last reset
     int country_ = 0;                          // ESC R
-    bool italicTable_ = false;                 // ESC t 0: the upper half prints in italics
-    bool upperControls_ = false;               // ESC 7: 128..159 are control codes there
+    // A character table: the upper half in italics, the printer's own (the character map's),
+    // or a registered one.
+    struct TCharTable {
+        bool italic = false;
+        const std::array<char32_t, 128>* upper = nullptr;
+    };
+    std::array<TCharTable, 4> tables_{};  // assigned by ESC ( t
+    int table_ = 1;                       // selected by ESC t
+    bool upperControls_ = false;          // ESC 7, ESC m 4: 128..159 are control codes
+    bool printControls_ = false;          // ESC I 1: control bytes print as characters
+    // A user-defined character: its dots and its size in inches.
+    struct TUserCharacter {
+        TBitmap dots;
+        double width = 0, height = 0;
+    };
+    std::array<TUserCharacter, 128> userCharacters_{};  // ESC &; no dots: not defined
+    bool userSet_ = false;                              // ESC % 1
+    bool draft_ = false;                                // ESC x 0: draft characters
 };
 
 }  // namespace quernel

@@ -57,47 +57,104 @@ char32_t TEscPLanguage::NationalCharacter(int country, std::uint8_t byte) {
 }
 
 bool TEscPLanguage::TableCommand(const TEscPCommand& cmd, IPage* page) {
+    // A table's number: 0..3, also as the digits "0".."3"; -1 for another value.
+    const auto slot = [](int n) { return n >= '0' && n <= '3' ? n - '0' : n <= 3 ? n : -1; };
     switch (cmd.key) {
         case 'R':
             country_ = (cmd.Arg(0) <= 13 || cmd.Arg(0) == 64) ? cmd.Arg(0) : 0;
             return true;
         case 't':
-            italicTable_ = IsOff(cmd.Arg(0));
+            if (slot(cmd.Arg(0)) >= 0) table_ = slot(cmd.Arg(0));
             return true;
+        case Ext('t'): {  // d1 d2 d3: table d1 becomes the registered table d2 d3
+            const int which = slot(cmd.Arg(0));
+            if (which < 0) return true;
+            if (cmd.Arg(1) == 0 && cmd.Arg(2) == 0) {
+                tables_[static_cast<std::size_t>(which)] = {true, nullptr};
+            } else if (const auto* upper = RegisteredTable(cmd.Arg(1), cmd.Arg(2))) {
+                tables_[static_cast<std::size_t>(which)] = {false, upper};
+            }  // a table the printer does not have: the assignment is ignored
+            return true;
+        }
         case '6':
             upperControls_ = false;
             return true;
         case '7':
             upperControls_ = true;
             return true;
-        case Ext('^'):  // the data printed as characters
-            if (page) page->Print(cmd.params);
+        case 'm':  // 9-pin: 4 makes 128..159 control codes, 0 characters
+            upperControls_ = (cmd.Arg(0) & 4) != 0;
+            return true;
+        case 'I':
+            if (IsOn(cmd.Arg(0))) printControls_ = true;
+            if (IsOff(cmd.Arg(0))) printControls_ = false;
+            return true;
+        case Ext('^'):  // the data printed as characters, control bytes too
+            if (page) {
+                for (std::uint8_t b : cmd.params) PrintByte(b, page);
+            }
             return true;
         default:
             return false;
     }
 }
 
+bool TEscPLanguage::PrintsAsCharacter(std::uint8_t code) const {
+    // The control codes ESC/P uses stay commands.
+    switch (code) {
+        case 0x07:
+        case 0x08:
+        case 0x09:
+        case 0x0A:
+        case 0x0B:
+        case 0x0C:
+        case 0x0D:
+        case 0x0E:
+        case 0x0F:
+        case 0x11:
+        case 0x12:
+        case 0x13:
+        case 0x14:
+        case 0x18:
+        case 0x1B:
+            return false;
+        default:
+            return true;
+    }
+}
+
 TLanguageStep TEscPLanguage::Text(std::uint8_t b, IPage* page) {
-    TLanguageStep text{1, 0, true, 0, {}};
-    if (b >= 0x80 && italicTable_) {
-        if (b < 0xA0 && upperControls_) {
-            if (page) page->ControlCode(static_cast<std::uint8_t>(b - 0x80));
-            return {1, 0, false, 0, "Kod sterujący z górnej połowy"};
-        }
+    if (b >= 0x80 && b < 0xA0 && upperControls_ && !printControls_) {
+        if (page) page->ControlCode(static_cast<std::uint8_t>(b - 0x80));
+        return {1, 0, false, 0, "Kod sterujący z górnej połowy"};
+    }
+    return {1, 0, true, PrintByte(b, page), {}};
+}
+
+char32_t TEscPLanguage::PrintByte(std::uint8_t b, IPage* page) {
+    if (PrintUserCharacter(b, page)) return 0;
+    const TCharTable& table = tables_[static_cast<std::size_t>(table_)];
+    if (b >= 0x80 && table.italic) {
         // The italic table: the upper half is the lower half in italics.
         if (page) page->Print(OneByte(static_cast<std::uint8_t>(b - 0x80)), true);
-        return text;
+        return 0;
     }
-    text.character = NationalCharacter(country_, b);
+    char32_t ch = 0;
+    if (b < 0x20) {
+        ch = kPcControlGlyphs[b];
+    } else if (b >= 0x80 && table.upper) {
+        ch = (*table.upper)[b - 0x80];
+    } else {
+        ch = NationalCharacter(country_, b);
+    }
     if (page) {
-        if (text.character != 0) {
-            page->PrintCharacter(text.character);
+        if (ch != 0) {
+            page->PrintCharacter(ch);
         } else {
             page->Print(OneByte(b));
         }
     }
-    return text;
+    return ch;
 }
 
 }  // namespace quernel

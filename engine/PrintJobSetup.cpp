@@ -134,6 +134,7 @@ void TPrintJobSetup::ApplyTo(TPrintInterface& job) const {
     job.LoadDefaultSequences();
     job.AddSequences(sequences);
     job.SetCommandSet(CommandSetFromSetting(commandSet));
+    job.SetBoxLines(boxLines);
 }
 
 std::string TPrintJobSetup::ToText() const {
@@ -166,6 +167,7 @@ std::string TPrintJobSetup::ToText() const {
     }
     number("commandSet", commandSet);
     number("ignorePcl", ignorePcl);
+    number("boxLines", boxLines);
     number("raw", raw.enabled);
     line("rawInit", NoLineBreaks(raw.initText));
     number("rawFixCrLf", raw.fixCrLf);
@@ -207,6 +209,7 @@ std::optional<TPrintJobSetup> TPrintJobSetup::FromText(std::string_view text) {
     };
     const std::map<std::string_view, std::function<bool&(TPrintJobSetup&)>> flags = {
         {"ignorePcl", [](TPrintJobSetup& t) -> bool& { return t.ignorePcl; }},
+        {"boxLines", [](TPrintJobSetup& t) -> bool& { return t.boxLines; }},
         {"raw", [](TPrintJobSetup& t) -> bool& { return t.raw.enabled; }},
         {"rawFixCrLf", [](TPrintJobSetup& t) -> bool& { return t.raw.fixCrLf; }},
         {"rawEndWithFormFeed", [](TPrintJobSetup& t) -> bool& { return t.raw.endWithFormFeed; }},

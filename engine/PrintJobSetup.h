@@ -32,6 +32,7 @@ struct TPrintJobSetup {
     TEscapeSequences sequences;
     int commandSet = 0;  // the CommandSet setting
     bool ignorePcl = false;
+    bool boxLines = false;  // the BoxLines setting
     TRawSettings raw;
     // The background picture, drawn when `background` is on and the file loads.
     bool background = false;

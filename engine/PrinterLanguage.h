@@ -32,6 +32,10 @@ class IPage {
     virtual void Print(ByteView bytes, bool italic = false) = 0;
     // Prints a character of the printer's own character set in the cell of one byte.
     virtual void PrintCharacter(char32_t ch) = 0;
+    // Prints a picture as one character, a user-defined one: in the next cell, `width` x
+    // `height` inches at normal size (double width and height enlarge it), its top at the top
+    // of the line; the print position moves on by a cell.
+    virtual void PrintPicture(const TBitmap& bitmap, double width, double height) = 0;
 
     // The print position along the line, inches from the left margin.
     virtual double Along() = 0;

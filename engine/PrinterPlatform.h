@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -155,6 +156,10 @@ class IPrinterPlatform {
     // Draws the bitmap scaled into the rectangle (right and bottom exclusive): its dots of ink
     // in black, the rest transparent, so that text and pictures under it stay visible.
     virtual void DrawBitmap(const TRect& rect, const TBitmap& bitmap) = 0;
+    // Fills the rectangles (right and bottom exclusive) with `ink`, the share of black: 255
+    // solid, less for a shade. Rectangles that touch show no seam between them, also when
+    // they come in different calls.
+    virtual void FillRects(std::span<const TRect> rects, std::uint8_t ink) = 0;
 
     // Raw spooling: a document of raw bytes on the named printer. RawOpen answers 0 on
     // success, else the platform's error code (nothing is open then); RawWrite answers the

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/BoxShapes.h"
 #include "engine/PageGeometry.h"
 #include "engine/QN_Picture.h"
 #include "host/BW_log.h"
@@ -189,6 +190,7 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
     runFont_ = TFontDesc();
     runFont_.faceName = fontName_;
     mapCharset_ = CharsetAt(map_.CharsetIndex).value;
+    graphics_ = boxLines_ ? FindGraphics(map_) : std::array<TGraphic, 256>{};
     runFont_.charset = mapCharset_;
     runFont_.pitch = 2;  // the cells are fixed-pitch whatever the font
     SelectCpi(status.Pitch);
@@ -359,7 +361,7 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
     // style change between runs, so no allocation happens per character.
     // Double height stands on the line's baseline, 3/4 of the cell down; on the first line of
     // a page, with nothing above it, the printer keeps the normal height.
-    const bool tall = doubleHeight_ && linePosition_ >= 1.75 - 1e-9;
+    const bool tall = Tall();
     const bool script = !tall && (status.Subscript || status.Superscript);
     TFontDesc& font = runFont_;
     font.charset = charset;
@@ -398,13 +400,107 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
 
 void TPrintInterface::DrawRun(ByteView bytes) {
     runText_.resize(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) runText_[i] = map_.Map[bytes[i]];
-    DrawText(bytes.size(), mapCharset_);
+    bool graphic = false;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        runText_[i] = map_.Map[bytes[i]];
+        graphic |= graphics_[bytes[i]] != TGraphic::kNone;
+    }
+    if (graphic) {
+        DrawWithGraphics(bytes);
+    } else {
+        DrawText(bytes.size(), mapCharset_);
+    }
+}
+
+void TPrintInterface::DrawWithGraphics(ByteView bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const TGraphic kind = graphics_[bytes[i]];
+        std::size_t n = 1;
+        while (i + n < bytes.size() && graphics_[bytes[i + n]] == kind) ++n;
+        const ByteView piece = bytes.subspan(i, n);
+        switch (kind) {
+            case TGraphic::kNone:
+                runText_.resize(n);
+                for (std::size_t k = 0; k < n; ++k) runText_[k] = map_.Map[piece[k]];
+                DrawText(n, mapCharset_);
+                break;
+            case TGraphic::kSign:
+                runText_.assign(piece.begin(), piece.end());
+                DrawText(n, kCp437Charset);
+                break;
+            case TGraphic::kShape:
+                DrawShapes(piece);
+                break;
+        }
+        i += n;
+    }
+}
+
+void TPrintInterface::DrawShapes(ByteView bytes) {
+    std::vector<TShapeRect> shapes;
+    std::vector<TRect> rects;
+    for (const std::uint8_t byte : bytes) {
+        const double step = charAdvance_ + extraSpacePx_;
+        WrapFor(step);
+        EnsurePage();
+        // The cell the text would take (DrawMapped).
+        const TPrinterStatus& status = *status_;
+        const bool tall = Tall();
+        const bool script = !tall && (status.Subscript || status.Superscript);
+        int shift = 0;
+        if (script && status.Subscript) shift = static_cast<int>(lineHeight_ * 0.33);
+        if (script && status.Superscript) shift = -static_cast<int>(lineHeight_ * 0.05);
+        if (tall) shift = -static_cast<int>(lineHeight_ * 0.75);
+        if (std::abs(alongPos_) < kFarAway) {
+            TShapeCell cell;
+            cell.along = alongPos_;
+            cell.width = script ? 0.72 * charAdvance_ : charAdvance_;
+            cell.step = step;
+            cell.height = tall     ? 2 * lineHeight_
+                          : script ? static_cast<int>(0.72 * lineHeight_)
+                                   : lineHeight_;
+            // Down to the next line when that is further than the cell reaches.
+            const double lineStep = lineHeight_ * status.LineSpacing - shift;
+            cell.reach = static_cast<int>(std::ceil(std::clamp(lineStep, 0.0, kFarAway)));
+            // A line about as thick as a dot of a 24-pin head: 1/16 of a line of 6 to the inch.
+            cell.stroke = std::max(1, static_cast<int>(std::lround(lineHeight_ / 16.0)));
+            shapes.clear();
+            AppendShape(byte, cell, shapes);
+            const TPoint pen = printer_.PenPos();
+            const int top = landscape_ ? pen.x - shift : pen.y + shift;
+            for (std::size_t i = 0; i < shapes.size();) {
+                // Rectangles of one ink together (a shade is one rectangle).
+                const std::uint8_t ink = shapes[i].ink;
+                rects.clear();
+                for (; i < shapes.size() && shapes[i].ink == ink; ++i) {
+                    const TShapeRect& r = shapes[i];
+                    if (landscape_) {
+                        // Turned as the text is: across the line runs toward the left.
+                        rects.push_back({top - r.across1, r.along0, top - r.across0, r.along1});
+                    } else {
+                        rects.push_back({r.along0, top + r.across0, r.along1, top + r.across1});
+                    }
+                }
+                printer_.FillRects(rects, ink);
+            }
+        }
+        MoveAlongPx(alongPos_ + step);
+        ++column_;
+    }
+}
+
+// Rounding errors of a full line are not an overflow.
+constexpr double kSlack = 0.01;
+
+void TPrintInterface::WrapFor(double step) {
+    EnsurePage();
+    if (wrap_ && alongPos_ + step > RightLimitPx() + kSlack && alongPos_ > LineStart() + kSlack) {
+        NewLine();
+        EnsurePage();
+    }
 }
 
 void TPrintInterface::DrawWrapped(std::size_t count, std::uint8_t charset) {
-    // Rounding errors of a full line are not an overflow.
-    constexpr double kSlack = 0.01;
     for (std::size_t from = 0; from < count;) {
         EnsurePage();
         const double step = charAdvance_ + extraSpacePx_;
@@ -591,18 +687,44 @@ void TPrintInterface::Print(ByteView bytes, bool italic) {
 }
 
 void TPrintInterface::PrintCharacter(char32_t ch) {
-    // In the charset of the map when it has the character, else in Windows-1252, else as "?".
+    // In the charset of the map when it has the character, else in Windows-1252, else in the
+    // first charset that has it (the DOS code page 852 holds box drawing, Windows-1251 and
+    // -1253 Cyrillic and Greek), else as "?".
     const std::uint8_t own = mapCharset_;
+    // With box lines, box drawing and blocks are shapes, and a sign that no charset holds is
+    // code page 437's.
+    const auto dos = boxLines_ && ch >= 0x80 ? FromUnicode(CodePage::kCp437, ch) : std::nullopt;
+    if (dos && IsShapeByte(*dos)) {
+        const std::uint8_t bytes[1] = {*dos};
+        DrawShapes(ByteView(bytes, 1));
+        return;
+    }
     // Control characters are never looked up: their bytes are not drawn as characters.
-    for (std::uint8_t charset : {own, std::uint8_t{0}}) {
+    for (std::uint8_t charset : {own, std::uint8_t{0}, std::uint8_t{255}, std::uint8_t{238},
+                                 std::uint8_t{204}, std::uint8_t{186}, std::uint8_t{161}}) {
         const auto b = ch >= 0x20 ? FromUnicode(CodePageForCharset(charset), ch) : std::nullopt;
         if (!b) continue;
         runText_.assign(1, *b);
         DrawText(1, charset);
         return;
     }
+    if (dos) {
+        runText_.assign(1, *dos);
+        DrawText(1, kCp437Charset);
+        return;
+    }
     runText_.assign(1, '?');
     DrawText(1, own);
+}
+
+void TPrintInterface::PrintPicture(const TBitmap& bitmap, double width, double height) {
+    WrapFor(charAdvance_ + extraSpacePx_);
+    const bool tall = Tall();
+    const double along = (alongPos_ - LineStart()) / HorizontalInch();
+    const double down = (linePosition_ - 1.0 - (tall ? 0.75 : 0.0)) / 6;
+    DrawPicture(bitmap, along, down, width * (status_->Enlarged ? 2 : 1), height * (tall ? 2 : 1));
+    MoveAlongPx(alongPos_ + charAdvance_ + extraSpacePx_);
+    ++column_;
 }
 
 double TPrintInterface::Along() {

@@ -8,6 +8,7 @@
 
 #include "engine/CharMap.h"
 #include "engine/CommandSet.h"
+#include "engine/DosGraphics.h"
 #include "engine/EscapeSequences.h"
 #include "engine/PrinterLanguage.h"
 #include "engine/PrinterPlatform.h"
@@ -90,6 +91,10 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     // The printer language read beyond the table; the table alone by default.
     void SetCommandSet(TCommandSet set) { commandSet_ = set; }
     TCommandSet CommandSet() const { return commandSet_; }
+    // Box lines: the map's DOS graphic characters drawn as themselves, box drawing and blocks
+    // as shapes filling their cells (see DosGraphics.h); off by default.
+    void SetBoxLines(bool on) { boxLines_ = on; }
+    bool BoxLines() const { return boxLines_; }
 
     void LoadDefaultSequences() { table_.LoadDefaultSequences(); }
     void AddSequence(ByteView sequence, TSequenceMeaning m) { table_.AddSequence(sequence, m); }
@@ -123,6 +128,7 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     void ControlCode(std::uint8_t code) override;
     void Print(ByteView bytes, bool italic) override;
     void PrintCharacter(char32_t ch) override;
+    void PrintPicture(const TBitmap& bitmap, double width, double height) override;
     double Along() override;
     void MoveAlong(double inches) override;
     double Down() override;
@@ -150,6 +156,10 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     void RequirePrintableArea() const;
     void ApplyMeaning(TSequenceMeaning m, ByteView bytes);
     void DrawRun(ByteView bytes);
+    // A run holding graphic characters, in pieces of one kind each.
+    void DrawWithGraphics(ByteView bytes);
+    // Draws code page 437's box-drawing, block and shade bytes as shapes in their cells.
+    void DrawShapes(ByteView bytes);
     // Draws the first `count` bytes of runText_, which are in the charset already; a line too
     // long for the right margin goes on on the next when a language asks for it.
     void DrawText(std::size_t count, std::uint8_t charset) {
@@ -160,6 +170,11 @@ class TPrintInterface final : public IPrintEngine, private IPage {
         }
     }
     void DrawWrapped(std::size_t count, std::uint8_t charset);
+    // Starts the next line when a cell `step` pixels wide does not fit before the right margin
+    // (and the print position is not at the line's start).
+    void WrapFor(double step);
+    // Double height takes effect here: not on the first line of a page, with nothing above.
+    bool Tall() const { return doubleHeight_ && linePosition_ >= 1.75 - 1e-9; }
     // Draws runText_[from, from + count) in one run.
     void DrawMapped(std::size_t from, std::size_t count, std::uint8_t charset);
     void NewLine();
@@ -204,6 +219,9 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     std::string fontName_ = "Arial Narrow";
     std::uint8_t fontPitch_ = 2;
     TCharMapRecord map_ = TCharMapRecord::Identity();
+    bool boxLines_ = false;
+    // The map's graphic characters while a printout is drawn: all kNone without box lines.
+    std::array<TGraphic, 256> graphics_{};
     TEscapeSequences table_;
     bool landscape_ = false;
 

@@ -18,6 +18,7 @@ constexpr const char* kUsage =
     "          [--tables FOLDER] [--seq ..] [--cmap ..] [--commands ..] [--ignore-pcl]\n"
     "          [--font ..] [--margins L,G,P,D] [--grid ZN,WIER] [--grid-landscape ZN,WIER]\n"
     "          [--orientation 0|1|2] [--copies N] [--background PLIK[,L,G,P,D]]\n"
+    "          [--box-lines 0|1]\n"
     "      tworzy kolejkę CUPS, która drukuje wydruki DOS na drukarce DOCELOWEJ (kolejce\n"
     "      CUPS albo adresie urządzenia, np. socket://10.0.0.5); --shared udostępnia ją\n"
     "      innym komputerom\n"
@@ -26,8 +27,8 @@ constexpr const char* kUsage =
 
 // The options of quernel-render that are settings of a queue too.
 constexpr std::string_view kRenderSettings[] = {
-    "--seq",  "--cmap",           "--commands",    "--ignore-pcl", "--font",      "--margins",
-    "--grid", "--grid-landscape", "--orientation", "--copies",     "--background"};
+    "--seq",  "--cmap",           "--commands",    "--ignore-pcl", "--font",       "--margins",
+    "--grid", "--grid-landscape", "--orientation", "--copies",     "--background", "--box-lines"};
 
 // lpadmin's rule: up to 127 printable characters, no blanks, "/", "#", "\\" or quotes.
 bool IsQueueName(const std::string& name) {

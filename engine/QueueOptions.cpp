@@ -1,6 +1,7 @@
 #include "engine/QueueOptions.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <stdexcept>
 
@@ -117,6 +118,7 @@ std::optional<std::string> ApplyOption(const TQueueOption& option, std::string_v
             const auto on = ParseSwitch(value);
             if (!on) return bad;
             if (option.keyword == "QuernelIgnorePCL") o.ignorePcl = *on;
+            if (option.keyword == "QuernelBoxLines") o.boxLines = *on;
             return std::nullopt;
         }
     }
@@ -161,6 +163,90 @@ void ApplyBackground(std::string_view value, RenderOptions& o) {
 
 }  // namespace
 
+TOptionList ParseCupsOptions(std::string_view text) {
+    const auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+    };
+    const auto less = [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) {
+                                                return std::tolower(static_cast<unsigned char>(x)) <
+                                                       std::tolower(static_cast<unsigned char>(y));
+                                            });
+    };
+    TOptionList options;
+    const auto add = [&](std::string name, std::string value) {
+        if (name.empty()) return;
+        const auto at = std::find_if(options.begin(), options.end(),
+                                     [&](const auto& o) { return EqualFolded(o.first, name); });
+        if (at != options.end()) {
+            at->second = std::move(value);
+            return;
+        }
+        const auto where =
+            std::upper_bound(options.begin(), options.end(), name,
+                             [&](const std::string& n, const auto& o) { return less(n, o.first); });
+        options.emplace(where, std::move(name), std::move(value));
+    };
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && blank(text[i])) ++i;
+        if (i >= text.size()) break;
+        std::string name;
+        while (i < text.size() && text[i] != '=' && !blank(text[i])) name += text[i++];
+        if (i >= text.size() || text[i] != '=') {
+            if (name.size() > 2 && EqualFolded(std::string_view(name).substr(0, 2), "no")) {
+                add(name.substr(2), "false");
+            } else {
+                add(name, "true");
+            }
+            continue;
+        }
+        ++i;  // '='
+        std::string value;
+        while (i < text.size() && !blank(text[i])) {
+            const char c = text[i];
+            if (c == '\'' || c == '"') {
+                // Quoted: up to the same quote, backslashes escaping the next character.
+                for (++i; i < text.size() && text[i] != c; ++i) {
+                    if (text[i] == '\\' && i + 1 < text.size()) ++i;
+                    value += text[i];
+                }
+                if (i < text.size()) ++i;
+            } else if (c == '{') {
+                // A collection, kept as it is, quotes and nested braces included.
+                int depth = 0;
+                char quote = 0;
+                for (; i < text.size(); ++i) {
+                    const char d = text[i];
+                    value += d;
+                    if (quote) {
+                        if (d == '\\' && i + 1 < text.size())
+                            value += text[++i];
+                        else if (d == quote)
+                            quote = 0;
+                    } else if (d == '\'' || d == '"') {
+                        quote = d;
+                    } else if (d == '{') {
+                        ++depth;
+                    } else if (d == '}' && --depth == 0) {
+                        ++i;
+                        break;
+                    }
+                }
+            } else if (c == '\\' && i + 1 < text.size()) {
+                value += text[i + 1];
+                i += 2;
+            } else {
+                value += c;
+                ++i;
+            }
+        }
+        add(name, value);
+    }
+    return options;
+}
+
 const std::vector<TQueuePaper>& QueuePapers() {
     static const std::vector<TQueuePaper> papers = {
         {"A4", "A4", 595.28, 841.89, "iso_a4_210x297mm"},
@@ -190,6 +276,7 @@ const std::vector<TQueueOption>& QueueOptions() {
         {"QuernelCharMap", "Character map", K::kName, "CharMap"},
         {"QuernelSequences", "Control-code table", K::kName, "Sequences"},
         {"QuernelIgnorePCL", "Ignore unknown HP-PCL codes", K::kSwitch, "Ignore_PCL"},
+        {"QuernelBoxLines", "Draw box lines as lines", K::kSwitch, "BoxLines"},
         {"QuernelFont", "Font", K::kName, ""},
         {"QuernelCharsPerLine",
          "Characters per line (portrait)",

@@ -19,6 +19,14 @@ namespace quernel {
 
 using TOptionList = std::vector<std::pair<std::string, std::string>>;
 
+// A CUPS option string ("copies=2 landscape QuernelFont='Liberation Mono'") as CUPS's own
+// cupsParseOptions reads it: blanks separate options; a value may be quoted ('' or ""), hold
+// {collections} and backslash escapes; a name alone is "true", "noNAME" is NAME "false"; a
+// name given twice keeps its last value; the list is sorted by name, letter case folded.
+// Here rather than through libcups: the filter runs once per job, and libcups with the
+// libraries it loads (TLS, Kerberos, Avahi) took longer to start than the rest of a job.
+TOptionList ParseCupsOptions(std::string_view text);
+
 // A sheet the queue prints on.
 struct TQueuePaper {
     std::string_view keyword;  // the PPD's PageSize choice

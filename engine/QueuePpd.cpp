@@ -56,6 +56,7 @@ std::string DefaultOf(const TQueueOption& option, const TQueuePpdSpec& spec) {
     if (k == "QuernelSequences") return o.seq;
     if (k == "QuernelFont") return o.font;
     if (k == "QuernelIgnorePCL") return std::string(ChoiceOf(o.ignorePcl));
+    if (k == "QuernelBoxLines") return std::string(ChoiceOf(o.boxLines));
     if (k == "QuernelBackground") return std::string(ChoiceOf(spec.backgroundOn));
     if (k == "QuernelCharsPerLine") return std::to_string(o.charsPerLine);
     if (k == "QuernelLinesPerPage") return std::to_string(o.linesPerPage);

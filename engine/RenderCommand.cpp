@@ -135,6 +135,8 @@ std::string RenderUsage() {
            "  --commands table|escp|pcl|auto  zestaw komend drukarki poza tabelą: tylko\n"
            "                          tabela, ESC/P (Epson), PCL (HP) albo wybór dla każdego\n"
            "                          wydruku (table)\n"
+           "  --box-lines 0|1         rysuj ramki liniami: ramki i bloki strony kodowej DOS\n"
+           "                          jako linie, jej znaki greckie i matematyczne jak w niej (1)\n"
            "  --raw                   tryb bezpośredni (RAW): bajty wprost do drukarki\n"
            "  --raw-init TEKST        kod inicjujący (#27 E)\n"
            "  --raw-fix-crlf 0|1      końce linii zawsze CR+LF (1)\n"
@@ -210,6 +212,8 @@ RenderArgs ParseRenderArgs(const std::vector<std::string>& args) {
                 bad();
                 result.error += " (table, escp, pcl albo auto)";
             }
+        } else if (a == "--box-lines") {
+            flag(o.boxLines);
         } else if (a == "-o" || a == "--output") {
             if (takeValue()) o.output = value;
         } else if (a == "--printer") {
@@ -377,6 +381,7 @@ int RunRender(const RenderOptions& options, IPrinterPlatform& printer, IPictureL
         job.LoadDefaultSequences();
         job.AddSequences(in.table);
         job.SetCommandSet(options.commands);
+        job.SetBoxLines(options.boxLines);
         job.BeginJob(options.title);
         try {
             TPrinterStatus status;

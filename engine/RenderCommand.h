@@ -23,6 +23,7 @@ struct RenderOptions {
     std::string cmap = "LatinII";  // map name or .cmap file
     bool ignorePcl = false;
     TCommandSet commands = TCommandSet::kTable;  // --commands
+    bool boxLines = true;                        // --box-lines
 
     std::string output;   // -o: a PDF file
     std::string printer;  // --printer: a printer by name

@@ -65,6 +65,16 @@ void TracePrinter::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
          << rect.left << "," << rect.top << " - " << rect.right << "," << rect.bottom << "\n";
 }
 
+void TracePrinter::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
+    if (!printing_) throw PrinterError("Kształt poza dokumentem");
+    out_ << "  fill";
+    if (ink != 255) out_ << " ink " << int(ink);
+    for (const TRect& r : rects) {
+        out_ << " " << r.left << "," << r.top << "-" << r.right << "," << r.bottom;
+    }
+    out_ << "\n";
+}
+
 int TracePrinter::RawOpen(const std::string& printerName, const std::string& documentName) {
     out_ << "raw document \"" << documentName << "\" on " << printerName << "\n";
     return 0;

@@ -28,6 +28,9 @@ struct AppSettings {
     // The printer language read beyond the control-code table: 0 none, 1 ESC/P, 2 PCL,
     // 3 chosen for each printout.
     int CommandSet = 0;
+    // The DOS code page's box drawing and blocks drawn as lines and shapes filling their cells,
+    // its signs as themselves (see engine/DosGraphics.h); on when missing from the store.
+    bool BoxLines = false;
     bool AlwaysDefault = false;
     int PageOrientation = 0;  // 0 the printer's own, 1 landscape, 2 portrait
     int MgLeft = 5;
@@ -90,7 +93,7 @@ struct SettingInfo {
     std::string_view control;
 };
 
-inline constexpr int kSettingCount = 46;
+inline constexpr int kSettingCount = 47;
 
 // The settings in load order.
 const std::array<SettingInfo, kSettingCount>& SettingsTable();

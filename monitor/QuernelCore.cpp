@@ -146,6 +146,7 @@ TPrintJobSetup TQuernelCore::CurrentJobSetup() {
     setup.sequences = sequences_;
     setup.commandSet = monitorSettings_.CommandSet;
     setup.ignorePcl = monitorSettings_.IgnorePcl;
+    setup.boxLines = s.BoxLines;
     setup.raw = raw_;
     setup.background = s.PrintBackground && background_.HasPicture();
     setup.backgroundPath = s.BackgroundPicture;

@@ -105,6 +105,9 @@ class TPreviewPrinter final : public IPrinterPlatform {
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override {
         if (painter_) canvas_.DrawBitmap(rect, bitmap);
     }
+    void FillRects(std::span<const TRect> rects, std::uint8_t ink) override {
+        if (painter_) canvas_.FillRects(rects, ink);
+    }
     int RawOpen(const std::string&, const std::string&) override { return 1; }
     std::size_t RawWrite(ByteView) override { return 0; }
     void RawClose() override {}

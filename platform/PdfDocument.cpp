@@ -154,6 +154,11 @@ void TPdfDocument::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
     impl_->DrawBitmap(rect, bitmap);
 }
 
+void TPdfDocument::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
+    if (impl_->finished) throw PrinterError("Shapes drawn on a finished document.");
+    impl_->FillRects(rects, ink);
+}
+
 void TPdfDocument::Finish() {
     if (impl_->finished) throw PrinterError("The document is already finished.");
     impl_->Finish();

@@ -18,6 +18,7 @@
 
 #include "engine/PrinterPlatform.h"
 #include "platform/PdfDocument.h"
+#include "platform/PdfFills.h"
 #include "platform/PdfPageDeflater.h"
 #include "platform/PdfWriter.h"
 #include "platform/QtPageCanvas.h"
@@ -271,6 +272,7 @@ struct TPdfDocument::TImpl {
         double along = 0;
     } next;
     std::vector<TLine> lines;
+    pdf::TFills fills;
 
     void Begin(const std::string& title, const LocalDateTime& created);
     void BeginPage();
@@ -301,6 +303,7 @@ struct TPdfDocument::TImpl {
     void CloseRun();
     void EndText();
     void AddLine(const TLine& line);
+    void FillRects(std::span<const TRect> rects, std::uint8_t ink);
     void DrawImage(const TRect& rect, const std::shared_ptr<const TPdfImage>& image);
     const std::pair<std::string, int>& ImageFor(const std::shared_ptr<const TPdfImage>& image);
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap);

@@ -318,12 +318,17 @@ void TPdfDocument::TImpl::AddLine(const TLine& line) {
     lines.push_back(line);
 }
 
+void TPdfDocument::TImpl::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
+    for (const TRect& rect : rects) fills.Add(rect, ink);
+}
+
 void TPdfDocument::TImpl::EndText() {
     CloseRun();
     if (inText) {
         content += "ET\n";
         inText = false;
     }
+    if (!fills.Empty()) content += fills.Take();
     if (lines.empty()) return;
     bool straight = false;
     for (const TLine& l : lines) {

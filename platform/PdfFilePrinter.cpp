@@ -67,6 +67,10 @@ void TPdfFilePrinter::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
     Document("DrawBitmap").DrawBitmap(rect, bitmap);
 }
 
+void TPdfFilePrinter::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
+    Document("FillRects").FillRects(rects, ink);
+}
+
 int TPdfFilePrinter::RawOpen(const std::string&, const std::string&) {
     throw PrinterError("A DOS printer queue renders its printouts; it prints nothing raw.");
 }

@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
+#include <QPainterPath>
 #include <QString>
 
 #include <algorithm>
@@ -270,6 +271,20 @@ void QtPageCanvas::DrawImage(const TRect& rect, const QImage& image) {
     const int height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0 || image.isNull()) return;
     painter_->drawImage(QRect(rect.left, rect.top, width, height), image);
+}
+
+void QtPageCanvas::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
+    if (!painter_) throw PrinterError("Shapes drawn outside a document.");
+    Flush();
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    for (const TRect& r : rects) {
+        if (r.right > r.left && r.bottom > r.top) {
+            path.addRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        }
+    }
+    const int level = 255 - ink;
+    painter_->fillPath(path, QColor(level, level, level));
 }
 
 void QtPageCanvas::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "engine/PrinterPlatform.h"
@@ -59,6 +60,9 @@ class QtPageCanvas {
     void DrawImage(const TRect& rect, const QImage& image);
     // Draws the bitmap's ink in black scaled into the rectangle, the rest transparent.
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap);
+    // Fills the rectangles (right and bottom exclusive) as one shape, with `ink` the share of
+    // black.
+    void FillRects(std::span<const TRect> rects, std::uint8_t ink);
     void Flush();
 
   private:

@@ -446,6 +446,11 @@ void QtPrinterPlatform::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
     document_->DrawBitmap(rect, bitmap);
 }
 
+void QtPrinterPlatform::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
+    RequireDocument("FillRects");
+    document_->FillRects(rects, ink);
+}
+
 int QtPrinterPlatform::RawOpen(const std::string& printerName, const std::string& documentName) {
     if (raw_) throw PrinterError("A raw document is already open.");
     lastOutputPath_.clear();

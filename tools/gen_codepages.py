@@ -70,6 +70,7 @@ PAGES = [
     ("kCp1253", from_codec("cp1253")),
     ("kMacRoman", from_codec("mac_roman")),
     ("kAdobeSymbol", symbol()),
+    ("kCp437", from_codec("cp437")),
 ]
 
 

@@ -178,6 +178,41 @@ def pcl_pjl():
     return out
 
 
+# --- DOS box drawing: frames, blocks and signs, read through the control-code table --------
+
+def box_lines(codepage, rows):
+    """The rows in the DOS code page at 6 and 8 lines an inch, condensed, and in double width."""
+    out = ESC + b"@"
+    body = b"".join(row.encode(codepage) + b"\r\n" for row in rows)
+    out += body
+    out += ESC + b"0" + body + ESC + b"2"  # 8 lines an inch, then 6 again
+    out += b"\x0f" + body + b"\x12"  # condensed
+    out += ESC + b"W1" + body + ESC + b"W0"  # double width
+    out += ESC + b"E" + body + ESC + b"F"  # bold
+    return out + b"\x0c"
+
+
+def box_frames_852():
+    return box_lines("cp852", [
+        "Faktura nr 7/2024     ╔══════════╦═══════╗",
+        "┌─────────┬──────┐    ║ Łódź     ║ Żółć  ║",
+        "│ Ręczniki│ 12,50│    ╠══════════╬═══════╣",
+        "├─────────┼──────┤    ║ Gdańsk   ║ ślęża ║",
+        "│ Mydło   │  3,99│    ╚══════════╩═══════╝",
+        "└─────────┴──────┘ ░▒▓█▄▀■",
+    ])
+
+
+def box_frames_437():
+    return box_lines("cp437", [
+        "╓────╥────╖ ╒════╤════╕ ╔══╗┌──┐",
+        "║ ab ║ cd ║ │ ef │ gh │ ║  ║│  │",
+        "╟────╫────╢ ╞════╪════╡ ╚══╝└──┘",
+        "║ ÇÜ ║ éñ ║ │    │    │ ░▒▓█▄▀▌▐■",
+        "╙────╨────╜ ╘════╧════╛ αßΓπΣσµτΦΘΩδ∞φε∩≡±≥≤⌠⌡÷≈°∙·√ⁿ²",
+    ])
+
+
 # --- ESC/P, 24-pin: an invoice in CP852 laid out with CR, HT, VT and pitch commands ----------
 
 def window_column(x):
@@ -213,13 +248,45 @@ def escp_invoice_windows():
     return out
 
 
+# --- ESC/P: a printout that chooses its own character tables --------------------------------
+
+def escp_code_pages():
+    def assign(slot, d2, d3=0):
+        return ESC + b"(t" + word(3) + bytes([slot, d2, d3])
+
+    out = ESC + b"@"
+    out += assign(1, 1) + ESC + b"t\x01"  # PC437: a double frame and accented letters
+    out += b"\xc9" + b"\xcd" * 10 + b"\xbb\r\n"
+    out += b"\xba Caf\x82 \x81   \xba\r\n"
+    out += b"\xc8" + b"\xcd" * 10 + b"\xbc\r\n"
+    out += assign(1, 14) + b"\x8f\xe0\xa8\xa2\xa5\xe2, \xac\xa8\xe0\r\n"  # PC866
+    out += assign(1, 10) + b"Za\xbe\xa2\x88\x86 g\xa9\x98l\xa5 ja\xab\xe4\r\n"  # PC852
+    out += assign(2, 27) + ESC + b"t\x02" + b"Mazowia: \x86\x8d\x91\x92\xa4\xa2\x9e\xa6\xa7\r\n"
+    out += assign(3, 28) + ESC + b"t3" + b"\x80e\xa8tina\r\n"  # Code MJK (Kamenický)
+    out += ESC + b"t\x00" + b"Kursywa: \xc1\xc2\r\n"  # the italic table
+    # User-defined characters: "X" a tick and "Y" a filled box, 30 columns of 24 dots each.
+    tick = bytearray()
+    for x in range(30):
+        y = 18 + x if x < 6 else 24 - (x - 6) * 22 // 24
+        column = sum(1 << (23 - d) for d in range(max(0, y - 3), min(24, y + 1)))
+        tick += bytes([column >> 16, (column >> 8) & 0xFF, column & 0xFF])
+    box = b"\xff\xff\xff" * 30
+    out += ESC + b"&\x00XY" + bytes([3, 30, 3]) + bytes(tick) + bytes([3, 30, 3]) + box
+    out += b"Znaki: " + ESC + b"%\x01" + b"XY" + ESC + b"%\x00" + b" XY\r\n"
+    out += b"\x0c"
+    return out
+
+
 FILES = {
     "escp_invoice_logo.prn": escp_invoice,
     "escp_screen_dump.prn": screen_dump,
     "escp_letter_lfcr.prn": escp_letter,
     "escp_invoice_windows.prn": escp_invoice_windows,
+    "escp_code_pages.prn": escp_code_pages,
     "pcl_raster_page.pcl": pcl_raster,
     "pcl_pjl_lineprinter.pcl": pcl_pjl,
+    "box_frames_852.prn": box_frames_852,
+    "box_frames_437.prn": box_frames_437,
 }
 
 if __name__ == "__main__":

@@ -82,6 +82,15 @@ TCharMapTab::TCharMapTab(TQuernelCore& core, QWidget* parent) : QWidget(parent),
             [this](int index) { ChooseCharset(index); });
     auto* charsetLabel = new QLabel(QString::fromUtf8("Zestaw znaków:"), this);
     charsetLabel->setBuddy(cbCharset_);
+    cbBoxLines_ = new QCheckBox(QString::fromUtf8("Rysuj ramki liniami"), this);
+    cbBoxLines_->setObjectName("cbBoxLines");
+    cbBoxLines_->setToolTip(QString::fromUtf8(
+        "Ramki, bloki i cieniowanie strony kodowej DOS drukowane liniami wypełniającymi "
+        "komórki znaków, jej znaki greckie i matematyczne takie, jak w niej"));
+    connect(cbBoxLines_, &QCheckBox::toggled, this, [this](bool on) {
+        core_.UpdateSettings([on](AppSettings& s) { s.BoxLines = on; });
+        FillCharMapGrid();
+    });
 
     sgCharMap_ = BuildGrid();
 
@@ -116,6 +125,8 @@ TCharMapTab::TCharMapTab(TQuernelCore& core, QWidget* parent) : QWidget(parent),
     options->addSpacing(fontMetrics().averageCharWidth() * 4);
     options->addWidget(charsetLabel);
     options->addWidget(cbCharset_);
+    options->addSpacing(fontMetrics().averageCharWidth() * 4);
+    options->addWidget(cbBoxLines_);
     options->addStretch();
 
     auto* entry = new QHBoxLayout;
@@ -213,6 +224,10 @@ void TCharMapTab::ShowMap() {
         const int index = core_.ActiveCharMap().CharsetIndex;
         cbCharset_->setCurrentIndex(index < kCharsetCount ? index : 0);
     }
+    {
+        const QSignalBlocker block(cbBoxLines_);
+        cbBoxLines_->setChecked(core_.Settings().BoxLines);
+    }
     FillCharMapGrid();
     ShowEntry();
     edHint_->hide();
@@ -220,10 +235,13 @@ void TCharMapTab::ShowMap() {
 
 void TCharMapTab::FillCharMapGrid() {
     const TCharMapRecord& map = core_.ActiveCharMap();
-    const CodePage page = MapCodePage(map);
+    const auto graphics =
+        core_.Settings().BoxLines ? FindGraphics(map) : std::array<TGraphic, 256>{};
     for (int s = 0; s < 256; ++s) {
-        const TGridCell cell = SourceCell(static_cast<std::uint8_t>(s));
-        sgCharMap_->item(cell.row, cell.column)->setText(Q(GlyphText(page, map.Map[s])));
+        const auto source = static_cast<std::uint8_t>(s);
+        const TGridCell cell = SourceCell(source);
+        sgCharMap_->item(cell.row, cell.column)
+            ->setText(Q(PrintedGlyphText(map, graphics, source)));
     }
 }
 
@@ -244,7 +262,7 @@ void TCharMapTab::ShowHint(QPoint gridPoint) {
         edHint_->hide();
         return;
     }
-    edHint_->setText(Q(HoverText(core_.ActiveCharMap(), *source)));
+    edHint_->setText(Q(HoverText(core_.ActiveCharMap(), *source, core_.Settings().BoxLines)));
     edHint_->adjustSize();
     // Above the pointer, and always whole on the tab.
     const QPoint offset(static_cast<int>(std::lround(-10 * scale_)),
@@ -304,9 +322,8 @@ void TCharMapTab::CommitField(QLineEdit* field) {
     if (!value) return;
     const std::uint8_t source = SelectedSource();
     core_.EditCharMap().Map[source] = *value;
-    const TGridCell cell = SourceCell(source);
-    sgCharMap_->item(cell.row, cell.column)
-        ->setText(Q(GlyphText(MapCodePage(core_.ActiveCharMap()), *value)));
+    // With box lines a stand-in typed prints as the graphic character: the grid shows that.
+    FillCharMapGrid();
     ShowEntry();
 }
 

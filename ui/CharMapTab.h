@@ -51,6 +51,7 @@ class TCharMapTab final : public QWidget {
     QLabel* edHint_ = nullptr;
     QCheckBox* cbTrybEdycji_ = nullptr;
     QComboBox* cbCharset_ = nullptr;
+    QCheckBox* cbBoxLines_ = nullptr;
     QLineEdit* edWarDec_ = nullptr;
     QLineEdit* edWarHex_ = nullptr;
     QLineEdit* edWar_ = nullptr;

@@ -166,6 +166,12 @@ void RecordingPrinter::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
     bitmaps.push_back({documents.back().pages, rect, bitmap});
 }
 
+void RecordingPrinter::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
+    MaybeFail("FillRects");
+    if (!printing_) throw PrinterError("FillRects outside a document");
+    for (const TRect& r : rects) fills.push_back({documents.back().pages, r, ink});
+}
+
 int RecordingPrinter::RawOpen(const std::string& printerName, const std::string& documentName) {
     calls.push_back("RawOpen(" + printerName + ")");
     if (rawOpenError != 0) return rawOpenError;

@@ -33,6 +33,11 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
         TRect rect;
         TBitmap bitmap;
     };
+    struct Fill {
+        int page;
+        TRect rect;
+        std::uint8_t ink;
+    };
     struct RawJob {
         std::string printer;
         std::string title;
@@ -71,6 +76,7 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     std::vector<Text> texts;
     std::vector<Picture> pictures;
     std::vector<Bitmap> bitmaps;
+    std::vector<Fill> fills;  // one per rectangle
     std::vector<Document> documents;
     std::vector<RawJob> rawJobs;
     int refreshes = 0;
@@ -105,6 +111,7 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     void TextOut(int x, int y, const TFontDesc& font, ByteView text) override;
     void StretchDraw(const TRect& rect, const IPicture& picture) override;
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override;
+    void FillRects(std::span<const TRect> rects, std::uint8_t ink) override;
     int RawOpen(const std::string& printerName, const std::string& documentName) override;
     std::size_t RawWrite(ByteView data) override;
     void RawClose() override;

@@ -68,6 +68,9 @@ class PdfCanvas final : public IPrinterPlatform {
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override {
         document_->DrawBitmap(rect, bitmap);
     }
+    void FillRects(std::span<const TRect> rects, std::uint8_t ink) override {
+        document_->FillRects(rects, ink);
+    }
     int RawOpen(const std::string&, const std::string&) override { return 0; }
     std::size_t RawWrite(ByteView data) override { return data.size(); }
     void RawClose() override {}

@@ -182,10 +182,16 @@ class EditorsTest : public QObject {
         QVERIFY(Grid()->rowHeight(0) >= 18);
         QCOMPARE(Grid()->viewport()->width(), 33 * Grid()->columnWidth(0));
         QCOMPARE(Grid()->viewport()->height(), 9 * Grid()->rowHeight(0));
+        // What prints: box lines are on in a fresh installation.
         const TCharMapRecord& map = Core().ActiveCharMap();
+        QVERIFY(Core().Settings().BoxLines);
+        const auto graphics = FindGraphics(map);
         for (int s = 0; s < 256; ++s) {
             const auto b = static_cast<std::uint8_t>(s);
-            QCOMPARE(CellText(b), QString::fromStdString(GlyphText(MapCodePage(map), map.Map[b])));
+            QCOMPARE(CellText(b),
+                     QString::fromStdString(graphics[b] == TGraphic::kNone
+                                                ? GlyphText(MapCodePage(map), map.Map[b])
+                                                : GlyphText(CodePage::kCp437, b)));
         }
         for (int i = 0; i < 33; ++i) {
             QCOMPARE(Grid()->item(0, i)->text(), QString());
@@ -390,6 +396,36 @@ class EditorsTest : public QObject {
         QCOMPARE(CellText(0xA5), QString::fromUtf8("ą"));
         QCOMPARE(CellText(0xC6), QString::fromUtf8("Ć"));
         QCOMPARE(Count("Ustawione mapowanie : Wschod"), 1);
+    }
+
+    // "Rysuj ramki liniami" is the setting; the grid and the hover box show what prints with it:
+    // LatinII's ╔ (0xC9, printed as "+" without it) as itself, its Ż (0xBD) as a letter.
+    void boxLinesShowTheFramesTheyDraw() {
+        ShowTab("tsCharMap");
+        auto* box = W<QCheckBox>("cbBoxLines");
+        QCOMPARE(box->text(), QString::fromUtf8("Rysuj ramki liniami"));
+        QVERIFY(box->isEnabled());  // a setting: also outside edit mode
+        QCOMPARE(box->isChecked(), Core().Settings().BoxLines);
+        if (box->isChecked()) box->click();
+        QCOMPARE(CellText(0xC9), QString("+"));
+        box->click();
+        QVERIFY(Core().Settings().BoxLines);
+        QCOMPARE(CellText(0xC9), QString::fromUtf8("╔"));
+        QCOMPARE(CellText(0xBD), QString::fromUtf8("Ż"));
+        MovePointer(CellCentre(Grid(), 7, 10));  // 0xC9: row 6 of the bytes, column 9
+        QVERIFY(Hint()->text().endsWith(QString::fromUtf8("╔")));
+        // Typed in edit mode, a stand-in prints the frame, a letter stays a letter.
+        W<QCheckBox>("cbTrybEdycji")->click();
+        ClickCell(10, 7);
+        TypeAndLeave("edMapDec", "65");
+        QCOMPARE(CellText(0xC9), QString("A"));
+        TypeAndLeave("edMapDec", "43");
+        QCOMPARE(CellText(0xC9), QString::fromUtf8("╔"));
+        // Settings loaded anew show in the box.
+        Core().UpdateSettings([](AppSettings& s) { s.BoxLines = false; });
+        window_->Refresh();
+        QVERIFY(!box->isChecked());
+        QCOMPARE(CellText(0xC9), QString("+"));
     }
 
     void mapNamesLoadOnlyOutsideEditModeAndSaveEndsIt() {

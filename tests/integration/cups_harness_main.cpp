@@ -24,10 +24,20 @@ int main(int argc, char** argv) {
             options.debug_log = true;
         } else if (std::strcmp(argv[i], "--keep") == 0) {
             options.keep_temp_dir = true;
+        } else if (std::strcmp(argv[i], "--filter") == 0 && i + 1 < argc) {
+            options.filters.push_back(argv[++i]);
+        } else if (std::strcmp(argv[i], "--mime") == 0 && i + 1 < argc) {
+            options.mime_files.push_back(argv[++i]);
+        } else if (std::strcmp(argv[i], "--backend") == 0 && i + 1 < argc) {
+            options.system_backends.push_back(argv[++i]);
         } else {
-            std::cerr << "Usage: " << argv[0] << " [--debug] [--keep]\n"
-                      << "  --debug  LogLevel debug in the scheduler's error_log\n"
-                      << "  --keep   keep the temporary folder after stopping\n";
+            std::cerr << "Usage: " << argv[0]
+                      << " [--debug] [--keep] [--filter PROGRAM] [--mime FILE] [--backend NAME]\n"
+                      << "  --debug    LogLevel debug in the scheduler's error_log\n"
+                      << "  --keep     keep the temporary folder after stopping\n"
+                      << "  --filter   a filter beside the system's (quernel-filter)\n"
+                      << "  --mime     a MIME types file for the configuration folder\n"
+                      << "  --backend  a backend of the system besides the capture (ipp)\n";
             return 2;
         }
     }

@@ -197,5 +197,21 @@ TEST_F(PlatformCanvas, CharacterMissingFromTheFontComesFromAnotherFontInItsCell)
     EXPECT_NEAR(third.centerX - first.centerX, 2 * kW, 0.5);
 }
 
+// Rectangles fill exactly their pixels, right and bottom exclusive; a shade is grey.
+TEST_F(PlatformCanvas, RectanglesFillTheirPixelsInTheirInk) {
+    const std::vector<TRect> solid = {{100, 100, 160, 106}, {157, 100, 163, 200}};
+    const std::vector<TRect> shade = {{300, 100, 360, 200}};
+    Draw([&](QtPageCanvas& c) {
+        c.FillRects(solid, 255);
+        c.FillRects(shade, 128);
+    });
+    EXPECT_EQ(Ink(QRect(100, 100, 63, 100)).count, 60 * 6 + 6 * 100 - 3 * 6);
+    EXPECT_EQ(Ink(QRect(100, 100, 63, 100)).box, QRect(100, 100, 63, 100));
+    EXPECT_EQ(qGray(image_.pixel(130, 103)), 0);
+    EXPECT_EQ(qGray(image_.pixel(130, 106)), 255);
+    EXPECT_NEAR(qGray(image_.pixel(330, 150)), 127, 2);
+    EXPECT_EQ(qGray(image_.pixel(360, 150)), 255);
+}
+
 }  // namespace
 }  // namespace quernel

@@ -19,10 +19,12 @@ namespace fs = std::filesystem;
 // with the shipped table and map: pictures counted with pdfimages, text read with pdftotext.
 class PlatformCommandSetPdf : public ::testing::Test {
   protected:
-    fs::path Render(const char* printout, const std::string& commands) {
-        const fs::path pdf = temp_ / (std::string(printout) + ".pdf");
-        RenderArgs args = ParseRenderArgs({(fs::path(QUERNEL_TEST_DATA_DIR) / printout).string(),
-                                           "--commands", commands, "-o", pdf.string()});
+    fs::path Render(const char* printout, const std::string& commands,
+                    const std::string& boxLines = "1") {
+        const fs::path pdf = temp_ / (std::string(printout) + boxLines + ".pdf");
+        RenderArgs args =
+            ParseRenderArgs({(fs::path(QUERNEL_TEST_DATA_DIR) / printout).string(), "--commands",
+                             commands, "--box-lines", boxLines, "-o", pdf.string()});
         EXPECT_TRUE(args.error.empty()) << args.error;
         QtPrinterPlatform printer(clock_);
         printer.SetOutputFile(pdf);
@@ -146,6 +148,62 @@ TEST_F(PlatformCommandSetPdf, InvoiceLaidOutWithCarriageReturnsTabsAndPitches) {
                                 static_cast<int>(total.bottom * px) - below + 1));
     EXPECT_NEAR(under.box.left(), total.left * px, 2);
     EXPECT_NEAR(under.box.right(), total.right * px, 2);
+}
+
+// A printout that assigns and selects its own character tables (ESC ( t, ESC t) prints each
+// line in its code page, whatever the map: searchable text, box drawing too when box lines are
+// off; characters it defines (ESC &) print as their dots.
+TEST_F(PlatformCommandSetPdf, CharacterTablesChosenByThePrintout) {
+    const fs::path pdf = Render("escp_code_pages.prn", "escp", "0");
+    const std::string text = Layout(pdf);
+    for (const char* line :
+         {"╔══════════╗\n", "║ Café ü    ║\n", "Привет, мир\n", "Zażółć gęślą jaźń\n",
+          "Mazowia: ąćęłńóśźż\n", "Čeština\n", "Kursywa: AB\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    }
+    // The two user-defined characters are their dots, 30 x 24 each, in the cells of "XY"; the
+    // ROM's "XY" after them is text.
+    const auto uses = test::PdfImageUses(pdf);
+    ASSERT_EQ(uses.size(), 2u);
+    for (const auto& use : uses) {
+        EXPECT_EQ(use.type, "stencil");
+        EXPECT_EQ(use.width, 30);
+        EXPECT_EQ(use.height, 24);
+    }
+    EXPECT_NE(text.find("Znaki:    XY\n"), std::string::npos) << text;
+}
+
+// With box lines, the frame of code page 437 chosen by the printout is lines: no text, and its
+// top line runs unbroken across its twelve cells; the letters inside stay text.
+TEST_F(PlatformCommandSetPdf, FrameOfATableChosenByThePrintoutIsLines) {
+    const fs::path pdf = Render("escp_code_pages.prn", "escp");
+    const std::string text = Layout(pdf);
+    EXPECT_EQ(text.find("═"), std::string::npos) << text;
+    EXPECT_EQ(text.find("║"), std::string::npos) << text;
+    EXPECT_NE(text.find("Café ü"), std::string::npos) << text;
+    EXPECT_NE(text.find("Привет, мир\n"), std::string::npos) << text;
+    const auto words = Words(pdf, 1);
+    const Word cafe = Find(words, "Café");
+    const double cell = (cafe.right - cafe.left) / 4;
+    const int dpi = 100;
+    const QImage page = test::RasterisePage(pdf, 1, dpi, temp_.path());
+    const double px = dpi / 72.0;
+    // The line above "Café": from the middle of the corner's cell (two cells before the word) to
+    // the middle of the other corner's, eleven cells on.
+    const int top = static_cast<int>((cafe.top - 1.5 * (cafe.bottom - cafe.top)) * px);
+    const int bottom = static_cast<int>(cafe.top * px) - 1;
+    const test::TInk ink = test::InkIn(page, QRect(0, top, page.width(), bottom - top));
+    EXPECT_NEAR(ink.box.left(), (cafe.left - 1.5 * cell) * px, cell * px / 3);
+    EXPECT_NEAR(ink.box.width(), 11 * cell * px, cell * px / 3);
+    // Unbroken: every column of the top line has ink.
+    for (int x = ink.box.left(); x <= ink.box.right(); ++x) {
+        bool inked = false;
+        for (int y = ink.box.top(); y <= ink.box.bottom() && !inked; ++y) {
+            inked = qGray(page.pixel(x, y)) < 128;
+        }
+        EXPECT_TRUE(inked) << "gap at " << x;
+        if (!inked) break;
+    }
 }
 
 TEST_F(PlatformCommandSetPdf, ScreenDumpIsOnePageOfSmallPictures) {

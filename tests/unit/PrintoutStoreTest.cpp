@@ -57,6 +57,7 @@ TEST(PrintoutRecordTest, ARecordReadsBackWithItsSetupAndAwkwardTexts) {
     TPrintJobSetup& s = r.setup;
     s.mgLeft = -10;
     s.charsPerLine = 136;
+    s.boxLines = true;
     s.orientation = 1;
     s.copies = 2;
     s.font = "Liberation Mono";

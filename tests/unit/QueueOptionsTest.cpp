@@ -1,3 +1,4 @@
+#include <cups/cups.h>
 #include <gtest/gtest.h>
 
 #include "engine/QueueAdmin.h"
@@ -33,6 +34,7 @@ TEST(QueuePpdTest, TheFilterReadsBackEveryDefaultThePpdWasMadeWith) {
     d.seq = "Moja tabela";  // offered as "Mojatabela/Moja tabela"
     d.font = "DejaVu Sans Mono";
     d.ignorePcl = true;
+    d.boxLines = false;
     d.charsPerLine = 137;
     d.linesPerPage = 20;
     d.charsPerLineHor = 360;
@@ -52,6 +54,7 @@ TEST(QueuePpdTest, TheFilterReadsBackEveryDefaultThePpdWasMadeWith) {
     EXPECT_EQ(r.seq, "Moja tabela");
     EXPECT_EQ(r.font, "DejaVu Sans Mono");
     EXPECT_TRUE(r.ignorePcl);
+    EXPECT_FALSE(r.boxLines);
     EXPECT_EQ(r.charsPerLine, 137);
     EXPECT_EQ(r.linesPerPage, 20);
     EXPECT_EQ(r.charsPerLineHor, 360);
@@ -83,6 +86,7 @@ TEST(QueuePpdTest, AQueueStartsWithTheProgramsDefaults) {
     EXPECT_EQ(job.render.seq, program.seq);
     EXPECT_EQ(job.render.font, program.font);
     EXPECT_EQ(job.render.commands, program.commands);
+    EXPECT_TRUE(job.render.boxLines);
     EXPECT_EQ(job.render.charsPerLine, program.charsPerLine);
     EXPECT_EQ(job.render.linesPerPageHor, program.linesPerPageHor);
     EXPECT_EQ(job.render.margins, program.margins);
@@ -157,6 +161,31 @@ TEST(QueueOptionsTest, TablesComeFromTheQueuesFolderBeforeTheShippedOnes) {
     }
 }
 
+// The filter reads a job's option string as CUPS's own parser does: compared on the forms
+// print dialogs, lp and other schedulers send.
+TEST(QueueOptionsTest, OptionStringsAreReadAsLibcupsReadsThem) {
+    const std::vector<std::string> texts = {
+        "",
+        "copies=2 landscape",
+        "  QuernelFont='Liberation Mono'\tQuernelCharMap=\"Moja mapa\"  ",
+        "job-name=Faktura\\ 7 nolandscape fit-to-page",
+        "media=A4,Upper,Plain QuernelCharsPerLine=Custom.100 a=1 A=2 b",
+        "media-col={media-size={x-dimension=21000 y-dimension=29700} media-source='tray 1'} x=y",
+        "title='it\\'s' empty= quote=\"a\\\"b\" tail=\\",
+        "finishings=3 number-up=1 job-uuid=urn:uuid:1b2c date-time-at-creation= "
+        "time-at-creation=17",
+        "nox no=1 n",
+    };
+    for (const std::string& text : texts) {
+        cups_option_t* options = nullptr;
+        const int count = cupsParseOptions(text.c_str(), 0, &options);
+        TOptionList expected;
+        for (int i = 0; i < count; ++i) expected.emplace_back(options[i].name, options[i].value);
+        cupsFreeOptions(count, options);
+        EXPECT_EQ(ParseCupsOptions(text), expected) << text;
+    }
+}
+
 TEST(QueueOptionsTest, FilterCommandLine) {
     std::string error;
     const auto line =
@@ -214,9 +243,10 @@ class QueueCommandTest : public ::testing::Test {
 };
 
 TEST_F(QueueCommandTest, AddingMakesAQueueThatPrintsOnTheTargetWithTheGivenSettings) {
-    ASSERT_EQ(Run({"--add-queue", "DOS", "--printer", "LASER", "--cmap", "Mazowia", "--grid",
-                   "136,66", "--copies", "2", "--paper", "letter", "--commands", "escp"}),
-              0)
+    ASSERT_EQ(
+        Run({"--add-queue", "DOS", "--printer", "LASER", "--cmap", "Mazowia", "--grid", "136,66",
+             "--copies", "2", "--paper", "letter", "--commands", "escp", "--box-lines", "0"}),
+        0)
         << err.str();
     const TNewQueue& queue = admin.added.back();
     EXPECT_EQ(queue.name, "DOS");
@@ -229,6 +259,7 @@ TEST_F(QueueCommandTest, AddingMakesAQueueThatPrintsOnTheTargetWithTheGivenSetti
     EXPECT_EQ(job.render.charsPerLine, 136);
     EXPECT_EQ(job.render.linesPerPage, 66);
     EXPECT_EQ(job.render.commands, TCommandSet::kEscP);
+    EXPECT_FALSE(job.render.boxLines);
     EXPECT_EQ(job.paper, "Letter");
     EXPECT_NE(out.str().find("lp -d DOS"), std::string::npos) << out.str();
 

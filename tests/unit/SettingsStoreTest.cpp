@@ -122,7 +122,18 @@ TEST_F(SettingsStoreTest, CommandSetIsLoadedInItsRangeSavedAndDumped) {
     store.SaveSettings(s, target);
     EXPECT_EQ(std::get<std::int32_t>(User()["CommandSet"]), 1);
     const auto dump = DumpLines();
-    EXPECT_EQ(dump.back(), "CommandSet:1");
+    EXPECT_EQ(dump[dump.size() - 2], "CommandSet:1");
+}
+
+TEST_F(SettingsStoreTest, BoxLinesAreOnUnlessSwitchedOff) {
+    EXPECT_TRUE(Load().BoxLines);  // missing
+    User() = {{"BoxLines", 0}};
+    AppSettings s = Load();
+    EXPECT_FALSE(s.BoxLines);
+    s.BoxLines = true;
+    store.SaveSettings(s, target);
+    EXPECT_EQ(std::get<std::int32_t>(User()["BoxLines"]), 1);
+    EXPECT_EQ(DumpLines().back(), "BoxLines:-1");
 }
 
 TEST_F(SettingsStoreTest, TitleOptionsExcludeEachOther) {
@@ -258,7 +269,7 @@ TEST_F(SettingsStoreTest, DumpLinesInTheirOrder) {
     target.font = "Liberation Mono";
     store.DumpSettings(s, target);
     const auto lines = DumpLines();
-    ASSERT_EQ(lines.size(), 41u);  // the start line, and Printer left out: nothing selected
+    ASSERT_EQ(lines.size(), 42u);  // the start line, and Printer left out: nothing selected
     EXPECT_EQ(lines[0], "Start");
     EXPECT_EQ(lines[1], "Settings4All:0");
     EXPECT_EQ(lines[2], "AutoRun:-1");
@@ -269,6 +280,7 @@ TEST_F(SettingsStoreTest, DumpLinesInTheirOrder) {
     EXPECT_EQ(lines[32], "RAWInit:#27 E");
     EXPECT_EQ(lines[39], "PictureBottom:5");
     EXPECT_EQ(lines[40], "CommandSet:0");  // added after the others
+    EXPECT_EQ(lines[41], "BoxLines:0");
 }
 
 TEST(SettingsTableTest, EveryFieldOnceWithItsControl) {
