@@ -88,9 +88,14 @@ TEST(PrinterWatchTest, AnErrorWhilePrintoutsWaitIsAnnouncedOncePerChange) {
     EXPECT_EQ(announced.size(), 2u);
     EXPECT_EQ(reader.asked.size(), 7u);
 
-    // Between readings it waits; another printer is read at once and starts unknown.
+    // A reading is due again; until the next one it waits. Another printer is read at once
+    // and starts unknown.
+    reader.answers.push_back(empty);
     watch.Poll("Laser", true);
-    EXPECT_EQ(reader.asked.size(), 7u);
+    EXPECT_EQ(reader.asked.size(), 8u);
+    clock.Advance(TPrinterWatch::kInterval / 2);
+    watch.Poll("Laser", true);
+    EXPECT_EQ(reader.asked.size(), 8u);
     const int before = changes;
     watch.Poll("Atrament", false);
     EXPECT_EQ(reader.asked.back(), "Atrament");
