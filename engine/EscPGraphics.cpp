@@ -44,7 +44,11 @@ bool TEscPLanguage::GraphicsCommand(const TEscPCommand& cmd, IPage* page) {
             if (page) NineDots(all.subspan(5), cmd.Word(1), cmd.Arg(0) == 0 ? 60 : 120, *page);
             return true;
         case '.':
-            if (page) Raster(all.subspan(2, 6), all.subspan(8), *page);
+            if (cmd.Arg(0) == 2) {
+                EnterTiffMode(cmd, page);
+            } else if (page) {
+                Raster(all.subspan(2, 6), all.subspan(8), *page);
+            }
             return true;
         case '?': {
             const int which = DensityIndex(cmd.Arg(0));

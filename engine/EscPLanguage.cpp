@@ -30,6 +30,7 @@ void TEscPLanguage::Reset() {
     printControls_ = false;
     userSet_ = false;
     draft_ = false;
+    tiff_ = TTiffRaster();
 }
 
 void TEscPLanguage::Begin(IPage& page) {
@@ -42,6 +43,7 @@ void TEscPLanguage::Begin(IPage& page) {
 }
 
 bool TEscPLanguage::ReadsBeforeTable(ByteView data, std::size_t p) const {
+    if (InTiffMode()) return true;
     switch (data[p]) {
         case 0x0D:  // a lone CR; CR LF stays the table's line end
             return p + 1 >= data.size() || data[p + 1] != 0x0A;
@@ -63,6 +65,7 @@ double TEscPLanguage::RelativeUnit() const {
 }
 
 TLanguageStep TEscPLanguage::Step(ByteView data, std::size_t p, IPage* page) {
+    if (InTiffMode()) return TiffStep(data, p, page);
     const std::uint8_t b = data[p];
     if (b == kEsc) return Command(data, p, page);
     if (b < 0x20 && !(printControls_ && PrintsAsCharacter(b))) return Control(b, page);
@@ -134,7 +137,7 @@ TLanguageStep TEscPLanguage::Command(ByteView data, std::size_t p, IPage* page) 
         return step;
     }
     if (GraphicsCommand(cmd, page) || TableCommand(cmd, page) || UserCharacterCommand(cmd) ||
-        TextCommand(cmd, page)) {
+        BarcodeCommand(cmd, page) || TextCommand(cmd, page)) {
         return step;
     }
     LayoutCommand(cmd, page);

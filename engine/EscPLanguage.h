@@ -49,6 +49,7 @@ class TEscPLanguage final : public IPrinterLanguage {
     void Reset() override;
     double NextTab(double along, IPage& page) override;
     std::string_view Family() const override { return "ESC/P"; }
+    void Flush(IPage& page) override;
     // CR, BS, the pitch commands (SI, ESC SI, DC2, ESC M, ESC P: the printer's pitch is one
     // state that every pitch command sets) and ESC x (user-defined characters are drawn in the
     // quality they were defined for).
@@ -87,6 +88,16 @@ class TEscPLanguage final : public IPrinterLanguage {
     char32_t PrintByte(std::uint8_t b, IPage* page);
     // Whether ESC I 1 makes a control byte print as a character here.
     bool PrintsAsCharacter(std::uint8_t code) const;
+    // EscPBarcode.cpp: bar codes (ESC ( B).
+    bool BarcodeCommand(const escp::TEscPCommand& cmd, IPage* page);
+    void Barcode(const escp::TEscPCommand& cmd, IPage& page);
+    // EscPTiffRaster.cpp: ESC/P 2 raster graphics in TIFF mode (ESC . 2), whose binary
+    // commands the language reads until their EXIT, the table not looked at.
+    bool InTiffMode() const;
+    void EnterTiffMode(const escp::TEscPCommand& cmd, IPage* page);
+    TLanguageStep TiffStep(ByteView data, std::size_t p, IPage* page);
+    void TiffRow(Bytes row, IPage* page);
+    void DrawTiffBand(IPage& page);
     // EscPUserCharacters.cpp: characters the printout defines (ESC &, ESC :, ESC %).
     bool UserCharacterCommand(const escp::TEscPCommand& cmd);
     // Prints the user-defined character of a byte where one is in force; false where not.
@@ -125,6 +136,24 @@ class TEscPLanguage final : public IPrinterLanguage {
     std::array<TUserCharacter, 128> userCharacters_{};  // ESC &; no dots: not defined
     bool userSet_ = false;                              // ESC % 1
     bool draft_ = false;                                // ESC x 0: draft characters
+    // The TIFF raster being read: pieces of rows per colour plane, drawn a band at a time.
+    struct TTiffRaster {
+        struct TPiece {
+            int plane;  // 0 black, 1 magenta, 2 cyan, 3 yellow
+            int row;    // from the band's first row
+            int x;      // dots from the raster's left edge
+            Bytes bytes;
+        };
+        bool active = false;
+        double dotDown = 1.0 / 360, dotAlong = 1.0 / 360;  // inches
+        double along = 0, down = 0;                        // where the raster starts, inches
+        int x = 0, y = 0;                                  // dots from there
+        int plane = 0;
+        int movxUnit = 8;  // MOVX counts bytes (8 dots) or dots
+        int firstRow = 0;  // the band's first row
+        std::vector<TPiece> rows;
+    };
+    TTiffRaster tiff_;
 };
 
 }  // namespace quernel

@@ -3,20 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/PclCommand.h"
+
 namespace quernel {
+
+using namespace meaning;
+using namespace pcl;
 
 namespace {
 
-using namespace meaning;
-
-constexpr std::uint8_t kEsc = 0x1B;
-constexpr double kEpsilon = 1e-9;
-// From the top of a line's cells to its baseline, where PCL puts its cursor: 3/4 of a line at
-// 6 lines an inch.
-constexpr double kBaseline = 0.125;
-// Raster rows collected into one picture at most, and the widest row kept (dots / 8).
-constexpr std::size_t kMaxBandRows = 256;
-constexpr std::size_t kMaxRowBytes = 8192;
 constexpr std::size_t kMaxCursorStack = 20;
 
 bool IsParameterised(std::uint8_t b) {
@@ -48,255 +43,6 @@ bool CarriesData(char parameterised, char group, char parameter) {
         default:
             return false;
     }
-}
-
-int Int(double v) {
-    return static_cast<int>(std::lround(std::clamp(v, -1e9, 1e9)));
-}
-
-std::string_view PartName(const TPclCommand& c) {
-    const char p = c.parameterised, g = c.group, k = c.parameter;
-    if (p == '&' && g == 'l') {
-        switch (k) {
-            case 'O':
-                return "Orientacja";
-            case 'D':
-                return "Linii na cal";
-            case 'C':
-                return "Odstęp linii (VMI)";
-            case 'P':
-                return "Długość strony";
-            case 'F':
-                return "Długość tekstu";
-            case 'E':
-                return "Górny margines";
-            case 'L':
-                return "Pomijanie perforacji";
-            case 'A':
-                return "Rozmiar papieru";
-            case 'H':
-                return "Podajnik papieru";
-            case 'X':
-                return "Liczba kopii";
-            case 'S':
-                return "Druk dwustronny";
-            case 'M':
-                return "Rodzaj nośnika";
-            case 'G':
-                return "Odbiornik wydruków";
-            case 'U':
-            case 'Z':
-                return "Przesunięcie strony";
-            default:
-                break;
-        }
-    } else if (p == '&' && g == 'a') {
-        switch (k) {
-            case 'C':
-                return "Kolumna";
-            case 'R':
-                return "Wiersz";
-            case 'H':
-                return "Pozycja pozioma (decypunkty)";
-            case 'V':
-                return "Pozycja pionowa (decypunkty)";
-            case 'L':
-                return "Lewy margines";
-            case 'M':
-                return "Prawy margines";
-            case 'P':
-                return "Kierunek druku";
-            default:
-                break;
-        }
-    } else if (p == '&' && g == 'k') {
-        switch (k) {
-            case 'H':
-                return "Odstęp znaków (HMI)";
-            case 'S':
-                return "Gęstość znaków";
-            case 'G':
-                return "Zakończenia linii";
-            default:
-                break;
-        }
-    } else if (p == '&' && g == 'd') {
-        return k == '@' ? "Bez podkreślenia" : "Podkreślenie";
-    } else if (p == '&' && g == 'p' && k == 'X') {
-        return "Dane przezroczyste";
-    } else if (p == '&' && g == 'f') {
-        return k == 'S' ? "Zapamiętanie lub odtworzenie pozycji" : "Makro";
-    } else if (p == '&' && g == 'u') {
-        return "Jednostka miary";
-    } else if (p == '&' && g == 's') {
-        return "Zawijanie linii";
-    } else if (p == '*' && g == 'p') {
-        return k == 'X' ? "Pozycja pozioma" : k == 'Y' ? "Pozycja pionowa" : "Punkt odniesienia";
-    } else if (p == '*' && g == 't') {
-        return "Rozdzielczość grafiki rastrowej";
-    } else if (p == '*' && g == 'r') {
-        switch (k) {
-            case 'A':
-                return "Początek grafiki rastrowej";
-            case 'B':
-            case 'C':
-                return "Koniec grafiki rastrowej";
-            case 'S':
-                return "Szerokość grafiki rastrowej";
-            case 'T':
-                return "Wysokość grafiki rastrowej";
-            case 'F':
-                return "Układ grafiki rastrowej";
-            default:
-                break;
-        }
-    } else if (p == '*' && g == 'b') {
-        switch (k) {
-            case 'M':
-                return "Kompresja grafiki rastrowej";
-            case 'W':
-                return "Grafika rastrowa: wiersz";
-            case 'Y':
-                return "Grafika rastrowa: przesunięcie";
-            case 'V':
-                return "Grafika rastrowa: płaszczyzna";
-            default:
-                break;
-        }
-    } else if (p == '*' && g == 'c') {
-        switch (k) {
-            case 'A':
-            case 'H':
-                return "Szerokość prostokąta";
-            case 'B':
-            case 'V':
-                return "Wysokość prostokąta";
-            case 'P':
-                return "Wypełnienie prostokąta";
-            case 'G':
-                return "Wzór lub szarość";
-            case 'W':
-                return "Definicja wzoru";
-            default:
-                return "Czcionki i wzory";
-        }
-    } else if (p == '*' && (g == 'v' || g == 'l' || g == 'm' || g == 'i')) {
-        return "Kolor";
-    } else if (p == '(' || p == ')') {
-        const bool primary = p == '(';
-        if (g == 's') {
-            switch (k) {
-                case 'P':
-                    return primary ? "Odstępy znaków" : "Czcionka dodatkowa: odstępy znaków";
-                case 'H':
-                    return primary ? "Gęstość (znaki na cal)" : "Czcionka dodatkowa: gęstość";
-                case 'V':
-                    return primary ? "Wysokość czcionki" : "Czcionka dodatkowa: wysokość";
-                case 'S':
-                    return primary ? "Styl" : "Czcionka dodatkowa: styl";
-                case 'B':
-                    return primary ? "Grubość" : "Czcionka dodatkowa: grubość";
-                case 'T':
-                    return primary ? "Krój pisma" : "Czcionka dodatkowa: krój pisma";
-                case 'W':
-                    return "Dane czcionki";
-                default:
-                    break;
-            }
-        } else if (g == 'f' && k == 'W') {
-            return "Definicja zestawu symboli";
-        } else if (g == 0) {
-            return k == 'X'   ? "Czcionka (numer)"
-                   : k == '@' ? "Czcionka domyślna"
-                              : "Zestaw symboli";
-        }
-    } else if (p == '%') {
-        switch (k) {
-            case 'X':
-                return "Wyjście uniwersalne (UEL)";
-            case 'B':
-                return "Grafika HP-GL/2";
-            case 'A':
-                return "Powrót do PCL";
-            default:
-                break;
-        }
-    } else if (k == 0) {
-        switch (p) {
-            case 'E':
-                return "Reset";
-            case '9':
-                return "Usunięcie marginesów";
-            case '=':
-                return "Pół linii w dół";
-            case 'Y':
-                return "Funkcje wyświetlania włączone";
-            case 'Z':
-                return "Funkcje wyświetlania wyłączone";
-            case 'z':
-                return "Test drukarki";
-            default:
-                break;
-        }
-    }
-    return "Polecenie PCL";
-}
-
-// One raster row, decoded with the compression of PCL's raster data.
-Bytes DecodeRow(int mode, ByteView in, const Bytes& seed) {
-    Bytes row;
-    const auto limit = [&] { return row.size() >= kMaxRowBytes; };
-    switch (mode) {
-        case 0:
-            row.assign(in.begin(),
-                       in.begin() + static_cast<std::ptrdiff_t>(std::min(in.size(), kMaxRowBytes)));
-            break;
-        case 1:  // pairs: a repeat count - 1 and the byte
-            for (std::size_t i = 0; i + 1 < in.size() && !limit(); i += 2) {
-                row.insert(row.end(), in[i] + 1u, in[i + 1]);
-            }
-            break;
-        case 2:  // PackBits
-            for (std::size_t i = 0; i < in.size() && !limit();) {
-                const std::uint8_t control = in[i++];
-                if (control < 128) {
-                    for (unsigned k = 0; k <= control && i < in.size(); ++k) row.push_back(in[i++]);
-                } else if (control > 128 && i < in.size()) {
-                    row.insert(row.end(), 257u - control, in[i++]);
-                }
-            }
-            break;
-        case 3: {  // delta row: changes to the previous row
-            row = seed;
-            std::size_t at = 0;
-            for (std::size_t i = 0; i < in.size();) {
-                const std::uint8_t command = in[i++];
-                const unsigned count = (command >> 5) + 1u;
-                std::size_t offset = command & 31u;
-                if (offset == 31) {
-                    std::uint8_t more = 255;
-                    while (more == 255 && i < in.size()) {
-                        more = in[i++];
-                        offset += more;
-                    }
-                }
-                at += offset;
-                for (unsigned k = 0; k < count && i < in.size(); ++k, ++at) {
-                    if (at >= kMaxRowBytes) {
-                        ++i;
-                        continue;
-                    }
-                    if (row.size() <= at) row.resize(at + 1, 0);
-                    row[at] = in[i++];
-                }
-            }
-            break;
-        }
-        default:  // a compression not read here: the row stays blank
-            break;
-    }
-    if (row.size() > kMaxRowBytes) row.resize(kMaxRowBytes);
-    return row;
 }
 
 }  // namespace
@@ -412,6 +158,13 @@ void TPclLanguage::Reset() {
     unitsPerInch_ = 300;
     leftMargin_ = 0;
     rectWidth_ = rectHeight_ = 0;
+    patternId_ = 0;
+    currentPattern_ = 0;
+    patterns_.clear();
+    // Macros are temporary: a reset deletes them, and ends the overlay.
+    macroId_ = 0;
+    macros_.clear();
+    overlay_ = -1;
     raster_ = TRaster();
     cursorStack_.clear();
 }
@@ -491,7 +244,9 @@ TLanguageStep TPclLanguage::Escape(ByteView data, std::size_t p, IPage* page) {
         }
         name_ = "Grafika wektorowa HP-GL/2 (pominięta)";
     } else if (macro) {
-        // A macro's definition, up to ESC &f1X, is stored by a printer, not printed.
+        // A macro's definition, up to ESC &f1X, is kept to be run, not printed.
+        const std::size_t body = end;
+        std::size_t bodyEnd = data.size();
         bool done = false;
         while (end < data.size() && !done) {
             if (data[end] != kEsc) {
@@ -504,9 +259,11 @@ TLanguageStep TPclLanguage::Escape(ByteView data, std::size_t p, IPage* page) {
                     done = true;
                 }
             });
+            if (done) bodyEnd = end;
             end += inner.length;
         }
-        name_ = "Definicja makra (pominięta)";
+        EndMacroDefinition(data.subspan(body, bodyEnd - body));
+        name_ = "Definicja makra";
     }
     const std::size_t length = end - p;
     return {length, escape.payload + (length - escape.length), false, 0, name_};
@@ -518,14 +275,22 @@ void TPclLanguage::Command(const TPclCommand& c, IPage* page) {
     if (p == '%' && k == 'X') inPjl_ = true;
     if (p == '&' && g == 'u' && k == 'D' && v > 0) unitsPerInch_ = v;
     if (p == '*' && g == 't' && k == 'R' && v > 0) raster_.resolution = v;
+    if (p == '&' && g == 'f' && k == 'Y') macroId_ = Int(v);
+    if (p == '&' && g == 'f' && k == 'X') MacroControl(Int(v), page);
+    if (p == '*' && g == 'v' && k == 'T') currentPattern_ = Int(v);
     if (p == '*' && g == 'c') {
+        if (k == 'G') patternId_ = Int(v);
+        if (k == 'W') DefinePattern(c.data);
         if (k == 'A') rectWidth_ = v / unitsPerInch_;
         if (k == 'B') rectHeight_ = v / unitsPerInch_;
         if (k == 'H') rectWidth_ = v / 720;
         if (k == 'V') rectHeight_ = v / 720;
     }
     if (p == '*' && (g == 'b' || g == 'r')) {
-        if (g == 'b' && k == 'M') raster_.compression = Int(v);
+        // Methods the printer does not have are ignored, as it ignores them (4 is reserved).
+        if (g == 'b' && k == 'M' && (Int(v) <= 3 || Int(v) == 5 || Int(v) == 9)) {
+            raster_.compression = std::max(0, Int(v));
+        }
         if (g == 'r' && k == 'S') raster_.width = std::max(0, Int(v));
         if (!page) return;
         if (g == 'r' && k == 'A') StartRaster(Int(v) == 1, *page);
@@ -598,77 +363,9 @@ void TPclLanguage::Command(const TPclCommand& c, IPage* page) {
             MoveCursorY(pg, cursorStack_.back().second);
             cursorStack_.pop_back();
         }
-    } else if (p == '*' && g == 'c' && k == 'P' && n == 0) {
-        FillRectangle(pg);
+    } else if (p == '*' && g == 'c' && k == 'P') {
+        FillRectangle(pg, n);
     }
-}
-
-void TPclLanguage::FillRectangle(IPage& page) {
-    if (rectWidth_ <= 0 || rectHeight_ <= 0) return;
-    TBitmap ink = TBitmap::Blank(1, 1);
-    ink.SetDot(0, 0);
-    page.DrawPicture(ink, page.Along(), CursorY(page), rectWidth_, rectHeight_);
-}
-
-void TPclLanguage::StartRaster(bool atCursor, IPage& page) {
-    EndRaster(page);
-    raster_.active = true;
-    raster_.along = atCursor ? page.Along() : -leftMargin_;
-    raster_.down = CursorY(page);
-    raster_.rows.clear();
-    raster_.seed.clear();
-}
-
-void TPclLanguage::RasterRow(const TPclCommand& c, IPage* page) {
-    if (!raster_.active) StartRaster(true, *page);  // rows without a start begin at the cursor
-    if (c.parameter == 'Y') {  // rows skipped: blank, and the next delta row starts afresh
-        const int rows = std::max(0, Int(c.value));
-        if (rows > 0) {
-            DrawRows(*page);
-            raster_.down += rows / raster_.resolution;
-        }
-        raster_.seed.clear();
-        return;
-    }
-    Bytes row = DecodeRow(raster_.compression, c.data, raster_.seed);
-    raster_.seed = row;
-    raster_.rows.push_back(std::move(row));
-    if (raster_.rows.size() >= kMaxBandRows) DrawRows(*page);
-}
-
-void TPclLanguage::DrawRows(IPage& page) {
-    if (raster_.rows.empty()) return;
-    std::size_t bytes = 0;
-    for (const Bytes& row : raster_.rows) bytes = std::max(bytes, row.size());
-    int width = static_cast<int>(bytes * 8);
-    if (raster_.width > 0) width = std::min(width, raster_.width);
-    const int height = static_cast<int>(raster_.rows.size());
-    if (width > 0) {
-        TBitmap bitmap = TBitmap::Blank(width, height);
-        for (int y = 0; y < height; ++y) {
-            const Bytes& row = raster_.rows[static_cast<std::size_t>(y)];
-            std::copy_n(row.begin(), std::min(row.size(), static_cast<std::size_t>(bitmap.stride)),
-                        bitmap.Row(y));
-            if (width % 8 != 0) bitmap.Row(y)[bitmap.stride - 1] &= 0xFF << (8 - width % 8);
-        }
-        page.DrawPicture(bitmap, raster_.along, raster_.down, width / raster_.resolution,
-                         height / raster_.resolution);
-    }
-    raster_.down += height / raster_.resolution;
-    raster_.rows.clear();
-}
-
-void TPclLanguage::EndRaster(IPage& page) {
-    if (!raster_.active) return;
-    DrawRows(page);
-    raster_.active = false;
-    // The cursor goes below the picture, to its left edge.
-    MoveCursorY(page, raster_.down);
-    page.MoveAlong(raster_.along);
-}
-
-void TPclLanguage::Flush(IPage& page) {
-    EndRaster(page);
 }
 
 }  // namespace quernel

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,8 +41,8 @@ bool IsPclCommand(ByteView data, std::size_t p);
 // no ESC/P command looks like.
 bool IsPclParameterised(ByteView data, std::size_t p);
 
-// HP PCL 5 with the PJL lines before it. Raster graphics are drawn as pictures; HP-GL/2
-// vector graphics, fonts, patterns and macros are skipped with their data.
+// HP PCL 5 with the PJL lines before it. Raster graphics and filled rectangles are drawn as
+// pictures, macros run; HP-GL/2 vector graphics and fonts are skipped with their data.
 class TPclLanguage final : public IPrinterLanguage {
   public:
     TPclLanguage();
@@ -50,6 +51,7 @@ class TPclLanguage final : public IPrinterLanguage {
     void Reset() override;
     double NextTab(double along, IPage& page) override;
     void Flush(IPage& page) override;
+    void EndPage(IPage& page) override;
     std::string_view Family() const override { return "PCL"; }
     // ESC E, the PCL reset; CR, BS, and SO, SI, DC2 and DC4, which the table reads as ESC/P.
     bool ReadsBeforeTable(ByteView data, std::size_t p) const override;
@@ -70,9 +72,17 @@ class TPclLanguage final : public IPrinterLanguage {
     void Command(const TPclCommand& c, IPage* page);
     void StartRaster(bool atCursor, IPage& page);
     void RasterRow(const TPclCommand& c, IPage* page);
+    void AddRow(Bytes row, IPage& page);
+    void AdaptiveBlock(ByteView block, IPage& page);
     void EndRaster(IPage& page);
     void DrawRows(IPage& page);
-    void FillRectangle(IPage& page);
+    // PclRectangles.cpp: filled rectangles and patterns.
+    void FillRectangle(IPage& page, int fill);
+    void DefinePattern(ByteView data);
+    // PclMacros.cpp: macros, run where the printout calls them and as the overlay of every page.
+    void EndMacroDefinition(ByteView body);
+    void MacroControl(int control, IPage* page);
+    void RunMacro(int id, IPage& page);
     // The cursor: x from the left edge of the page, y the baseline, in inches from the top.
     double CursorX(IPage& page) const { return page.Along() + leftMargin_; }
     double CursorY(IPage& page) const;
@@ -85,6 +95,17 @@ class TPclLanguage final : public IPrinterLanguage {
     double unitsPerInch_ = 300;  // ESC &u#D, for ESC *p and rectangles
     double leftMargin_ = 0;      // inches from the left edge of the page
     double rectWidth_ = 0, rectHeight_ = 0;
+    int patternId_ = 0;       // ESC *c#G: the shade, the hatch or the user pattern
+    int currentPattern_ = 0;  // ESC *v#T
+    struct TPattern {
+        TBitmap dots;
+        double dpi = 300;
+    };
+    std::map<int, TPattern> patterns_;  // ESC *c#W
+    int macroId_ = 0;                   // ESC &f#Y
+    std::map<int, ByteView> macros_;    // the bodies, in the printout
+    int overlay_ = -1;                  // the macro run at the end of every page
+    int macroDepth_ = 0;                // macros running inside each other
     TRaster raster_;
     std::vector<std::pair<double, double>> cursorStack_;
     std::string name_;

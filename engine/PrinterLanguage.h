@@ -80,7 +80,7 @@ class IPage {
     // `down` inches from the top of the page, `width` x `height` inches large. The print
     // position does not move.
     virtual void DrawPicture(const TBitmap& bitmap, double along, double down, double width,
-                             double height) = 0;
+                             double height, TColor color = {}) = 0;
 };
 
 // What a language read at one place of a printout.
@@ -110,6 +110,9 @@ class IPrinterLanguage {
     // Draws what the language has collected and not drawn yet (pictures built row by row);
     // called before the table's meanings act on the page and at the end of the printout.
     virtual void Flush(IPage&) {}
+    // Called when a page with something on it ends, before the next begins or the printout
+    // ends, with the position at the top of that page (PCL's overlay macro prints there).
+    virtual void EndPage(IPage&) {}
     // What printouts read with this language are called in --explain: "ESC/P", "PCL".
     virtual std::string_view Family() const = 0;
     // A command the language reads even where the control-code table knows its bytes: one

@@ -88,6 +88,14 @@ struct TBitmap {
     bool operator==(const TBitmap&) const = default;
 };
 
+// A colour: red, green and blue, 0..255 each; black by default.
+struct TColor {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+    bool operator==(const TColor&) const = default;
+};
+
 // A font as the renderer asks for it: a character cell of exactly height x width pixels.
 struct TFontDesc {
     std::string faceName;
@@ -156,6 +164,10 @@ class IPrinterPlatform {
     // Draws the bitmap scaled into the rectangle (right and bottom exclusive): its dots of ink
     // in black, the rest transparent, so that text and pictures under it stay visible.
     virtual void DrawBitmap(const TRect& rect, const TBitmap& bitmap) = 0;
+    // The same with the dots in a colour; where the platform has no colour, in black.
+    virtual void DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor) {
+        DrawBitmap(rect, bitmap);
+    }
     // Fills the rectangles (right and bottom exclusive) with `ink`, the share of black: 255
     // solid, less for a shade. Rectangles that touch show no seam between them, also when
     // they come in different calls.

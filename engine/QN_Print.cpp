@@ -228,6 +228,7 @@ void TPrintInterface::RenderWithLanguage(ByteView data, std::size_t start) {
         }
     }
     language_->Flush(*this);
+    if (PageHasContent()) EndPage();
 }
 
 void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
@@ -548,6 +549,8 @@ void TPrintInterface::NewLine() {
 }
 
 void TPrintInterface::Reset(bool eject) {
+    // The language's reset ends what it keeps for the page (PCL's overlay): the page gets it now.
+    if (language_ && PageHasContent()) EndPage();
     TPrinterStatus& status = *status_;
     status.Enlarged = false;
     status.EnlargedMultiLine = false;
@@ -583,13 +586,37 @@ void TPrintInterface::SetStyle(std::uint8_t bit, bool on) {
 }
 
 void TPrintInterface::NextSheet() {
+    if (language_) EndPage();
     printer_.NewPage();
     ++sheets_;
     BeginSheet();
 }
 
+void TPrintInterface::EndPage() {
+    if (pageEnded_ || !language_) return;
+    pageEnded_ = true;
+    // At the top of the page, the print position kept for after.
+    const double line = linePosition_, along = alongPos_;
+    const int column = column_;
+    const bool pending = pendingNewPage_;
+    // A new sheet can be due in the middle of drawing a run: its text is kept aside.
+    const Bytes run = runText_;
+    pendingNewPage_ = false;
+    linePosition_ = 1.0;
+    alongPos_ = LineStart();
+    language_->EndPage(*this);
+    language_->Flush(*this);
+    runText_ = run;
+    linePosition_ = line;
+    alongPos_ = along;
+    column_ = column;
+    pendingNewPage_ = pending;
+    PlacePen();
+}
+
 void TPrintInterface::BeginSheet() {
     pendingNewPage_ = false;
+    pageEnded_ = false;
     linePosition_ = 1.0;
     column_ = 0;
     pictureOnSheet_ = false;
@@ -804,7 +831,7 @@ void TPrintInterface::SetLeftMargin(double inches) {
 }
 
 void TPrintInterface::DrawPicture(const TBitmap& bitmap, double along, double down, double width,
-                                  double height) {
+                                  double height, TColor color) {
     EnsurePage();
     along = Inches(along);
     down = Inches(down);
@@ -820,15 +847,22 @@ void TPrintInterface::DrawPicture(const TBitmap& bitmap, double along, double do
     const TBitmap ink = bitmap.Crop(left, top, right - left + 1, bottom - top + 1);
     const int first = Px(along0 + left * dotAlong);
     const int last = Px(along0 + (right + 1) * dotAlong);
+    const auto draw = [&](const TRect& rect, const TBitmap& dots) {
+        if (color == TColor{}) {
+            printer_.DrawBitmap(rect, dots);
+        } else {
+            printer_.DrawColorBitmap(rect, dots, color);
+        }
+    };
     if (landscape_) {
         const double edge = caps_.pageWidth - rightPx_;
-        printer_.DrawBitmap({Px(edge - across0 - (bottom + 1) * dotAcross), first,
-                             Px(edge - across0 - top * dotAcross), last},
-                            ink.TurnedClockwise());
+        draw({Px(edge - across0 - (bottom + 1) * dotAcross), first,
+              Px(edge - across0 - top * dotAcross), last},
+             ink.TurnedClockwise());
     } else {
-        printer_.DrawBitmap({first, Px(topPx_ + across0 + top * dotAcross), last,
-                             Px(topPx_ + across0 + (bottom + 1) * dotAcross)},
-                            ink);
+        draw({first, Px(topPx_ + across0 + top * dotAcross), last,
+              Px(topPx_ + across0 + (bottom + 1) * dotAcross)},
+             ink);
     }
     pictureOnSheet_ = true;
 }

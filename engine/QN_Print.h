@@ -148,8 +148,8 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     void SetLeftMargin(double inches) override;
     void SetPageLength(double inches) override;
     void SetBottomSkip(double inches) override;
-    void DrawPicture(const TBitmap& bitmap, double along, double down, double width,
-                     double height) override;
+    void DrawPicture(const TBitmap& bitmap, double along, double down, double width, double height,
+                     TColor color = {}) override;
 
     void RenderWithLanguage(ByteView data, std::size_t start);
     // Throws PrinterError when the margins leave no page on the current printer.
@@ -185,6 +185,8 @@ class TPrintInterface final : public IPrintEngine, private IPage {
         if (pendingNewPage_ || linePosition_ > PageLimit()) NextSheet();
     }
     void NextSheet();
+    // Lets the language finish the page (an overlay) once, before the next begins.
+    void EndPage();
     void BeginSheet();
     void ToPageOrigin();
     void MoveAlongPx(double along);
@@ -249,6 +251,7 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     double rightMargin_ = 0;   // inches from the grid's left edge; 0: the grid's width
     bool wrap_ = false;        // long lines go on on the next line
     bool doubleHeight_ = false;
+    bool pageEnded_ = false;  // the language has finished this sheet
     bool pictureOnSheet_ = false;
 };
 

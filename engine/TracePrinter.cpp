@@ -65,6 +65,12 @@ void TracePrinter::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
          << rect.left << "," << rect.top << " - " << rect.right << "," << rect.bottom << "\n";
 }
 
+void TracePrinter::DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) {
+    DrawBitmap(rect, bitmap);
+    out_ << "    colour " << int{color.red} << "," << int{color.green} << "," << int{color.blue}
+         << "\n";
+}
+
 void TracePrinter::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
     if (!printing_) throw PrinterError("Kształt poza dokumentem");
     out_ << "  fill";

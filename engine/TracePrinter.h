@@ -35,6 +35,7 @@ class TracePrinter final : public IPrinterPlatform {
     void TextOut(int x, int y, const TFontDesc& font, ByteView text) override;
     void StretchDraw(const TRect& rect, const IPicture& picture) override;
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override;
+    void DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) override;
     void FillRects(std::span<const TRect> rects, std::uint8_t ink) override;
     int RawOpen(const std::string& printerName, const std::string& documentName) override;
     std::size_t RawWrite(ByteView data) override;

@@ -149,9 +149,9 @@ void TPdfDocument::DrawImage(const TRect& rect, const std::shared_ptr<const TPdf
     impl_->DrawImage(rect, image);
 }
 
-void TPdfDocument::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
+void TPdfDocument::DrawBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) {
     if (impl_->finished) throw PrinterError("Picture drawn on a finished document.");
-    impl_->DrawBitmap(rect, bitmap);
+    impl_->DrawBitmap(rect, bitmap, color);
 }
 
 void TPdfDocument::FillRects(std::span<const TRect> rects, std::uint8_t ink) {

@@ -53,7 +53,7 @@ class TPdfDocument {
     void DrawImage(const TRect& rect, const std::shared_ptr<const TPdfImage>& image);
     // Draws the bitmap's ink in black scaled into the rectangle, the rest transparent; stored
     // as a compressed 1-bit stencil, once however often the same bitmap is drawn.
-    void DrawBitmap(const TRect& rect, const TBitmap& bitmap);
+    void DrawBitmap(const TRect& rect, const TBitmap& bitmap, TColor color = {});
     // Fills the rectangles (right and bottom exclusive) with `ink`, the share of black (255
     // solid). The rectangles of a page are filled together as one shape per ink between the
     // pictures, so that touching ones show no seam in a viewer that smooths edges.

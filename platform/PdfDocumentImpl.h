@@ -306,7 +306,7 @@ struct TPdfDocument::TImpl {
     void FillRects(std::span<const TRect> rects, std::uint8_t ink);
     void DrawImage(const TRect& rect, const std::shared_ptr<const TPdfImage>& image);
     const std::pair<std::string, int>& ImageFor(const std::shared_ptr<const TPdfImage>& image);
-    void DrawBitmap(const TRect& rect, const TBitmap& bitmap);
+    void DrawBitmap(const TRect& rect, const TBitmap& bitmap, TColor color);
     const std::pair<std::string, int>& MaskFor(const TBitmap& bitmap);
     // Draws the image resource `name` stretched over the rectangle.
     void PlaceImage(const TRect& rect, const std::string& name);

@@ -67,6 +67,10 @@ void TPdfFilePrinter::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
     Document("DrawBitmap").DrawBitmap(rect, bitmap);
 }
 
+void TPdfFilePrinter::DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) {
+    Document("DrawBitmap").DrawBitmap(rect, bitmap, color);
+}
+
 void TPdfFilePrinter::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
     Document("FillRects").FillRects(rects, ink);
 }

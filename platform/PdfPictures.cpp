@@ -73,12 +73,21 @@ const std::pair<std::string, int>& TPdfDocument::TImpl::MaskFor(const TBitmap& b
     return masks.back();
 }
 
-void TPdfDocument::TImpl::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
+void TPdfDocument::TImpl::DrawBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0 || bitmap.width <= 0 || bitmap.height <= 0) return;
     EndText();
+    if (color == TColor{}) {
+        PlaceImage(rect, MaskFor(bitmap).first);
+        return;
+    }
+    // A stencil paints the fill colour: set for this picture alone.
+    content += "q ";
+    content.Numbers({color.red / 255.0, color.green / 255.0, color.blue / 255.0}, 3);
+    content += "rg ";
     PlaceImage(rect, MaskFor(bitmap).first);
+    content += "Q\n";
 }
 
 }  // namespace quernel

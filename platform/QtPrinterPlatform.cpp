@@ -446,6 +446,11 @@ void QtPrinterPlatform::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
     document_->DrawBitmap(rect, bitmap);
 }
 
+void QtPrinterPlatform::DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) {
+    RequireDocument("DrawBitmap");
+    document_->DrawBitmap(rect, bitmap, color);
+}
+
 void QtPrinterPlatform::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
     RequireDocument("FillRects");
     document_->FillRects(rects, ink);

@@ -100,6 +100,7 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
     void TextOut(int x, int y, const TFontDesc& font, ByteView text) override;
     void StretchDraw(const TRect& rect, const IPicture& picture) override;
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override;
+    void DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) override;
     void FillRects(std::span<const TRect> rects, std::uint8_t ink) override;
 
     int RawOpen(const std::string& printerName, const std::string& documentName) override;

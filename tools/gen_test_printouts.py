@@ -277,12 +277,53 @@ def escp_code_pages():
     return out
 
 
+# --- ESC/P 2: bar codes and a TIFF raster in colour ------------------------------------------
+
+def barcode(kind, data, flags=1, module=2, length=90):
+    body = bytes([kind, module, 0]) + word(length) + bytes([flags]) + data
+    return ESC + b"(B" + word(len(body)) + body
+
+
+def escp_barcodes():
+    out = ESC + b"@" + ESC + b"(U" + word(1) + bytes([10])  # units of 1/360 inch
+    for title, code in [
+        (b"EAN-13", barcode(0, b"590123412345")),
+        (b"Code 128", barcode(6, b"BQuernel-128")),
+        (b"Code 39", barcode(5, b"FV-2024/12", flags=0)),
+        (b"UPC-A", barcode(3, b"03600029145")),
+        (b"2 z 5", barcode(2, b"12345678", flags=0)),
+    ]:
+        out += title + b"\r\n" + code + b"\r\n" + ESC + b"J" + bytes([150])  # 150/180 inch
+    # A TIFF raster 1 inch wide and 1/4 inch high: cyan, magenta and yellow stripes over which
+    # a black frame; rows of 360 dots, PackBits.
+    out += b"Raster:\r\n"
+    out += ESC + b".\x02" + bytes([10, 10, 1]) + word(0)
+    for y in range(90):
+        for colour, byte in ((2, 0xFF if y < 30 else 0), (1, 0xFF if 30 <= y < 60 else 0),
+                             (4, 0xFF if y >= 60 else 0), (0, None)):
+            if byte is None:
+                row = bytearray(45)
+                if y in (0, 89):
+                    row = bytearray(b"\xff" * 45)
+                else:
+                    row[0] |= 0x80
+                    row[44] |= 0x01
+            else:
+                row = bytearray([byte] * 45)
+            literal = bytes([44]) + bytes(row)  # one literal run of 45 bytes
+            out += bytes([0x80 | colour]) + bytes([0x31, len(literal)]) + literal + b"\xe2"
+        out += b"\x61"  # MOVY one row (1/360 inch)
+    out += b"\xe3\r\nKoniec\r\n\x0c"
+    return out
+
+
 FILES = {
     "escp_invoice_logo.prn": escp_invoice,
     "escp_screen_dump.prn": screen_dump,
     "escp_letter_lfcr.prn": escp_letter,
     "escp_invoice_windows.prn": escp_invoice_windows,
     "escp_code_pages.prn": escp_code_pages,
+    "escp_barcodes.prn": escp_barcodes,
     "pcl_raster_page.pcl": pcl_raster,
     "pcl_pjl_lineprinter.pcl": pcl_pjl,
     "box_frames_852.prn": box_frames_852,

@@ -163,7 +163,13 @@ void RecordingPrinter::StretchDraw(const TRect& rect, const IPicture&) {
 void RecordingPrinter::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
     MaybeFail("DrawBitmap");
     if (!printing_) throw PrinterError("DrawBitmap outside a document");
-    bitmaps.push_back({documents.back().pages, rect, bitmap});
+    bitmaps.push_back({documents.back().pages, rect, bitmap, {}});
+}
+
+void RecordingPrinter::DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) {
+    MaybeFail("DrawBitmap");
+    if (!printing_) throw PrinterError("DrawBitmap outside a document");
+    bitmaps.push_back({documents.back().pages, rect, bitmap, color});
 }
 
 void RecordingPrinter::FillRects(std::span<const TRect> rects, std::uint8_t ink) {

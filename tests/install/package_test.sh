@@ -77,7 +77,7 @@ cpack -G DEB -B "$tmp/package" --config "$build/CPackConfig.cmake" >"$tmp/cpack.
     fail "cpack: $(cat "$tmp/cpack.txt")"
 deb=$(ls "$tmp"/package/*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libcups2 libssl3 \
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libcups2 libssl3 libzint \
     fonts-liberation2; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done

@@ -74,6 +74,11 @@ class PlatformCommandSetPdf : public ::testing::Test {
         }));
     }
 
+    // A printer's inch on the page: 8 inches of 80 columns across A4 less 5 mm margins, 67
+    // lines of 1/6 inch down it.
+    static constexpr double kAlong = (210 - 10) / 25.4 / 8;
+    static constexpr double kDown = (297 - 10) / 25.4 / (67 / 6.0);
+
     test::TempDir temp_;
     test::FakeClock clock_{test::FakeClock::FromLocal(2024, 3, 9, 17, 5, 1)};
 };
@@ -173,6 +178,71 @@ TEST_F(PlatformCommandSetPdf, CharacterTablesChosenByThePrintout) {
     EXPECT_NE(text.find("Znaki:    XY\n"), std::string::npos) << text;
 }
 
+// Bar codes a scanner reads off the rasterised page, their digits as text under them, and a
+// TIFF raster whose colour planes print as cyan, magenta and yellow stripes in a black frame.
+TEST_F(PlatformCommandSetPdf, BarcodesScanAndTiffRasterPrintsInColour) {
+    const fs::path pdf = Render("escp_barcodes.prn", "escp");
+    ASSERT_EQ(test::PdfPageCount(pdf), 1);
+    const std::string text = Layout(pdf);
+    for (const char* digits :
+         {"5901234123457", "Quernel-128", "*FV-2024/12*", "036000291452", "12345678", "Koniec"}) {
+        EXPECT_NE(text.find(digits), std::string::npos) << digits << "\n" << text;
+    }
+    test::RunCommand("pdftoppm -r 300 -singlefile -png " + test::Quote(pdf) + " " +
+                     test::Quote(temp_.path() / "scan"));
+    const std::string scanned =
+        test::RunCommand("zbarimg -q " + test::Quote(temp_.path() / "scan.png"));
+    // A scanner reads UPC-A as the EAN-13 with a leading 0.
+    for (const char* code : {"EAN-13:5901234123457\n", "CODE-128:Quernel-128\n",
+                             "CODE-39:FV-2024/12\n", "EAN-13:0036000291452\n", "I2/5:12345678\n"}) {
+        EXPECT_NE(scanned.find(code), std::string::npos) << code << "\n" << scanned;
+    }
+
+    // The raster: 1 x 1/4 inch on the line after "Raster:", thirds cyan, magenta and yellow;
+    // at 360 dpi a pixel is a dot.
+    const int dpi = 360;
+    const QImage page = test::RasterisePage(pdf, 1, dpi, temp_.path());
+    const double px = dpi / 72.0;
+    const auto words = Words(pdf, 1);
+    const Word label = Find(words, "Raster:"), end = Find(words, "Koniec");
+    const QRect area(0, static_cast<int>(label.bottom * px) + 1, page.width(),
+                     static_cast<int>((end.top - label.bottom) * px) - 1);
+    struct Ink {
+        QRgb colour;
+        QRect box;
+        int count = 0;
+    };
+    std::vector<Ink> inks = {
+        {qRgb(0, 255, 255), {}}, {qRgb(255, 0, 255), {}}, {qRgb(255, 255, 0), {}}};
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = page.pixel(x, y);
+            for (Ink& ink : inks) {
+                if (std::abs(qRed(p) - qRed(ink.colour)) < 40 &&
+                    std::abs(qGreen(p) - qGreen(ink.colour)) < 40 &&
+                    std::abs(qBlue(p) - qBlue(ink.colour)) < 40) {
+                    ink.box |= QRect(x, y, 1, 1);
+                    ++ink.count;
+                }
+            }
+        }
+    }
+    for (const Ink& ink : inks) {
+        ASSERT_GT(ink.count, 0);
+        EXPECT_NEAR(ink.box.left(), label.left * px, 2);
+        EXPECT_NEAR(ink.box.width(), (dpi - 2) * kAlong, 2);  // inside the frame's columns
+        EXPECT_NEAR(ink.box.height(), dpi / 12.0 * kDown, 2);
+    }
+    EXPECT_LT(inks[0].box.bottom(), inks[1].box.top());
+    EXPECT_LT(inks[1].box.bottom(), inks[2].box.top());
+    // The frame is black: its left column is dark from the top stripe to the bottom one.
+    const test::TInk frame = test::InkIn(page,
+                                         QRect(inks[0].box.left() - 2, inks[0].box.top(), 3,
+                                               inks[2].box.bottom() - inks[0].box.top() + 1),
+                                         64);
+    EXPECT_GE(frame.box.height(), inks[2].box.bottom() - inks[0].box.top() - 2);
+}
+
 // With box lines, the frame of code page 437 chosen by the printout is lines: no text, and its
 // top line runs unbroken across its twelve cells; the letters inside stay text.
 TEST_F(PlatformCommandSetPdf, FrameOfATableChosenByThePrintoutIsLines) {
@@ -228,6 +298,62 @@ TEST_F(PlatformCommandSetPdf, PclRasterPageAndPjlJob) {
     for (int i = 0; i < 128; ++i) digits += static_cast<char>('0' + i % 10);
     EXPECT_NE(text.find(digits + "\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Raport dzienny"), std::string::npos);
+}
+
+// PCL: a form kept as a macro prints on every page as its overlay; a rectangle shaded 25 %
+// prints in HP's 30 % grey, one cross-hatched as a grid of lines over about a quarter of it.
+TEST_F(PlatformCommandSetPdf, PclOverlayShadesAndCrossHatching) {
+    const fs::path printout = temp_.path() / "form.pcl";
+    const std::string rect = "\x1b*c600a300b";  // 2 x 1 inch at 300 units an inch
+    test::WriteFile(printout, std::string("\x1b"
+                                          "E\x1b&f5y0X\x1b*p0x0YFORMULARZ\x1b&f1X\x1b&f4X"
+                                          "\x1b*p300x600Y" +
+                                          rect +
+                                          "\x1b*c25g2P"
+                                          "\x1b*p300x1200Y" +
+                                          rect +
+                                          "\x1b*c5g3P"
+                                          "Strona 1\x0cStrona 2\x1b"
+                                          "E"));
+    const fs::path pdf = Render(printout.c_str(), "pcl");
+    ASSERT_EQ(test::PdfPageCount(pdf), 2);
+    for (int n : {1, 2}) {
+        const std::string text = test::PdfPageText(pdf, n);
+        EXPECT_NE(text.find("FORMULARZ"), std::string::npos) << n << ": " << text;
+        EXPECT_NE(text.find("Strona " + std::to_string(n)), std::string::npos) << text;
+    }
+    // Rows where a rectangle's whole width is grey, or a line of the hatching dark.
+    const int dpi = 300;
+    const QImage page = test::RasterisePage(pdf, 1, dpi, temp_.path());
+    QRect grey, hatch;
+    for (int y = 0; y < page.height(); ++y) {
+        QRect greyRow, darkRow;
+        int greys = 0, darks = 0;
+        for (int x = 0; x < page.width(); ++x) {
+            const QRgb p = page.pixel(x, y);
+            if (std::abs(qGray(p) - 179) < 6 && qRed(p) == qBlue(p)) {
+                greyRow |= QRect(x, y, 1, 1);
+                ++greys;
+            }
+            if (qGray(p) < 128) {
+                darkRow |= QRect(x, y, 1, 1);
+                ++darks;
+            }
+        }
+        if (greys > 3 * dpi / 2) grey |= greyRow;
+        if (darks > 3 * dpi / 2) hatch |= darkRow;
+    }
+    EXPECT_NEAR(grey.width(), 2 * dpi * kAlong, 2);
+    EXPECT_NEAR(grey.height(), dpi * kDown, 2);
+    // The horizontal lines: the first 2 dots of every 16 rows, the last at rows 288 and 289.
+    EXPECT_NEAR(hatch.width(), 2 * dpi * kAlong, 2);
+    EXPECT_NEAR(hatch.height(), (dpi - 10) * kDown, 2);
+    EXPECT_NEAR(hatch.top() - grey.top(), 2 * dpi * kDown, 2);
+    EXPECT_NEAR(hatch.left(), grey.left(), 2);
+    // Inside the grid, 2 dots of every 16 are dark both ways.
+    const test::TInk ink = test::InkIn(page, hatch.adjusted(0, 0, 0, -2));
+    const double share = ink.count / double(hatch.width() * (hatch.height() - 2));
+    EXPECT_NEAR(share, 1 - (14 / 16.0) * (14 / 16.0), 0.04);
 }
 
 }  // namespace
