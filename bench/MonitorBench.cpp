@@ -66,6 +66,7 @@ class NullPrinter final : public IPrinterPlatform {
     void StretchDraw(const TRect&, const IPicture&) override {}
     void DrawBitmap(const TRect&, const TBitmap&) override {}
     void FillRects(std::span<const TRect>, std::uint8_t) override {}
+    void SetColour(std::uint32_t) override {}
     int RawOpen(const std::string&, const std::string&) override { return 0; }
     std::size_t RawWrite(ByteView data) override { return data.size(); }
     void RawClose() override {}

@@ -1,3 +1,5 @@
+#include <iterator>
+
 #include "engine/EscPCommand.h"
 #include "engine/EscPLanguage.h"
 
@@ -7,6 +9,15 @@ namespace quernel {
 
 using namespace meaning;
 using namespace escp;
+
+namespace {
+
+// ESC r n: black, magenta, cyan, violet (magenta and cyan), yellow, red (magenta and yellow),
+// green (cyan and yellow).
+constexpr std::uint32_t kRibbon[] = {0x000000, 0xE4007C, 0x009FE3, 0x4B2C8C,
+                                     0xFFDD00, 0xE2001A, 0x009A3E};
+
+}  // namespace
 
 bool TEscPLanguage::TextCommand(const TEscPCommand& cmd, IPage* page) {
     const int n = cmd.Arg(0);
@@ -87,8 +98,11 @@ bool TEscPLanguage::TextCommand(const TEscPCommand& cmd, IPage* page) {
         case 'p':  // proportional print
         case 'q':  // outline and shadow
             return true;
-        // Colour.
+        // Colour: the ribbon's band, or two bands printed over each other.
         case 'r':
+            if (page && n >= 0 && n < static_cast<int>(std::size(kRibbon))) {
+                page->SetColour(kRibbon[n]);
+            }
             return true;
         default:
             return false;

@@ -70,6 +70,8 @@ class IPage {
     virtual void SetStyle(std::uint8_t fontStyleBit, bool on) = 0;
     // Characters twice as high, on the same baseline (the line above holds their upper half).
     virtual void SetDoubleHeight(bool on) = 0;
+    // The colour of the ribbon (0xRRGGBB): text and graphics print in it. Black after a reset.
+    virtual void SetColour(std::uint32_t rgb) = 0;
     // The left margin, inches from the left edge of the grid.
     virtual void SetLeftMargin(double inches) = 0;
     // The length of a page (0: the grid's) and the part at its foot that is skipped.

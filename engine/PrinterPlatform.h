@@ -96,6 +96,8 @@ struct TColor {
     bool operator==(const TColor&) const = default;
 };
 
+inline constexpr std::uint32_t kBlack = 0x000000;
+
 // A font as the renderer asks for it: a character cell of exactly height x width pixels.
 struct TFontDesc {
     std::string faceName;
@@ -172,6 +174,9 @@ class IPrinterPlatform {
     // solid, less for a shade. Rectangles that touch show no seam between them, also when
     // they come in different calls.
     virtual void FillRects(std::span<const TRect> rects, std::uint8_t ink) = 0;
+    // The colour of what is drawn from now on (text, bitmaps and fills) as 0xRRGGBB; black
+    // (kBlack) when a document begins. A printer that prints black only draws everything black.
+    virtual void SetColour(std::uint32_t rgb) = 0;
 
     // Raw spooling: a document of raw bytes on the named printer. RawOpen answers 0 on
     // success, else the platform's error code (nothing is open then); RawWrite answers the

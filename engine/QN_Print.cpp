@@ -155,6 +155,7 @@ void TPrintInterface::BeginJob(const std::string& title) {
     printer_.SetTitle(title.empty() ? kDefaultDocumentTitle : title);
     printer_.SetCopies(copies_);
     sheets_ = services_.raw.enabled ? 0 : 1;
+    colour_ = kBlack;  // as every document begins
     if (!services_.raw.enabled) printer_.BeginDoc();
 }
 
@@ -670,7 +671,14 @@ double TPrintInterface::HorizontalInch() const {
     return printable / std::max(1, activeCharsPerLine_) * 10;
 }
 
+void TPrintInterface::SetColour(std::uint32_t rgb) {
+    if (rgb == colour_) return;
+    colour_ = rgb;
+    printer_.SetColour(rgb);
+}
+
 void TPrintInterface::ResetLanguageLayout() {
+    SetColour(kBlack);
     marginPx_ = 0;
     rightMargin_ = 0;
     doubleHeight_ = false;

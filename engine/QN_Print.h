@@ -145,6 +145,7 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     void SetExtraSpace(double inches) override;
     void SetStyle(std::uint8_t bit, bool on) override;
     void SetDoubleHeight(bool on) override { doubleHeight_ = on; }
+    void SetColour(std::uint32_t rgb) override;
     void SetLeftMargin(double inches) override;
     void SetPageLength(double inches) override;
     void SetBottomSkip(double inches) override;
@@ -253,6 +254,7 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     bool doubleHeight_ = false;
     bool pageEnded_ = false;  // the language has finished this sheet
     bool pictureOnSheet_ = false;
+    std::uint32_t colour_ = kBlack;
 };
 
 // Sends the printout to the current printer's queue as raw bytes: the initialisation text,

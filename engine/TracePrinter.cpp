@@ -1,5 +1,7 @@
 #include "engine/TracePrinter.h"
 
+#include <cstdio>
+
 #include "engine/CharMap.h"
 #include "engine/EscapeSequences.h"
 #include "engine/Explain.h"
@@ -15,6 +17,7 @@ void TracePrinter::SetPrinterIndex(int index) {
 void TracePrinter::BeginDoc() {
     printing_ = true;
     page_ = 1;
+    colour_ = kBlack;
     out_ << "document \"" << title_ << "\" copies " << copies_ << " device " << caps_.dpiX << "x"
          << caps_.dpiY << " dpi, page " << caps_.pageWidth << "x" << caps_.pageHeight << ", offset "
          << caps_.physicalOffsetX << "," << caps_.physicalOffsetY << "\n";
@@ -79,6 +82,15 @@ void TracePrinter::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
         out_ << " " << r.left << "," << r.top << "-" << r.right << "," << r.bottom;
     }
     out_ << "\n";
+}
+
+void TracePrinter::SetColour(std::uint32_t rgb) {
+    // Written when it changes: a printout in black traces as it always did.
+    if (rgb == colour_) return;
+    colour_ = rgb;
+    char text[8];
+    std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(rgb & 0xFFFFFF));
+    out_ << "  colour " << text << "\n";
 }
 
 int TracePrinter::RawOpen(const std::string& printerName, const std::string& documentName) {

@@ -37,6 +37,7 @@ class TracePrinter final : public IPrinterPlatform {
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override;
     void DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) override;
     void FillRects(std::span<const TRect> rects, std::uint8_t ink) override;
+    void SetColour(std::uint32_t rgb) override;
     int RawOpen(const std::string& printerName, const std::string& documentName) override;
     std::size_t RawWrite(ByteView data) override;
     void RawClose() override;
@@ -51,6 +52,7 @@ class TracePrinter final : public IPrinterPlatform {
     bool printing_ = false;
     int page_ = 0;
     TPoint pen_;
+    std::uint32_t colour_ = kBlack;
 };
 
 }  // namespace quernel

@@ -105,6 +105,8 @@ class TPreviewPrinter final : public IPrinterPlatform {
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override {
         if (painter_) canvas_.DrawBitmap(rect, bitmap);
     }
+    // The preview shows the page as a black-only printer prints it.
+    void SetColour(std::uint32_t) override {}
     void FillRects(std::span<const TRect> rects, std::uint8_t ink) override {
         if (painter_) canvas_.FillRects(rects, ink);
     }

@@ -46,6 +46,7 @@ void TPdfDocument::TImpl::BeginPage() {
     runStylePtr = nullptr;
     next.entry = nullptr;
     lines.clear();
+    contentColour = kBlack;
     // Device pixels, y downward, from the drawing origin: the renderer's coordinates.
     const double sx = 72.0 / page.dpiX;
     const double sy = 72.0 / page.dpiY;
@@ -141,6 +142,7 @@ void TPdfDocument::NewPage() {
 
 void TPdfDocument::TextOut(int x, int y, const TFontDesc& font, ByteView text) {
     if (impl_->finished) throw PrinterError("Text drawn on a finished document.");
+    impl_->UseColour();
     impl_->TextOut(x, y, font, text);
 }
 
@@ -151,12 +153,18 @@ void TPdfDocument::DrawImage(const TRect& rect, const std::shared_ptr<const TPdf
 
 void TPdfDocument::DrawBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) {
     if (impl_->finished) throw PrinterError("Picture drawn on a finished document.");
+    impl_->UseColour();
     impl_->DrawBitmap(rect, bitmap, color);
 }
 
 void TPdfDocument::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
     if (impl_->finished) throw PrinterError("Shapes drawn on a finished document.");
+    impl_->UseColour();
     impl_->FillRects(rects, ink);
+}
+
+void TPdfDocument::SetColour(std::uint32_t rgb) {
+    impl_->colour = rgb & 0xFFFFFF;
 }
 
 void TPdfDocument::Finish() {

@@ -58,6 +58,8 @@ class TPdfDocument {
     // solid). The rectangles of a page are filled together as one shape per ink between the
     // pictures, so that touching ones show no seam in a viewer that smooths edges.
     void FillRects(std::span<const TRect> rects, std::uint8_t ink);
+    // The colour (0xRRGGBB) of the text, bitmaps and fills drawn from now on.
+    void SetColour(std::uint32_t rgb);
     // Ends the last page and writes the fonts, the page tree and the cross-reference table.
     void Finish();
 

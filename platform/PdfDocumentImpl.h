@@ -273,6 +273,9 @@ struct TPdfDocument::TImpl {
     } next;
     std::vector<TLine> lines;
     pdf::TFills fills;
+    // The colour asked for, and the one the page's content paints in so far.
+    std::uint32_t colour = kBlack;
+    std::uint32_t contentColour = kBlack;
 
     void Begin(const std::string& title, const LocalDateTime& created);
     void BeginPage();
@@ -303,6 +306,11 @@ struct TPdfDocument::TImpl {
     void CloseRun();
     void EndText();
     void AddLine(const TLine& line);
+    // Before drawing: what is pending is written in the old colour, then the new one is set.
+    void UseColour() {
+        if (colour != contentColour) SwitchColour();
+    }
+    void SwitchColour();
     void FillRects(std::span<const TRect> rects, std::uint8_t ink);
     void DrawImage(const TRect& rect, const std::shared_ptr<const TPdfImage>& image);
     const std::pair<std::string, int>& ImageFor(const std::shared_ptr<const TPdfImage>& image);

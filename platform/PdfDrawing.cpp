@@ -322,13 +322,27 @@ void TPdfDocument::TImpl::FillRects(std::span<const TRect> rects, std::uint8_t i
     for (const TRect& rect : rects) fills.Add(rect, ink);
 }
 
+void TPdfDocument::TImpl::SwitchColour() {
+    EndText();
+    std::string set;
+    for (const char* op : {"rg ", "RG\n"}) {
+        for (const int shift : {16, 8, 0}) {
+            AppendPdfNumber(set, ((colour >> shift) & 0xFF) / 255.0, 3);
+            set += ' ';
+        }
+        set += op;
+    }
+    content += set;
+    contentColour = colour;
+}
+
 void TPdfDocument::TImpl::EndText() {
     CloseRun();
     if (inText) {
         content += "ET\n";
         inText = false;
     }
-    if (!fills.Empty()) content += fills.Take();
+    if (!fills.Empty()) content += fills.Take(contentColour);
     if (lines.empty()) return;
     bool straight = false;
     for (const TLine& l : lines) {

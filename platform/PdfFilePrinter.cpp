@@ -75,6 +75,10 @@ void TPdfFilePrinter::FillRects(std::span<const TRect> rects, std::uint8_t ink) 
     Document("FillRects").FillRects(rects, ink);
 }
 
+void TPdfFilePrinter::SetColour(std::uint32_t rgb) {
+    Document("SetColour").SetColour(rgb);
+}
+
 int TPdfFilePrinter::RawOpen(const std::string&, const std::string&) {
     throw PrinterError("A DOS printer queue renders its printouts; it prints nothing raw.");
 }

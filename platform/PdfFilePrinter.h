@@ -54,6 +54,7 @@ class TPdfFilePrinter final : public IPrinterPlatform {
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override;
     void DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) override;
     void FillRects(std::span<const TRect> rects, std::uint8_t ink) override;
+    void SetColour(std::uint32_t rgb) override;
 
     int RawOpen(const std::string& printerName, const std::string& documentName) override;
     std::size_t RawWrite(ByteView) override { return 0; }

@@ -39,13 +39,21 @@ void TFills::Add(const TRect& rect, std::uint8_t ink) {
     columns_[{ink, rect.left, rect.right}] = rects.size() - 1;
 }
 
-std::string TFills::Take() {
+std::string TFills::Take(std::uint32_t colour) {
     std::string out;
     for (const auto& [ink, rects] : byInk_) {
-        if (ink != 255) {
+        if (ink != 255 && colour == kBlack) {
             out += "q ";
             AppendPdfNumber(out, 1 - ink / 255.0, 3);
             out += " g\n";
+        } else if (ink != 255) {
+            out += "q ";
+            for (const int shift : {16, 8, 0}) {
+                const double part = ((colour >> shift) & 0xFF) / 255.0;
+                AppendPdfNumber(out, 1 - ink / 255.0 * (1 - part), 3);
+                out += ' ';
+            }
+            out += "rg\n";
         }
         for (const TRect& r : rects) {
             for (const int v : {r.left, r.top, r.right - r.left, r.bottom - r.top}) {

@@ -18,8 +18,9 @@ class TFills {
   public:
     void Add(const TRect& rect, std::uint8_t ink);
     bool Empty() const { return byInk_.empty(); }
-    // The path operators of every ink (device pixels), and forgets them.
-    std::string Take();
+    // The path operators of every ink (device pixels), and forgets them. Solid ink paints in the
+    // current colour, `colour` (0xRRGGBB); a shade is that share of it on white.
+    std::string Take(std::uint32_t colour);
 
   private:
     using TKey = std::tuple<std::uint8_t, int, int>;  // ink and the two edges shared

@@ -119,6 +119,18 @@ void ThrowIfQueueStopped(const std::string& queue) {
     }
 }
 
+// Whether CUPS counts the queue among the colour printers (from its PPD or the printer's own
+// answer); a queue it knows nothing of prints black.
+bool QueuePrintsColour(const std::string& queue) {
+    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(), nullptr);
+    if (dest == nullptr) return false;
+    const char* type = cupsGetOption("printer-type", dest->num_options, dest->options);
+    const bool colour =
+        type != nullptr && (std::strtoul(type, nullptr, 10) & CUPS_PRINTER_COLOR) != 0;
+    cupsFreeDests(1, dest);
+    return colour;
+}
+
 }  // namespace
 
 struct QtPrinterPlatform::TRawDocument {
@@ -294,6 +306,7 @@ const QtPrinterPlatform::TSetup& QtPrinterPlatform::Setup() {
         dpiX = printer.logicalDpiX();
         dpiY = printer.logicalDpiY();
         setup.media = printer.pageLayout().pageSize().key().toUtf8();
+        setup.colour = QueuePrintsColour(name);
     }
     setup.caps.dpiX = dpiX;
     setup.caps.dpiY = dpiY;
@@ -379,6 +392,7 @@ void QtPrinterPlatform::BeginDoc() {
     documentPrinter_ = pdf ? std::string() : CurrentName();
     documentCopies_ = pdf ? 1 : copies_;
     documentMedia_ = setup.media;
+    documentColour_ = setup.colour;
 }
 
 void QtPrinterPlatform::RequireDocument(const char* what) const {
@@ -448,12 +462,17 @@ void QtPrinterPlatform::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
 
 void QtPrinterPlatform::DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) {
     RequireDocument("DrawBitmap");
-    document_->DrawBitmap(rect, bitmap, color);
+    document_->DrawBitmap(rect, bitmap, documentColour_ ? color : TColor{});
 }
 
 void QtPrinterPlatform::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
     RequireDocument("FillRects");
     document_->FillRects(rects, ink);
+}
+
+void QtPrinterPlatform::SetColour(std::uint32_t rgb) {
+    RequireDocument("SetColour");
+    document_->SetColour(documentColour_ ? rgb : kBlack);
 }
 
 int QtPrinterPlatform::RawOpen(const std::string& printerName, const std::string& documentName) {

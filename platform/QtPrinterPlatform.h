@@ -102,6 +102,8 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override;
     void DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) override;
     void FillRects(std::span<const TRect> rects, std::uint8_t ink) override;
+    // A queue that does not print in colour (CUPS's printer type says so) gets black.
+    void SetColour(std::uint32_t rgb) override;
 
     int RawOpen(const std::string& printerName, const std::string& documentName) override;
     std::size_t RawWrite(ByteView data) override;
@@ -119,7 +121,8 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
     struct TSetup {
         TDeviceCaps caps;
         TPdfPageSetup page;
-        QByteArray media;  // the page size's name for CUPS
+        QByteArray media;    // the page size's name for CUPS
+        bool colour = true;  // prints in colour: a PDF file, or a colour queue
     };
 
     bool ToPdf() const;
@@ -153,6 +156,7 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
     std::string documentPrinter_;
     int documentCopies_ = 1;
     QByteArray documentMedia_;
+    bool documentColour_ = true;
     std::unique_ptr<TRawDocument> raw_;
 };
 

@@ -277,6 +277,22 @@ def escp_code_pages():
     return out
 
 
+# --- ESC/P: the ribbon's colours for text, a bit image and a frame --------------------------
+
+def escp_colours():
+    names = [b"czarny", b"purpurowy", b"cyjan", b"fioletowy", "żółty".encode("cp852"), b"czerwony",
+             b"zielony"]
+    out = ESC + b"@"
+    for n, name in enumerate(names):
+        out += ESC + b"r" + bytes([n]) + b"Kolor " + name + b"\r\n"
+    out += ESC + b"r\x05" + ESC + b"K" + word(60) + b"\xff" * 60 + b"\r\n"  # a red bar
+    out += ESC + b"r\x02" + b"\xc9" + b"\xcd" * 8 + b"\xbb\r\n"  # a cyan frame
+    out += b"\xc8" + b"\xcd" * 8 + b"\xbc\r\n"
+    out += ESC + b"r\x06" + b"\xb0" * 10 + b"\r\n"  # a green shade
+    out += ESC + b"r\x00" + b"Znowu czarny\r\n\x0c"
+    return out
+
+
 # --- ESC/P 2: bar codes and a TIFF raster in colour ------------------------------------------
 
 def barcode(kind, data, flags=1, module=2, length=90):
@@ -323,6 +339,7 @@ FILES = {
     "escp_letter_lfcr.prn": escp_letter,
     "escp_invoice_windows.prn": escp_invoice_windows,
     "escp_code_pages.prn": escp_code_pages,
+    "escp_colours.prn": escp_colours,
     "escp_barcodes.prn": escp_barcodes,
     "pcl_raster_page.pcl": pcl_raster,
     "pcl_pjl_lineprinter.pcl": pcl_pjl,

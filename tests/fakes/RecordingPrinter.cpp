@@ -112,6 +112,7 @@ void RecordingPrinter::BeginDoc() {
     MaybeFail("BeginDoc");
     if (printers.empty()) throw PrinterError("Brak drukarki");
     printing_ = true;
+    colour_ = kBlack;
     documents.push_back({CurrentName(), title_, copies_, 1, false, false});
 }
 
@@ -151,7 +152,7 @@ void RecordingPrinter::TextOut(int x, int y, const TFontDesc& font, ByteView tex
     MaybeFail("TextOut");
     if (!printing_) throw PrinterError("TextOut outside a document");
     texts.push_back({static_cast<int>(documents.size()) - 1, documents.back().pages, x, y, font,
-                     Bytes(text.begin(), text.end())});
+                     Bytes(text.begin(), text.end()), colour_});
 }
 
 void RecordingPrinter::StretchDraw(const TRect& rect, const IPicture&) {
@@ -163,19 +164,19 @@ void RecordingPrinter::StretchDraw(const TRect& rect, const IPicture&) {
 void RecordingPrinter::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {
     MaybeFail("DrawBitmap");
     if (!printing_) throw PrinterError("DrawBitmap outside a document");
-    bitmaps.push_back({documents.back().pages, rect, bitmap, {}});
+    bitmaps.push_back({documents.back().pages, rect, bitmap, {}, colour_});
 }
 
 void RecordingPrinter::DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) {
     MaybeFail("DrawBitmap");
     if (!printing_) throw PrinterError("DrawBitmap outside a document");
-    bitmaps.push_back({documents.back().pages, rect, bitmap, color});
+    bitmaps.push_back({documents.back().pages, rect, bitmap, color, colour_});
 }
 
 void RecordingPrinter::FillRects(std::span<const TRect> rects, std::uint8_t ink) {
     MaybeFail("FillRects");
     if (!printing_) throw PrinterError("FillRects outside a document");
-    for (const TRect& r : rects) fills.push_back({documents.back().pages, r, ink});
+    for (const TRect& r : rects) fills.push_back({documents.back().pages, r, ink, colour_});
 }
 
 int RecordingPrinter::RawOpen(const std::string& printerName, const std::string& documentName) {

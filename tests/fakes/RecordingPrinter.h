@@ -23,6 +23,7 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
         int x, y;
         TFontDesc font;
         Bytes bytes;
+        std::uint32_t colour = kBlack;
     };
     struct Picture {
         int page;
@@ -32,12 +33,14 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
         int page;
         TRect rect;
         TBitmap bitmap;
-        TColor color{};
+        TColor color{};                 // DrawColorBitmap's own colour
+        std::uint32_t colour = kBlack;  // SetColour's
     };
     struct Fill {
         int page;
         TRect rect;
         std::uint8_t ink;
+        std::uint32_t colour = kBlack;
     };
     struct RawJob {
         std::string printer;
@@ -114,6 +117,7 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     void DrawBitmap(const TRect& rect, const TBitmap& bitmap) override;
     void DrawColorBitmap(const TRect& rect, const TBitmap& bitmap, TColor color) override;
     void FillRects(std::span<const TRect> rects, std::uint8_t ink) override;
+    void SetColour(std::uint32_t rgb) override { colour_ = rgb; }
     int RawOpen(const std::string& printerName, const std::string& documentName) override;
     std::size_t RawWrite(ByteView data) override;
     void RawClose() override;
@@ -134,6 +138,7 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     int copies_ = 1;
     bool printing_ = false;
     bool rawOpen_ = false;
+    std::uint32_t colour_ = kBlack;
     bool reading_ = false;
     TPoint pen_;
 };

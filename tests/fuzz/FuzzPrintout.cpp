@@ -71,6 +71,7 @@ class PdfCanvas final : public IPrinterPlatform {
     void FillRects(std::span<const TRect> rects, std::uint8_t ink) override {
         document_->FillRects(rects, ink);
     }
+    void SetColour(std::uint32_t rgb) override { document_->SetColour(rgb); }
     int RawOpen(const std::string&, const std::string&) override { return 0; }
     std::size_t RawWrite(ByteView data) override { return data.size(); }
     void RawClose() override {}

@@ -4,6 +4,8 @@
 #include <memory>
 #include <thread>
 
+#include <QImage>
+
 #include "engine/QN_Picture.h"
 #include "engine/QN_Print.h"
 #include "fakes/FakeClock.h"
@@ -32,12 +34,14 @@ class CupsPrintingTest : public CupsSuite {
     // One job the way the file monitor runs it, on the named queue; `between` runs after the
     // job was set up and before it prints.
     void PrintJob(const std::string& queue, const Bytes& data, const std::string& title,
-                  int copies = 1, const std::function<void()>& between = {}) {
+                  int copies = 1, const std::function<void()>& between = {},
+                  TCommandSet commands = TCommandSet::kTable) {
         printer->SetPrinterIndex(FindPrinterByName(*printer, queue));
         TPrintInterface job(*services);
         job.SetPage(5, 5, 5, 5, 80, 67, 120, 46, 0, copies);
         job.SetFont("Liberation Mono", 2, TCharMapRecord::Identity());
         job.LoadDefaultSequences();
+        job.SetCommandSet(commands);
         if (between) between();
         job.BeginJob(title);
         TPrinterStatus status;
@@ -181,6 +185,70 @@ TEST_F(CupsPrintingTest, StoppedQueueIsReportedAndTheJobWaitsInIt) {
               "\x1b"
               "ECzeka\r\n\x0c");
     EXPECT_TRUE(jobs[1].bytes.starts_with("%PDF-"));
+}
+
+// A queue that CUPS does not count among the colour printers (a raw one) gets black where the
+// printout asks for a colour; a PDF file keeps the colour.
+TEST_F(CupsPrintingTest, ColoursPrintBlackOnAMonochromeQueue) {
+    const Bytes red = ToBytes("\x1br\x05MMMMMMMMMMMMMMMMMMMM\r\n\x0c");
+    PrintJob(Queue(0), red, "Kolor", 1, {}, TCommandSet::kEscP);
+    const auto jobs = harness_->WaitForJobs(Queue(0), 1);
+    ASSERT_EQ(jobs.size(), 1u);
+    WriteFile(dir / "mono.pdf", jobs[0].bytes);
+    printer->SetOutputFile(dir / "colour.pdf");
+    PrintJob(Queue(0), red, "Kolor", 1, {}, TCommandSet::kEscP);
+    printer->SetOutputFile({});
+    // The share of the printed pixels that are coloured (red well above green and blue).
+    const auto coloured = [&](const char* name) {
+        const std::string base = (dir / name).string();
+        CupsHarness::RunCommand({"pdftoppm", "-r", "50", "-f", "1", "-l", "1", "-singlefile",
+                                 "-png", base + ".pdf", base});
+        QImage page;
+        if (!page.load(QString::fromStdString(base + ".png"))) return -1.0;
+        page = page.convertToFormat(QImage::Format_RGB32);
+        int inked = 0, red = 0;
+        for (int y = 0; y < page.height(); ++y) {
+            for (int x = 0; x < page.width(); ++x) {
+                const QRgb c = page.pixel(x, y);
+                if (qRed(c) + qGreen(c) + qBlue(c) > 3 * 200) continue;
+                ++inked;
+                if (qRed(c) > qGreen(c) + 80) ++red;
+            }
+        }
+        return inked > 0 ? static_cast<double>(red) / inked : -1.0;
+    };
+    EXPECT_EQ(coloured("mono"), 0.0);
+    EXPECT_GT(coloured("colour"), 0.5);
+
+    // A queue whose PPD says it prints colour (and that takes PDF as it is) gets the colour.
+    const std::string ppd = (dir / "colour.ppd").string();
+    WriteFile(ppd, std::string("*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n"
+                               "*FileVersion: \"1.0\"\n*LanguageVersion: English\n"
+                               "*LanguageEncoding: ISOLatin1\n*PCFileName: \"COLOUR.PPD\"\n"
+                               "*Manufacturer: \"Test\"\n*Product: \"(Colour)\"\n"
+                               "*ModelName: \"Colour\"\n*ShortNickName: \"Colour\"\n"
+                               "*NickName: \"Colour\"\n*PSVersion: \"(3010.000) 0\"\n"
+                               "*LanguageLevel: \"3\"\n*ColorDevice: True\n"
+                               "*DefaultColorSpace: RGB\n*FileSystem: False\n"
+                               "*Throughput: \"1\"\n*cupsFilter: \"application/pdf 0 -\"\n"
+                               "*OpenUI *PageSize: PickOne\n*DefaultPageSize: A4\n"
+                               "*PageSize A4: \"<</PageSize[595 842]>>setpagedevice\"\n"
+                               "*CloseUI: *PageSize\n*DefaultImageableArea: A4\n"
+                               "*ImageableArea A4: \"0 0 595 842\"\n"
+                               "*DefaultPaperDimension: A4\n*PaperDimension A4: \"595 842\"\n"));
+    const CommandResult added = harness_->RunAdmin(
+        {"lpadmin", "-p", "kolorowa", "-v", "quernel-capture:/kolorowa", "-P", ppd, "-E"});
+    ASSERT_EQ(added.exit_code, 0) << added.output;
+    // Gone again however the test ends: the other tests count the queues.
+    struct TRemove {
+        ~TRemove() { harness_->RunAdmin({"lpadmin", "-x", "kolorowa"}); }
+    } remove;
+    printer->RefreshPrinters();
+    PrintJob("kolorowa", red, "Kolor", 1, {}, TCommandSet::kEscP);
+    const auto colourJobs = harness_->WaitForJobs("kolorowa", 1);
+    ASSERT_EQ(colourJobs.size(), 1u);
+    WriteFile(dir / "queue.pdf", colourJobs[0].bytes);
+    EXPECT_GT(coloured("queue"), 0.5);
 }
 
 // The command-line tool on a queue: the bytes of direct mode arrive unchanged.

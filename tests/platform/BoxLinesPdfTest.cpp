@@ -174,11 +174,11 @@ TEST(PdfFillsTest, LinesDrawnCellByCellAreOneRectangleEach) {
     }
     fills.Add({100, 100, 100, 110}, 255);  // empty: nothing
     EXPECT_FALSE(fills.Empty());
-    EXPECT_EQ(fills.Take(),
+    EXPECT_EQ(fills.Take(kBlack),
               "q 0.498 g\n40 0 30 10 re\nf Q\n"
               "0 5 30 2 re\n4 -2 2 32 re\nf\n");
     EXPECT_TRUE(fills.Empty());
-    EXPECT_EQ(fills.Take(), "");
+    EXPECT_EQ(fills.Take(kBlack), "");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <sstream>
 
 #include "engine/RenderCommand.h"
@@ -274,6 +275,69 @@ TEST_F(PlatformCommandSetPdf, FrameOfATableChosenByThePrintoutIsLines) {
         EXPECT_TRUE(inked) << "gap at " << x;
         if (!inked) break;
     }
+}
+
+// ESC r prints in the ribbon's colour: the words of each line, a bit image and box lines (a
+// shade a lighter tint of its colour); the text stays searchable.
+TEST_F(PlatformCommandSetPdf, RibbonColoursInThePdf) {
+    const fs::path pdf = Render("escp_colours.prn", "escp");
+    const std::string text = Layout(pdf);
+    EXPECT_NE(text.find("Kolor żółty"), std::string::npos) << text;
+    const auto words = Words(pdf, 1);
+    const int dpi = 100;
+    const QImage page = test::RasterisePage(pdf, 1, dpi, temp_.path());
+    const double px = dpi / 72.0;
+    // The commonest colour of the darker pixels in a rectangle (points).
+    const auto inkOf = [&](double left, double top, double right, double bottom) {
+        std::map<QRgb, int> counts;
+        for (int y = static_cast<int>(top * px); y < static_cast<int>(bottom * px); ++y) {
+            for (int x = static_cast<int>(left * px); x < static_cast<int>(right * px); ++x) {
+                const QRgb c = page.pixel(x, y);
+                if (qRed(c) + qGreen(c) + qBlue(c) < 3 * 235) ++counts[c & 0xFFFFFF];
+            }
+        }
+        QRgb best = 0xFFFFFF;
+        int most = 0;
+        for (const auto& [c, n] : counts) {
+            if (n > most) best = c, most = n;
+        }
+        return best;
+    };
+    // Near enough: the rasteriser smooths edges, so the commonest pixel is the solid colour.
+    const auto near = [](QRgb a, std::uint32_t b) {
+        return std::abs(qRed(a) - static_cast<int>(b >> 16)) < 24 &&
+               std::abs(qGreen(a) - static_cast<int>((b >> 8) & 0xFF)) < 24 &&
+               std::abs(qBlue(a) - static_cast<int>(b & 0xFF)) < 24;
+    };
+    const struct {
+        const char* word;
+        std::uint32_t rgb;
+    } lines[] = {{"czarny", 0x000000},    {"purpurowy", 0xE4007C}, {"cyjan", 0x009FE3},
+                 {"fioletowy", 0x4B2C8C}, {"żółty", 0xFFDD00},     {"czerwony", 0xE2001A},
+                 {"zielony", 0x009A3E},   {"Znowu", 0x000000}};
+    std::vector<Word> found;
+    for (const Word& w : words) {
+        if (found.size() < 8 && w.text == lines[found.size()].word) found.push_back(w);
+    }
+    ASSERT_EQ(found.size(), 8u);
+    for (std::size_t i = 0; i < 8; ++i) {
+        SCOPED_TRACE(found[i].text);
+        // The middle of the letters, clear of a shade that reaches down from the line above.
+        const double quarter = (found[i].bottom - found[i].top) / 4;
+        const QRgb ink =
+            inkOf(found[i].left, found[i].top + quarter, found[i].right, found[i].bottom - quarter);
+        EXPECT_TRUE(near(ink, lines[i].rgb)) << std::hex << ink;
+    }
+    // Below the coloured lines, a line each: the red bar, the cyan frame (two lines) and the
+    // green shade.
+    const double line = found[1].top - found[0].top;
+    const double left = found[0].left;
+    const double below = found[6].top + line;
+    EXPECT_TRUE(near(inkOf(left, below, left + 40, below + line), 0xE2001A));
+    EXPECT_TRUE(near(inkOf(left, below + line, left + 40, below + 3 * line), 0x009FE3));
+    const QRgb shade = inkOf(left, below + 3 * line, left + 40, below + 4 * line);
+    EXPECT_GT(qGreen(shade), qRed(shade) + 20) << std::hex << shade;
+    EXPECT_GT(qRed(shade), 0x40) << std::hex << shade;  // a tint, lighter than the solid
 }
 
 TEST_F(PlatformCommandSetPdf, ScreenDumpIsOnePageOfSmallPictures) {
