@@ -35,6 +35,8 @@ struct RealCoreParts {
                    std::move(programDir),
                    std::move(defaultPrintFile),
                    {},
+                   {},
+                   nullptr,
                    nullptr,
                    printouts,
                    &states} {}
