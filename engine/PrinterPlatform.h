@@ -203,6 +203,15 @@ class IPrinterPlatform {
     // Told of the steps of the documents that follow, drawn or raw; none: nobody is. A platform
     // that delivers nowhere (a trace, a measurement) tells nothing.
     virtual void SetDeliveryListener(IDeliveryListener* listener) { (void)listener; }
+    // The next documents go to exactly this file instead of a printer; an empty path goes back
+    // to the printers. A platform that cannot write files refuses a path with PrinterError.
+    virtual void SetOutputFile(const std::filesystem::path& path) {
+        if (!path.empty()) throw PrinterError("This printer cannot write documents into files.");
+    }
+    // The file the last finished document was written to; empty when it went to a printer.
+    virtual std::filesystem::path LastOutputFile() const { return {}; }
+    // The folder a printer that writes files (a PDF printer) writes its documents into.
+    virtual void SetDocumentFolder(const std::filesystem::path&) {}
 };
 
 // The index of the last printer named exactly `name`, or -1 (which selects the default).

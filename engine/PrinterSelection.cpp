@@ -65,6 +65,15 @@ void TPrinterSelection::StartWaits() {
     nextReading_ = clock_->Now() + std::chrono::seconds(kWaitSeconds[0]);
 }
 
+std::optional<std::chrono::system_clock::time_point> TPrinterSelection::WaitsEnd() const {
+    if (!waiting_) return std::nullopt;
+    auto end = nextReading_;
+    for (std::size_t i = nextWait_ + 1; i < std::size(kWaitSeconds); ++i) {
+        end += std::chrono::seconds(kWaitSeconds[i]);
+    }
+    return end;
+}
+
 void TPrinterSelection::Poll() {
     if (!waiting_) return;
     if (!reading_) {

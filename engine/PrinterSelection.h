@@ -64,6 +64,8 @@ class TPrinterSelection {
     void Poll();
     // The background waits are still running.
     bool Waiting() const { return waiting_; }
+    // While they run: when the last of them ends at the latest, if its readings take no time.
+    std::optional<std::chrono::system_clock::time_point> WaitsEnd() const;
 
     // The printer stored in the settings becomes the chosen one. When it is not in the list
     // (the print system not ready yet), the selection stays where it is, the name is kept as

@@ -155,6 +155,7 @@ void TPrintInterface::SetFont(const std::string& name, std::uint8_t pitch,
 void TPrintInterface::BeginJob(const std::string& title) {
     printer_.SetTitle(title.empty() ? kDefaultDocumentTitle : title);
     printer_.SetCopies(copies_);
+    sheets_ = services_.raw.enabled ? 0 : 1;
     colour_ = kBlack;  // as every document begins
     if (!services_.raw.enabled) printer_.BeginDoc();
 }
@@ -589,6 +590,7 @@ void TPrintInterface::SetStyle(std::uint8_t bit, bool on) {
 void TPrintInterface::NextSheet() {
     if (language_) EndPage();
     printer_.NewPage();
+    ++sheets_;
     BeginSheet();
 }
 

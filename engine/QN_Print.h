@@ -69,6 +69,8 @@ class IPrintEngine {
                            TPrinterStatus& status) = 0;
     // Hands the document to the printer.
     virtual void EndJob() = 0;
+    // The sheets of the last document; 0 when not known (direct printing).
+    virtual int Pages() const { return 0; }
 };
 
 // The print engine of one print job: set up, used for exactly one printout, released. It lays
@@ -102,6 +104,7 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     void PrintData(ByteView data, std::size_t start, bool keepState, bool ignorePcl,
                    TPrinterStatus& status) override;
     void EndJob() override;
+    int Pages() const override { return sheets_; }
 
     // The set-up values, as computed by SetOrientation.
     int LeftPx() const { return leftPx_; }
@@ -226,6 +229,7 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     bool landscape_ = false;
 
     // State of the printout being rendered.
+    int sheets_ = 0;
     TPrinterStatus* status_ = nullptr;
     std::uint8_t canvasStyle_ = 0;
     bool pendingNewPage_ = false;

@@ -63,6 +63,15 @@ struct AppSettings {
     std::string CharMap;
     std::string Sequences;
     // Printer and FontName are the selections of the printer drop-down and font list.
+    // How many of the printouts Quernel handled are kept, and in how many megabytes at most.
+    int KeepPrintouts = 200;
+    int KeepPrintoutsMB = 500;
+    // A finished printout waits in "Ostatnie wydruki" for the user to print or discard it.
+    bool PreviewBeforePrint = false;
+    // A notification after each printout, with its page count.
+    bool NotifyEachPrintout = false;
+    // The folder of "Quernel PDF"; empty: ~/QUERNEL/PDF ($QUERNEL_PDF_DIR overrides both).
+    std::string PdfFolder;
 
     bool operator==(const AppSettings&) const = default;
 };
@@ -84,7 +93,7 @@ struct SettingInfo {
     std::string_view control;
 };
 
-inline constexpr int kSettingCount = 42;
+inline constexpr int kSettingCount = 47;
 
 // The settings in load order.
 const std::array<SettingInfo, kSettingCount>& SettingsTable();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/QN_Print.h"
 #include "host/Bytes.h"
 #include "host/Clock.h"
 
@@ -78,6 +79,31 @@ class ITitleMaker {
 
 struct TRememberedFile;
 
+// What a file monitor knows of a printout it hands to the printer.
+struct TPrintoutFacts {
+    std::string file;     // the file it comes from
+    std::string title;    // the document title
+    std::string printer;  // the printer it prints on
+    // The attribute state it starts from when it carries on from the file's last printout.
+    std::optional<TPrinterStatus> carriedStatus;
+};
+
+// Told of every printout a file monitor handles, so that it can be kept and shown again.
+class IPrintoutKeeper {
+  public:
+    virtual ~IPrintoutKeeper() = default;
+    // Asked before the printout prints: true when it is to wait for the user's decision
+    // instead (it is kept then, and counts as handled).
+    virtual bool HoldBeforePrinting(const TPrintoutFacts& facts, ByteView data) = 0;
+    // The printout went to the printer: its page count (0 when not known) and the file it was
+    // written to, if any.
+    virtual void Printed(const TPrintoutFacts& facts, ByteView data, int pages,
+                         const std::string& outputFile, const std::string& note) = 0;
+    // The printout failed with the error; `keptFile` is the copy of its bytes, if one was made.
+    virtual void Failed(const TPrintoutFacts& facts, ByteView data, const std::string& error,
+                        const std::string& keptFile) = 0;
+};
+
 // Keeps what was printed of the monitored files across restarts.
 class IPrintedStateKeeper {
   public:
@@ -128,6 +154,7 @@ struct TMonitorServices {
     // What became of the jobs handed to the print system; none: it is not asked.
     IPrintJobs* jobs = nullptr;
     IPrintoutOutcomes* outcomes = nullptr;  // none: nobody is told
+    IPrintoutKeeper* printouts = nullptr;         // none: printouts are not kept
 };
 
 }  // namespace quernel

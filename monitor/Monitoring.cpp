@@ -8,10 +8,12 @@
 #include <system_error>
 #include <utility>
 
+#include "engine/PrinterState.h"
 #include "host/BW_log.h"
 #include "host/ErrorReport.h"
 #include "host/FileUtil.h"
 #include "host/KeyStore.h"
+#include "monitor/KeptPrintouts.h"
 #include "monitor/QuernelCore.h"
 
 namespace quernel {
@@ -48,7 +50,7 @@ TMonitoring::TMonitoring(TQuernelCore& core)
                 core.services_.printer, core.monitorSettings_, this,
                 // The folder of the default print file (~/QUERNEL) keeps failed printouts.
                 fs::path(core.services_.defaultPrintFile).parent_path() / "Nieudane", this,
-                core.services_.jobs},
+                core.services_.jobs, nullptr, core.printouts_.get()},
       list_(services_) {}
 
 std::optional<TRememberedFile> TMonitoring::Remembered(const std::string& path) {
@@ -125,6 +127,18 @@ void TMonitoring::SetActive(bool on) {
     core_.StateChanged(TQuernelCore::TChange::kMonitoringSwitched);
 }
 
+// Until when at the latest: the end of the start-up waits for the printers.
+std::string TMonitoring::WaitingForPrintersMessage() const {
+    std::string message = "Wydruki czekają na dostęp do drukarek";
+    if (const auto end = core_.selection_.WaitsEnd()) {
+        const LocalDateTime t = ToLocal(*end);
+        char time[16];
+        std::snprintf(time, sizeof time, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+        message += std::string(" (najpóźniej do ") + time + ")";
+    }
+    return message;
+}
+
 std::optional<std::string> TMonitoring::MissingPrinter(const TFileMonitor& monitor) const {
     const TPrinterSelection& printers = core_.selection_;
     if (!monitor.PrinterName().empty()) {
@@ -137,6 +151,7 @@ std::optional<std::string> TMonitoring::MissingPrinter(const TFileMonitor& monit
 
 void TMonitoring::Tick(ITimer& timer) {
     core_.selection_.Poll();  // the start-up waits for printers, if they still run
+    core_.printerWatch_->Poll(core_.selection_.SelectedPrinterName(), !held_.empty());
     if (!active_) return;
     timer.Stop();
     try {
@@ -153,9 +168,11 @@ void TMonitoring::Tick(ITimer& timer) {
                 monitor.HoldRelease();
                 held_.insert(text);
                 if (reportedMissing_.insert(*missing).second) {
-                    core_.services_.history.Add(
-                        missing->empty() ? std::string("Wydruki czekają na dostęp do drukarek")
-                                         : "Wydruki czekają na drukarkę: " + *missing);
+                    const std::string message = missing->empty()
+                                                    ? WaitingForPrintersMessage()
+                                                    : "Wydruki czekają na drukarkę: " + *missing;
+                    core_.services_.history.Add(message);
+                    core_.Notify(TNoticeKind::kWarning, "Wydruki czekają", message);
                 }
                 continue;
             }
@@ -172,14 +189,11 @@ void TMonitoring::Tick(ITimer& timer) {
 
 void TMonitoring::RunPrintJob(TFileMonitor& monitor, bool manual, int fromPage) {
     const AppSettings& s = core_.settings_;
+    TPrintJobSetup setup = core_.CurrentJobSetup();
+    // The caps are the printer's at print time, which the keeper reads when it printed.
+    core_.printouts_->JobStarts(setup, manual);
     TPrintInterface job(core_.printServices_);
-    job.SetPage(s.MgLeft, s.MgTop, s.MgRight, s.MgBottom, s.CharsPerLine, s.LinesPerPage,
-                s.CharsPerLineHor, s.LinesPerPageHor, s.PageOrientation, s.Copies);
-    if (const auto font = core_.SelectedFont()) job.SetFont(*font, 2, core_.charMap_);
-    job.LoadDefaultSequences();
-    job.AddSequences(core_.sequences_);
-    job.SetCommandSet(CommandSetFromSetting(core_.monitorSettings_.CommandSet));
-    job.SetBoxLines(s.BoxLines);
+    setup.ApplyTo(job);
     if (manual) {
         monitor.PrintNewData(job, true, fromPage, false, true);
     } else {

@@ -86,6 +86,7 @@ class TMonitoring final : public ITitleMaker, public IPrintedStateKeeper {
     void RunPrintJob(TFileMonitor& monitor, bool manual, int fromPage);
     // The printer the monitor prints on, when it is missing now; empty when it is there.
     std::optional<std::string> MissingPrinter(const TFileMonitor& monitor) const;
+    std::string WaitingForPrintersMessage() const;
     void AddLoaded(const std::string& text, bool deleteOnStart);
     void LoadPrintedState();
     void ReportSaveFailure(const std::string& error, bool inFallback);

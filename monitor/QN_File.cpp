@@ -502,7 +502,7 @@ void TFileMonitor::PrintNewData(IPrintEngine& engine, bool fromStart, int fromPa
 
     // The part is recorded as pending before it is sent, with the steps of its delivery as
     // they happen (JobCreated, FileChosen), and as printed once the printer has it, or once it
-    // failed (its bytes are kept then).
+    // failed (its bytes are kept then), or once it is held for the user's decision.
     const std::string title =
         services_.titles != nullptr ? services_.titles->MakePrintTitle(FFileName) : "";
     if (services_.printedState != nullptr) {
@@ -522,22 +522,25 @@ void TFileMonitor::PrintNewData(IPrintEngine& engine, bool fromStart, int fromPa
         pending_.reset();
         PrintedPartChanged(true);
     };
+    bool toPrinter = false;
     try {
-        PrintPart(engine, data, title);
+        toPrinter = PrintPart(engine, data, title);
     } catch (...) {
         settle();
         throw;
     }
     StopPoint("part-delivered");
     settle();
-    Log(" wydrukowany");
+    Log(toPrinter ? " wydrukowany" : " czeka na decyzję (podgląd przed wydrukiem)");
     if (deleteAfter) DeletePrintedFile();
 }
 
 // BeginJob, PrintData and EndJob on the entry's own printer, if it has one. Whatever fails,
 // no document stays open (that would hold back every monitor) and the printer that was
-// current before is current again; then the error goes on to the caller.
-void TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part, const std::string& title) {
+// current before is current again; then the error goes on to the caller. The printout keeper
+// hears of the printout, printed or failed, and may hold it for the user's decision instead:
+// false then.
+bool TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part, const std::string& title) {
     IPrinterPlatform& printer = services_.printer;
     const bool ownPrinter = !FPrinterName.empty();
     // The platform tells the steps of this document's delivery, and of no other.
@@ -546,20 +549,27 @@ void TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part, const std:
         ~Listening() { printer.SetDeliveryListener(nullptr); }
     } listening{printer};
     printer.SetDeliveryListener(this);
+    TPrintoutFacts facts{FFileName, title, FPrinterName, std::nullopt};
     int remembered = -1;
     if (ownPrinter) {
         remembered = printer.PrinterIndex();
         try {
             printer.SetPrinterIndex(FindPrinterByName(printer, FPrinterName));
         } catch (const std::exception& e) {
-            ThrowKept(e, title, FPrinterName, part);
+            ThrowKept(e, facts, part);
         }
+    }
+    const bool keepState = FHasPrinted && services_.settings.KeepState;
+    facts.printer = CurrentPrinterName(printer);
+    if (keepState) facts.carriedStatus = FPrinterState;
+    if (services_.printouts != nullptr && services_.printouts->HoldBeforePrinting(facts, part)) {
+        if (ownPrinter) printer.SetPrinterIndex(remembered);
+        return false;
     }
     const bool documentBefore = printer.Printing();
     try {
         engine.BeginJob(title);
-        engine.PrintData(part, 0, FHasPrinted && services_.settings.KeepState,
-                         services_.settings.IgnorePcl, FPrinterState);
+        engine.PrintData(part, 0, keepState, services_.settings.IgnorePcl, FPrinterState);
         FHasPrinted = true;
         engine.EndJob();
     } catch (const std::exception& e) {
@@ -571,9 +581,14 @@ void TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part, const std:
                 // The print error is the one to report.
             }
         }
-        ThrowKept(e, title, CurrentPrinterName(printer), part);
+        ThrowKept(e, facts, part, engine.Pages());
+    }
+    if (services_.printouts != nullptr) {
+        services_.printouts->Printed(facts, part, engine.Pages(), printer.LastOutputFile().string(),
+                                     {});
     }
     if (ownPrinter) printer.SetPrinterIndex(remembered);
+    return true;
 }
 
 void TFileMonitor::JobCreated(const std::string& queue, int job) {
@@ -593,14 +608,25 @@ void TFileMonitor::FileChosen(const std::filesystem::path& path) {
 
 // The part counts as printed already; so that it is not lost, its bytes are kept in a file of
 // their own, which the error names. The error keeps its kind.
-void TFileMonitor::ThrowKept(const std::exception& error, const std::string& title,
-                             const std::string& printer, const Bytes& part) {
+void TFileMonitor::ThrowKept(const std::exception& error, const TPrintoutFacts& facts,
+                             const Bytes& part, int pages) {
     std::string message = error.what();
     // A document held in a stopped queue prints once the queue is resumed.
-    if (dynamic_cast<const PrinterHeldError*>(&error) != nullptr) throw PrinterHeldError(message);
-    TFailedPrintout printout{
-        FFileName, title.empty() ? kDefaultDocumentTitle : title, printer, message, {}};
+    if (dynamic_cast<const PrinterHeldError*>(&error) != nullptr) {
+        if (services_.printouts != nullptr) {
+            services_.printouts->Printed(facts, part, pages, {}, message);
+        }
+        throw PrinterHeldError(message);
+    }
+    TFailedPrintout printout{FFileName,
+                             facts.title.empty() ? kDefaultDocumentTitle : facts.title,
+                             facts.printer,
+                             message,
+                             {}};
     message += KeepFailedPrintout(services_, printout, part);
+    if (services_.printouts != nullptr) {
+        services_.printouts->Failed(facts, part, error.what(), printout.kept.string());
+    }
     if (dynamic_cast<const PrinterError*>(&error) != nullptr) throw PrinterError(message);
     if (dynamic_cast<const FileError*>(&error) != nullptr) throw FileError(message);
     throw std::runtime_error(message);

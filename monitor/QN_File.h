@@ -100,9 +100,9 @@ class TFileMonitor final : private IDeliveryListener {
     int AddFolderFile(const std::string& fullPath);
     void DeletePrintedFile();
     void TryDeleteOnStart(const std::string& path);
-    void PrintPart(IPrintEngine& engine, const Bytes& part, const std::string& title);
-    [[noreturn]] void ThrowKept(const std::exception& error, const std::string& title,
-                                const std::string& printer, const Bytes& part);
+    bool PrintPart(IPrintEngine& engine, const Bytes& part, const std::string& title);
+    [[noreturn]] void ThrowKept(const std::exception& error, const TPrintoutFacts& facts,
+                                const Bytes& part, int pages = 0);
     // The running digest of the file's first `size` bytes, read now.
     TMd5 ReadPrefixDigest(std::int64_t size);
     void ClearPrintedSize();

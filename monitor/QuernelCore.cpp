@@ -4,8 +4,11 @@
 
 #include "engine/DataFiles.h"
 #include "engine/PageGeometry.h"
+#include "engine/PrinterState.h"
 #include "host/BW_log.h"
+#include "host/Environment.h"
 #include "host/ErrorReport.h"
+#include "monitor/KeptPrintouts.h"
 #include "monitor/Monitoring.h"
 
 namespace quernel {
@@ -17,10 +20,21 @@ TQuernelCore::TQuernelCore(TCoreServices& services)
       printServices_{services.printer, services.history, services.fileLog, services.errors, raw_,
                      &background_},
       selection_(services.printer, services.errors, services.sleeper),
+      printouts_(std::make_unique<TKeptPrintouts>(*this, services.printoutFolder)),
+      printerWatch_(std::make_unique<TPrinterWatch>(services.printerState, services.clock)),
       monitoring_(std::make_unique<TMonitoring>(*this)) {
     if (services.printerReader != nullptr) {
         selection_.UseBackgroundWaits(*services.printerReader, services.clock);
     }
+    printerWatch_->onError = [this](const std::string& printer, const TQueueState& state) {
+        services_.history.Add("Drukarka " + printer + ": " + DescribeQueueState(state));
+        Notify(TNoticeKind::kError, "Drukarka \"" + printer + "\"",
+               DescribeQueueState(state) + ". Wydruki czekają.");
+    };
+}
+
+void TQuernelCore::Notify(TNoticeKind kind, const std::string& title, const std::string& text) {
+    if (notifier_ != nullptr) notifier_->Notify(kind, title, text);
 }
 
 TQuernelCore::~TQuernelCore() = default;
@@ -68,6 +82,8 @@ void TQuernelCore::CheckMargins() {
 
 void TQuernelCore::LoadSettings() {
     store_.LoadSettings(settings_, *this);
+    printouts_->Store().SetLimits({settings_.KeepPrintouts, settings_.KeepPrintoutsMB});
+    printouts_->Store().Load();
     StateChanged(TChange::kSettingsLoaded);
 }
 
@@ -102,6 +118,48 @@ void TQuernelCore::PublishValues() {
     monitorSettings_.KeepState = s.KeepState;
     monitorSettings_.IgnorePcl = s.Ignore_PCL;
     monitorSettings_.CommandSet = s.CommandSet;
+    services_.printer.SetDocumentFolder(PdfFolder());
+    printouts_->Store().SetLimits({s.KeepPrintouts, s.KeepPrintoutsMB});
+}
+
+std::filesystem::path TQuernelCore::PdfFolder() const {
+    if (const auto dir = GetEnv("QUERNEL_PDF_DIR")) return *dir;
+    if (!settings_.PdfFolder.empty()) return settings_.PdfFolder;
+    return std::filesystem::path(services_.defaultPrintFile).parent_path() / "PDF";
+}
+
+TPrintJobSetup TQuernelCore::CurrentJobSetup() {
+    const AppSettings& s = settings_;
+    TPrintJobSetup setup;
+    setup.mgLeft = s.MgLeft;
+    setup.mgTop = s.MgTop;
+    setup.mgRight = s.MgRight;
+    setup.mgBottom = s.MgBottom;
+    setup.charsPerLine = s.CharsPerLine;
+    setup.linesPerPage = s.LinesPerPage;
+    setup.charsPerLineHor = s.CharsPerLineHor;
+    setup.linesPerPageHor = s.LinesPerPageHor;
+    setup.orientation = s.PageOrientation;
+    setup.copies = s.Copies;
+    if (const auto font = SelectedFont()) setup.font = *font;
+    setup.charMap = charMap_;
+    setup.sequences = sequences_;
+    setup.commandSet = monitorSettings_.CommandSet;
+    setup.ignorePcl = monitorSettings_.IgnorePcl;
+    setup.boxLines = s.BoxLines;
+    setup.raw = raw_;
+    setup.background = s.PrintBackground && background_.HasPicture();
+    setup.backgroundPath = s.BackgroundPicture;
+    setup.picLeft = s.PictureLeft;
+    setup.picRight = s.PictureRight;
+    setup.picTop = s.PictureTop;
+    setup.picBottom = s.PictureBottom;
+    try {
+        setup.caps = services_.printer.DeviceCaps();
+    } catch (const std::exception&) {
+        // No printer to measure: the preview takes a plain sheet.
+    }
+    return setup;
 }
 
 void TQuernelCore::SetSequencesName(const std::string& name) {

@@ -9,16 +9,23 @@
 
 #include "engine/CharMap.h"
 #include "engine/EscapeSequences.h"
+#include "engine/PrintJobSetup.h"
 #include "engine/PrinterSelection.h"
 #include "engine/QN_Picture.h"
 #include "engine/QN_Print.h"
 #include "host/AppSettings.h"
 #include "monitor/MonitorServices.h"
+#include "monitor/Notifier.h"
 
 namespace quernel {
 
 class IErrorReport;
 class IKeyStore;
+class INotifier;
+class IPrintoutFolder;
+class IPrinterStateReader;
+class TKeptPrintouts;
+class TPrinterWatch;
 class ISleeper;
 class TMonitoring;
 class TbwLog;
@@ -48,6 +55,10 @@ struct TCoreServices {
     IPrinterListReader* printerReader = nullptr;
     // What became of the jobs handed to the print system; none: it is not asked.
     IPrintJobs* jobs = nullptr;
+    // Where the printouts Quernel handled are kept; none: they are not kept.
+    IPrintoutFolder* printoutFolder = nullptr;
+    // Reads the current printer's state; none: it is not watched.
+    IPrinterStateReader* printerState = nullptr;
 };
 
 // What the main window owns, without the window: the settings and the values published from
@@ -103,6 +114,21 @@ class TQuernelCore final : public ISettingsTarget {
     // --- monitoring ---
     TMonitoring& Monitoring() { return *monitoring_; }
 
+    // --- kept printouts ---
+    TKeptPrintouts& Printouts() { return *printouts_; }
+    // The set-up a print job gets from the current settings now.
+    TPrintJobSetup CurrentJobSetup();
+    // Where "Quernel PDF" writes: $QUERNEL_PDF_DIR, else the setting PdfFolder, else the PDF
+    // folder beside the default print file (~/QUERNEL/PDF).
+    std::filesystem::path PdfFolder() const;
+
+    // --- telling the user ---
+    // The current printer's state, read at the ticks of the monitoring loop.
+    TPrinterWatch& PrinterWatch() { return *printerWatch_; }
+    // Notifications go here from now on; none: nobody is told.
+    void SetNotifier(INotifier* notifier) { notifier_ = notifier; }
+    void Notify(TNoticeKind kind, const std::string& title, const std::string& text);
+
     TCoreServices& Services() { return services_; }
 
     // Runs the autostart registration when the loaded settings switch AutoRun on.
@@ -145,6 +171,9 @@ class TQuernelCore final : public ISettingsTarget {
     TCharMapRecord charMap_ = TCharMapRecord::Identity();
     bool charMapEditMode_ = false;
     TPrinterSelection selection_;
+    std::unique_ptr<TKeptPrintouts> printouts_;
+    std::unique_ptr<TPrinterWatch> printerWatch_;
+    INotifier* notifier_ = nullptr;
     std::unique_ptr<TMonitoring> monitoring_;
 
     friend class TMonitoring;

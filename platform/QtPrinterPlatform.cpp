@@ -73,7 +73,8 @@ PrinterError CupsFailure(const std::string& queue, TCupsError error = LastCupsEr
 // Hands a finished PDF to a CUPS queue as one job of one document; the listener learns the
 // job before the document is sent.
 void SubmitPdfJob(const std::string& queue, const fs::path& pdf, const std::string& title,
-                  int copies, const QByteArray& media, IDeliveryListener* listener) {
+                  int copies, const QByteArray& media, const TQueueOptions& chosen,
+                  IDeliveryListener* listener) {
     const auto error = [&] { return CupsFailure(queue); };
     std::ifstream in(pdf, std::ios::binary);
     if (!in) throw PrinterError("Cannot read the document's file " + pdf.string() + ".");
@@ -81,6 +82,10 @@ void SubmitPdfJob(const std::string& queue, const fs::path& pdf, const std::stri
     cups_option_t* options = nullptr;
     int count = 0;
     if (!media.isEmpty()) count = cupsAddOption("media", media.constData(), count, &options);
+    // The options chosen for the queue in its settings (a paper of its own list included).
+    for (const auto& [name, value] : chosen) {
+        count = cupsAddOption(name.c_str(), value.c_str(), count, &options);
+    }
     if (copies > 1) {
         count = cupsAddOption("copies", std::to_string(copies).c_str(), count, &options);
         count = cupsAddOption("Collate", "True", count, &options);
@@ -192,6 +197,11 @@ QtPrinterPlatform::~QtPrinterPlatform() {
         // A raw job never finished must not print half.
         cupsCancelJob2(CUPS_HTTP_DEFAULT, raw_->printer.c_str(), raw_->job, 0);
     }
+}
+
+fs::path QtPrinterPlatform::DocumentFolder() const {
+    if (GetEnv("QUERNEL_PDF_DIR") || documentFolder_.empty()) return PdfFolder();
+    return documentFolder_;
 }
 
 fs::path QtPrinterPlatform::PdfFolder() {
@@ -355,6 +365,15 @@ const QtPrinterPlatform::TSetup& QtPrinterPlatform::Setup() {
     return *setup_;
 }
 
+TQueueOptions QtPrinterPlatform::JobOptions(const std::string& printer) const {
+    const auto it = jobOptions_.find(printer);
+    return it == jobOptions_.end() ? TQueueOptions() : it->second;
+}
+
+void QtPrinterPlatform::SetJobOptions(const std::string& printer, const TQueueOptions& options) {
+    jobOptions_[printer] = options;
+}
+
 QPageLayout QtPrinterPlatform::PageLayout(const std::string& printer) {
     const auto chosen = layouts_.find(printer);
     if (chosen != layouts_.end()) return chosen->second;
@@ -367,7 +386,12 @@ QPageLayout QtPrinterPlatform::PageLayout(const std::string& printer) {
 }
 
 void QtPrinterPlatform::SetPageLayout(const std::string& printer, const QPageLayout& layout) {
-    layouts_[printer] = layout;
+    // An empty layout gives the printer its own again.
+    if (layout.isValid()) {
+        layouts_[printer] = layout;
+    } else {
+        layouts_.erase(printer);
+    }
     if (!document_) setup_.reset();
 }
 
@@ -383,6 +407,7 @@ std::vector<std::string> QtPrinterPlatform::Fonts() {
 
 void QtPrinterPlatform::BeginDoc() {
     if (document_) throw PrinterError("A document is already being printed.");
+    lastOutputPath_.clear();
     const bool pdf = ToPdf();
     const TSetup& setup = Setup();
 
@@ -391,7 +416,7 @@ void QtPrinterPlatform::BeginDoc() {
         file = std::make_unique<TPendingOutputFile>(TPendingOutputFile::Exactly(outputFile_));
     } else if (pdf) {
         file = std::make_unique<TPendingOutputFile>(TPendingOutputFile::InFolder(
-            PdfFolder(), DocumentFileStem(title_, ToLocal(clock_.Now())), ".pdf"));
+            DocumentFolder(), DocumentFileStem(title_, ToLocal(clock_.Now())), ".pdf"));
     } else {
         // The document goes to a temporary file that EndDoc hands to CUPS, so that an aborted
         // document prints nothing and a refusal is reported.
@@ -432,7 +457,8 @@ void QtPrinterPlatform::EndDoc() {
         return;
     }
     setup_.reset();
-    SubmitPdfJob(queue, file->TempPath(), title_, documentCopies_, documentMedia_, listener_);
+    SubmitPdfJob(queue, file->TempPath(), title_, documentCopies_, documentMedia_,
+                 JobOptions(queue), listener_);
     ThrowIfQueueStopped(queue);
 }
 
@@ -502,12 +528,13 @@ void QtPrinterPlatform::SetColour(std::uint32_t rgb) {
 
 int QtPrinterPlatform::RawOpen(const std::string& printerName, const std::string& documentName) {
     if (raw_) throw PrinterError("A raw document is already open.");
+    lastOutputPath_.clear();
     auto raw = std::make_unique<TRawDocument>();
     if (!outputFile_.empty()) {
         raw->file.emplace(TPendingOutputFile::Exactly(outputFile_));
     } else if (printerName == kPdfPrinterName) {
         raw->file.emplace(TPendingOutputFile::InFolder(
-            PdfFolder(), DocumentFileStem(documentName, ToLocal(clock_.Now())), ".prn"));
+            DocumentFolder(), DocumentFileStem(documentName, ToLocal(clock_.Now())), ".prn"));
     } else {
         const int job =
             cupsCreateJob(CUPS_HTTP_DEFAULT, printerName.c_str(), documentName.c_str(), 0, nullptr);

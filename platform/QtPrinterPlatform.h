@@ -14,6 +14,7 @@
 
 #include "engine/PrinterPlatform.h"
 #include "engine/PrinterSelection.h"
+#include "engine/QueueSettings.h"
 #include "host/Clock.h"
 #include "platform/OutputFile.h"
 #include "platform/PdfDocument.h"
@@ -50,19 +51,30 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
 
     // $QUERNEL_PDF_DIR when set, else ~/QUERNEL/PDF.
     static std::filesystem::path PdfFolder();
+    // "Quernel PDF" writes into this folder from now on (the environment's folder, when set,
+    // still wins); empty: PdfFolder().
+    void SetDocumentFolder(const std::filesystem::path& folder) override {
+        documentFolder_ = folder;
+    }
+    std::filesystem::path DocumentFolder() const;
 
     // The next documents, drawn (as PDF) or raw, go to exactly this file, replacing it, whatever
     // printer is current; an empty path goes back to the printers.
-    void SetOutputFile(const std::filesystem::path& path);
+    void SetOutputFile(const std::filesystem::path& path) override;
     // The file the last finished document was saved as ("Quernel PDF" or the output file);
-    // empty when there is none.
+    // empty when there is none, or when it went to a print queue.
     const std::filesystem::path& LastOutputPath() const { return lastOutputPath_; }
+    std::filesystem::path LastOutputFile() const override { return lastOutputPath_; }
 
     // The page size, orientation and margins a printer set-up dialog chose for a printer; its
     // documents use them from then on. Without one a queue uses its own defaults and
     // "Quernel PDF" A4 portrait without margins.
     QPageLayout PageLayout(const std::string& printer);
     void SetPageLayout(const std::string& printer, const QPageLayout& layout);
+    // The job options chosen for a CUPS queue in its settings (paper, tray, two-sided printing,
+    // quality); every document for the queue gets them.
+    TQueueOptions JobOptions(const std::string& printer) const;
+    void SetJobOptions(const std::string& printer, const TQueueOptions& options);
 
     std::vector<std::string> Printers() override;
     void RefreshPrinters() override;
@@ -135,11 +147,13 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
     int copies_ = 1;
     std::filesystem::path outputFile_;
     std::filesystem::path lastOutputPath_;
+    std::filesystem::path documentFolder_;
     TPoint pen_;
 
     // The current printer's metrics, read once per printer choice: before and during a document.
     std::optional<TSetup> setup_;
     std::map<std::string, QPageLayout> layouts_;
+    std::map<std::string, TQueueOptions> jobOptions_;
     // The document being printed: its file (declared first: the document writes into it), and
     // its CUPS queue (empty for a PDF kept as a file), copies and page size for that queue.
     std::unique_ptr<TPendingOutputFile> file_;

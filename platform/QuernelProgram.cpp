@@ -19,7 +19,8 @@ TQuernelProgram::TQuernelProgram(TProgramStart& start, IErrorReport& errors)
       printer_(start.clock),
       keys_(IniKeyStore::FromEnvironment(&start.clock)),
       files_(&start.clock),
-      autostart_(TXdgAutostartFolder::FromEnvironment()) {
+      autostart_(TXdgAutostartFolder::FromEnvironment()),
+      printouts_(TPrintoutFolder::FromEnvironment()) {
     keys_.SetNotices([this, &errors](const std::string& message, bool error) {
         start_.history.Add(message);
         if (error) errors.ShowError(message);
@@ -38,6 +39,9 @@ TQuernelProgram::TQuernelProgram(TProgramStart& start, IErrorReport& errors)
     }
     services_->printerReader = &printer_;
     services_->jobs = &jobs_;
+    // Every printout handled, kept for "Ostatnie wydruki"; the current printer's state.
+    services_->printoutFolder = &printouts_;
+    services_->printerState = &printerState_;
     core_ = std::make_unique<TQuernelCore>(*services_);
     core_->registerAutostart = [this] {
         RegisterAutostart(autostart_, start_.programPath.string(), core_->Settings().AutoRun,

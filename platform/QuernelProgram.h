@@ -6,8 +6,10 @@
 #include "host/ErrorReport.h"
 #include "monitor/QuernelCore.h"
 #include "platform/CupsJobs.h"
+#include "platform/CupsPrinterState.h"
 #include "platform/IniKeyStore.h"
 #include "platform/PosixFileSystem.h"
+#include "platform/PrintoutFolder.h"
 #include "platform/ProgramTimers.h"
 #include "platform/QtPicture.h"
 #include "platform/QtPrinterPlatform.h"
@@ -51,6 +53,8 @@ class TQuernelProgram {
     QtPictureLoader pictures_;
     TPosixFileSystem files_;
     TXdgAutostartFolder autostart_;
+    TPrintoutFolder printouts_;
+    TCupsPrinterState printerState_;
     std::unique_ptr<TCoreServices> services_;
     std::unique_ptr<TQuernelCore> core_;
     std::unique_ptr<TProgramTimers> timers_;

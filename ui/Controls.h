@@ -2,7 +2,15 @@
 
 #include <QPushButton>
 #include <QString>
+#include <QStringList>
+#include <string>
 #include <string_view>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QWidget;
 
 namespace quernel {
 
@@ -17,5 +25,15 @@ inline QPushButton* Button(const char* name, const char* caption, QWidget* paren
     button->setObjectName(name);
     return button;
 }
+
+// A caption, the label of `buddy` when one is given.
+QLabel* Label(const char* caption, QWidget* buddy = nullptr);
+// A line of text that explains the control above it, indented under its caption.
+QLabel* Note(const char* text);
+
+QStringList ToQt(const std::vector<std::string>& texts);
+// The texts of the items, in order.
+QStringList Items(const QComboBox& box);
+QStringList Items(const QListWidget& box);
 
 }  // namespace quernel

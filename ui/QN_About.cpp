@@ -111,6 +111,18 @@ QString TfrmHelp::HelpText() {
         "pogrubienie, podkreślenie, zagęszczenie, nowa strona i inne.\n\n"
         "Quernel analizuje pliki wydruków, interpretuje napotkane w nich kody sterujące i na "
         "ich podstawie układa strony.\n\n"
+        "Jak skierować wydruki programu DOS do Quernela (plik ~/QUERNEL/PRN2FILE.TXT):\n"
+        "DOSBox-X: w sekcji [parallel] pliku konfiguracji wpisz\n"
+        "  parallel1=file append:/home/NAZWA/QUERNEL/PRN2FILE.TXT timeout:2000\n"
+        "DOSBox: zwykły DOSBox 0.74 nie zapisuje LPT1 do pliku; wersje z sekcją [parallel] "
+        "przyjmują ten sam wiersz co DOSBox-X.\n"
+        "dosemu2: w pliku ~/.dosemurc wpisz\n"
+        "  $_lpt1 = \"sh -c 'cat >> $HOME/QUERNEL/PRN2FILE.TXT'\"\n\n"
+        "Drukarka „Quernel PDF” zapisuje każdy wydruk jako plik PDF w folderze pokazanym na "
+        "zakładce „Drukarka” (domyślnie ~/QUERNEL/PDF); przycisk „Otwórz folder” go otwiera.\n\n"
+        "Wszystkie wydruki, także nieudane, są w oknie „Ostatnie wydruki” (przycisk na "
+        "zakładce „Wydruk” i pozycja menu ikony): można je obejrzeć strona po stronie, "
+        "wydrukować ponownie, zapisać jako PDF albo usunąć.\n\n"
         "Życzymy bezproblemowego drukowania!");
 }
 

@@ -59,6 +59,7 @@ TfrmAddFolder::TfrmAddFolder(QWidget* parent, const QString& startFolder) : QDia
     layout->addLayout(buttons);
 
     SelectFolder(startFolder.isEmpty() ? QDir::homePath() : startFolder);
+    KeepTitleWhole(*this);
 }
 
 void TfrmAddFolder::SelectFolder(const QString& path) {

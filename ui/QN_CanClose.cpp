@@ -1,9 +1,13 @@
 #include "ui/QN_CanClose.h"
 
+#include <QStyle>
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include "ui/DialogButtons.h"
 
 namespace quernel {
 
@@ -14,7 +18,15 @@ TdlCanClose::TdlCanClose(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     auto* text = new QLabel("Czy zakończyć działanie aplikacji Quernel?", this);
     text->setObjectName("lbQuestion");
-    layout->addWidget(text);
+    // A question carries the icon of a question, as a message box does.
+    auto* icon = new QLabel(this);
+    icon->setObjectName("imgQuestion");
+    const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(size, size));
+    auto* top = new QHBoxLayout;
+    top->addWidget(icon, 0, Qt::AlignTop);
+    top->addWidget(text, 1);
+    layout->addLayout(top);
     auto* buttons = new QHBoxLayout;
     layout->addLayout(buttons);
     const auto add = [&](const char* name, const char* caption, TCloseAnswer answer) {
@@ -32,6 +44,7 @@ TdlCanClose::TdlCanClose(QWidget* parent) : QDialog(parent) {
     add("btAnuluj", "&Anuluj", TCloseAnswer::kCancel);
     hide->setDefault(true);
     hide->setFocus();
+    KeepTitleWhole(*this);
 }
 
 TCloseAnswer TdlCanClose::Ask() {

@@ -26,6 +26,7 @@ TfrmChoosePrinter::TfrmChoosePrinter(const std::vector<std::string>& choices, QW
     layout->addWidget(label);
     layout->addWidget(lbDrukarki_, 1);
     layout->addLayout(AcceptRejectRow(*this));
+    KeepTitleWhole(*this);
 }
 
 int TfrmChoosePrinter::Chosen() const {

@@ -26,7 +26,9 @@ TdlgPrintFromPage::TdlgPrintFromPage(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addLayout(AcceptRejectRow(*this, "&Drukuj", "btDrukuj", "btAnuluj"));
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
+    KeepTitleWhole(*this);
+    setFixedHeight(sizeHint().height());
 }
 
 int TdlgPrintFromPage::Page() const {

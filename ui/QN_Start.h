@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -9,18 +8,11 @@
 
 #include "host/AppSettings.h"
 #include "host/CloseControl.h"
+#include "monitor/Notifier.h"
 #include "ui/MainWindow.h"
 
 class QAction;
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
 class QMenu;
-class QPlainTextEdit;
-class QPushButton;
-class QSpinBox;
 class QSystemTrayIcon;
 class QTabWidget;
 class QTimer;
@@ -29,12 +21,18 @@ namespace quernel {
 
 class IHistoryView;
 class IPrinterSetupDialog;
+class IRecentPrintoutsDialogs;
 class IWindowDialogs;
 class TCharMapTab;
+class TFilesTab;
+class TPrintTab;
+class TPrinterTab;
+class TSettingBinder;
 class TErrorBox;
 class TQtWindowDialogs;
 class TQuernelCore;
 class TSequencesTab;
+class TfrmRecentPrintouts;
 class TfrmHelp;
 
 // What the main window is given besides the core. Every member may stay empty.
@@ -61,6 +59,11 @@ struct TMainWindowHooks {
     bool startHidden = false;
     // Whether the desktop has a tray; empty: QSystemTrayIcon::isSystemTrayAvailable.
     std::function<bool()> trayAvailable;
+    // The questions of "Ostatnie wydruki"; empty: the real dialogs.
+    IRecentPrintoutsDialogs* recentDialogs = nullptr;
+    // Shows a notification; empty: the tray's message (desktop notifications where present).
+    // Only called while there is a tray.
+    std::function<void(TNoticeKind, const std::string&, const std::string&)> showNotice;
 };
 
 // The main window "qnMain": seven tabs bound to the application core, and the tray icon.
@@ -74,7 +77,7 @@ struct TMainWindowHooks {
 //     core.Printers().FillPrinterList(); core.LoadSettings(); core.Monitoring().SetActive(true);
 //     window.ShowAtStart();                     // shows what was loaded
 // The core and everything in the hooks must outlive the window.
-class TqnMain final : public QWidget, public IMainWindow {
+class TqnMain final : public QWidget, public IMainWindow, private INotifier {
   public:
     explicit TqnMain(TQuernelCore& core, TMainWindowHooks hooks = {}, QWidget* parent = nullptr);
     ~TqnMain() override;
@@ -90,6 +93,10 @@ class TqnMain final : public QWidget, public IMainWindow {
     // "&Drukuj plik" and "&Pomoc", on the first tab and in the tray menu.
     void PrintFile();
     void ShowHelp();
+    // "Ostatnie wydruki", with the printout selected (the newest when empty).
+    void ShowRecentPrintouts(const std::string& id = {});
+    // The window "Ostatnie wydruki"; nothing until it was first shown.
+    TfrmRecentPrintouts* RecentPrintouts() const { return recent_; }
 
     TfrmHelp& HelpWindow() const { return *help_; }
     QSystemTrayIcon& TrayIcon() const { return *tray_; }
@@ -105,30 +112,18 @@ class TqnMain final : public QWidget, public IMainWindow {
   private:
     class MemoHistory;
 
-    QWidget* BuildPrintTab();
-    QWidget* BuildFilesTab();
-    QWidget* BuildPrinterTab();
-    QWidget* BuildSettingsTab();
-    QWidget* BuildRawTab();
     void BuildTray();
 
-    // Controls bound to one setting: a change goes to the core, Refresh shows the core's value.
-    QCheckBox* Check(const char* name, const char* caption, bool AppSettings::*field);
-    QSpinBox* Spin(const char* name, const char* setting, int AppSettings::*field);
-    QComboBox* Choice(const char* name, const QStringList& items, int AppSettings::*field);
-    QLineEdit* Text(const char* name, std::string AppSettings::*field);
-    void Change(const std::function<void(AppSettings&)>& edit);
-
-    void RefreshSettings();
-    void RefreshPrinters();
-    void RefreshFiles();
-    void RefreshPictureStatus();
     // The monitoring switch in the check box and the tray menu.
     void ShowActive();
     void SetMonitoring(bool on);
-    void ChoosePicture();
     void UpdateTray();
+    void UpdateTrayTip();
     bool TrayAvailable() const;
+    // INotifier
+    void Notify(TNoticeKind kind, const std::string& title, const std::string& text) override;
+    // Printouts waiting for a decision since the last run are offered again.
+    void OfferWaitingPrintouts();
     IWindowDialogs& Dialogs();
 
     TQuernelCore& core_;
@@ -136,29 +131,22 @@ class TqnMain final : public QWidget, public IMainWindow {
     std::unique_ptr<TQtWindowDialogs> ownDialogs_;
     std::unique_ptr<IPrinterSetupDialog> ownSetup_;
     std::unique_ptr<MemoHistory> history_;
-    std::vector<std::function<void()>> refreshers_;
+    std::unique_ptr<TSettingBinder> binder_;
     std::unique_ptr<TCloseControl> ownClose_;
     bool inTray_ = false;
     bool trayWasAvailable_ = false;
-    std::string checkedPicture_;
-    bool pictureChecked_ = false;
 
     QTabWidget* PageControl_ = nullptr;
-    QCheckBox* cbActive_ = nullptr;
-    QCheckBox* cbAutostart_ = nullptr;
-    QPlainTextEdit* memLog_ = nullptr;
-    QListWidget* lbFiles_ = nullptr;
-    QComboBox* cbPrinter_ = nullptr;
-    QListWidget* lbFont_ = nullptr;
-    QLineEdit* edSample_ = nullptr;
-    QLineEdit* edBackgroundPicture_ = nullptr;
-    QLabel* labPictureOk_ = nullptr;
+    TPrintTab* printTab_ = nullptr;
+    TFilesTab* filesTab_ = nullptr;
+    TPrinterTab* printerTab_ = nullptr;
     TCharMapTab* charMapTab_ = nullptr;
     TSequencesTab* sequencesTab_ = nullptr;
     TfrmHelp* help_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;
     QMenu* pmTray_ = nullptr;
     QAction* miActive_ = nullptr;
+    TfrmRecentPrintouts* recent_ = nullptr;
     QTimer* trayTimer_ = nullptr;
 };
 

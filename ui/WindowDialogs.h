@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,14 +22,21 @@ class IWindowDialogs : public IMonitoringDialogs {
   public:
     // A picture file for the background; nothing when cancelled.
     virtual std::optional<std::string> ChoosePicture() = 0;
-    // A plain message for the user, with an OK button.
+    // A message for the user (an input refused), with an OK button.
     virtual void ShowMessage(const std::string& text) = 0;
+    // A folder for the PDFs of "Quernel PDF", starting in the current one; nothing when
+    // cancelled.
+    virtual std::optional<std::string> ChoosePdfFolder(const std::string& current) = 0;
+    // Shows the folder in the desktop's file manager.
+    virtual void OpenFolder(const std::string& folder) = 0;
 };
 
 // The real dialogs, modal over the main window.
 class TQtWindowDialogs final : public IWindowDialogs {
   public:
-    explicit TQtWindowDialogs(QWidget* parent);
+    // The file and folder dialogs of the monitored list start in the folder `startFolder`
+    // answers (the selected entry's folder, or ~/QUERNEL).
+    TQtWindowDialogs(QWidget* parent, std::function<std::string()> startFolder = {});
     ~TQtWindowDialogs() override;
 
     std::optional<std::string> ChooseFile() override;
@@ -36,16 +45,21 @@ class TQtWindowDialogs final : public IWindowDialogs {
     std::optional<int> ChoosePrinter(const std::vector<std::string>& choices) override;
     std::optional<std::string> ChoosePicture() override;
     void ShowMessage(const std::string& text) override;
+    std::optional<std::string> ChoosePdfFolder(const std::string& current) override;
+    void OpenFolder(const std::string& folder) override;
 
-    // The file dialogs as the commands show them (an existing file; for the picture the
-    // filters "Pictures (*.bmp)", every picture format Qt reads, and "All files (*.*)").
-    static std::unique_ptr<QFileDialog> NewFileDialog(QWidget* parent);
+    // The file dialogs as the commands show them: an existing file, starting in the folder; for
+    // the picture first every picture format the program loads ("Obrazy (...)"), then each
+    // format, then "Wszystkie pliki (*)".
+    static std::unique_ptr<QFileDialog> NewFileDialog(QWidget* parent, const QString& folder = {});
     static std::unique_ptr<QFileDialog> NewPictureDialog(QWidget* parent);
+    std::string StartFolder() const;
     // The one print-from-page dialog of the run.
     TdlgPrintFromPage& FromPageDialog();
 
   private:
     QWidget* parent_;
+    std::function<std::string()> startFolder_;
     std::unique_ptr<TdlgPrintFromPage> fromPage_;
 };
 

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QFileDialog>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,6 +13,7 @@
 #include <QtTest>
 
 #include "gui/GuiSupport.h"
+#include "host/Environment.h"
 #include "host/VersionInfo.h"
 #include "ui/ErrorBox.h"
 #include "ui/QN_About.h"
@@ -163,21 +165,31 @@ class DialogsTest : public QObject {
         const auto picture = TQtWindowDialogs::NewPictureDialog(nullptr);
         QCOMPARE(picture->fileMode(), QFileDialog::ExistingFile);
         const QStringList filters = picture->nameFilters();
-        QCOMPARE(filters.first(), QString("Pictures (*.bmp)"));
-        QCOMPARE(filters.last(), QString("All files (*.*)"));
-        QVERIFY(filters[1].contains("*.png"));
-        QCOMPARE(picture->defaultSuffix(), QString("bmp"));
+        // First every format the program loads, then each alone, then every file.
+        QVERIFY(filters.first().startsWith(QString::fromUtf8("Obrazy (")));
+        for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+            QVERIFY(filters.first().contains("*." + QString::fromLatin1(format)));
+        }
+        QVERIFY(filters.contains(QString("Obrazy PNG (*.png)")));
+        QCOMPARE(filters.last(), QString("Wszystkie pliki (*)"));
         const auto file = TQtWindowDialogs::NewFileDialog(nullptr);
         QCOMPARE(file->fileMode(), QFileDialog::ExistingFile);
 
+        // "&Drukuj plik" starts in the folder of the selected monitored file.
         const std::string path = (dir_ / "wydruk.prn").string();
         WriteFile(path, "x");
-        TQtWindowDialogs dialogs(nullptr);
+        std::string selected = dir_.path().string();
+        TQtWindowDialogs dialogs(nullptr, [&] { return selected; });
         Answer<QFileDialog>([&](QFileDialog& d) {
+            QCOMPARE(d.directory().absolutePath(), QString::fromStdString(dir_.path().string()));
+            QVERIFY(d.minimumWidth() > d.fontMetrics().horizontalAdvance(d.windowTitle()));
             d.selectFile(QString::fromStdString(path));
             static_cast<QDialog&>(d).accept();
         });
         QCOMPARE(dialogs.ChooseFile(), std::optional<std::string>(path));
+        // Without a selection (or with a folder that is gone): ~/QUERNEL.
+        selected = (dir_ / "gone").string();
+        QCOMPARE(dialogs.StartFolder(), QuernelFolder().string());
     }
 
     void helpWindowShowsTextVersionAndOpensTheVendorPage() {

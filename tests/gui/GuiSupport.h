@@ -35,8 +35,19 @@ class ScriptedWindowDialogs final : public IWindowDialogs {
         return next;
     }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    std::optional<std::string> ChoosePdfFolder(const std::string& current) override {
+        shownPdfFolders.push_back(current);
+        if (pdfFolders.empty()) return std::nullopt;
+        std::string next = pdfFolders.front();
+        pdfFolders.pop_front();
+        return next;
+    }
+    void OpenFolder(const std::string& folder) override { openedFolders.push_back(folder); }
     std::deque<std::string> pictures;
     std::vector<std::string> messages;
+    std::deque<std::string> pdfFolders;
+    std::vector<std::string> shownPdfFolders;
+    std::vector<std::string> openedFolders;
 
   private:
     ScriptedDialogs& script_;

@@ -120,7 +120,12 @@ class MainWindowTest : public QObject {
             {"btAddFolder", "Dodaj &Folder"},
             {"btChoosePrinter", "&Wybierz Drukarkę"},
             {"cbWaitForPage", "Czekaj na koniec strony (FF)"},
-            {"cbDeleteAfter", "Usuń po wydrukowaiu"},
+            {"cbDeleteAfter", "Usuń po wydrukowaniu"},
+            {"cbPreviewBeforePrint", "Podgląd przed wydrukiem"},
+            {"btRecentPrintouts", "&Ostatnie wydruki"},
+            {"cbNotifyEachPrintout", "Powiadamiaj o każdym wydruku"},
+            {"btChoosePdfFolder", "Z&mień folder..."},
+            {"btOpenPdfFolder", "&Otwórz folder"},
             {"cbKeepState", "Zachowaj parametry"},
             {"btPrinter", "&Ustawienia"},
             {"cbAlwaysDefault", "Zawsze domyślna"},
@@ -196,7 +201,7 @@ class MainWindowTest : public QObject {
               "Dla drukarek EPSON wpisz: #27 @",
               "Po włączeniu trybu bezpośredniego ustawienia na zakładce Kody nie mają żadnego "
               "wpływu",
-              "na postać wydruku. Kody Sterujące z programu DOS muszą by zgodne z drukarką."}) {
+              "na postać wydruku. Kody Sterujące z programu DOS muszą być zgodne z drukarką."}) {
             QVERIFY2(texts.contains(QString::fromUtf8(text)), text);
         }
         auto* trybPliku = W<QComboBox>("cbTrybPliku");
@@ -222,15 +227,16 @@ class MainWindowTest : public QObject {
         QCOMPARE(&*window_->TrayIcon().contextMenu(), menu);
         QCOMPARE(window_->TrayIcon().toolTip(), QString("Brackwood Quernel"));
         const auto actions = menu->actions();
-        const QStringList names = {"miOpen", "miActive", "miPrintFile", "Pomoc1", "N1", "miClose"};
-        const QStringList captions = {"Otwórz", "Aktywny", "&Drukuj plik",
+        const QStringList names = {"miOpen", "miActive", "miPrintFile", "miRecentPrintouts",
+                                   "Pomoc1", "N1",       "miClose"};
+        const QStringList captions = {"Otwórz", "Aktywny", "&Drukuj plik", "&Ostatnie wydruki",
                                       "&Pomoc", "",        "&Zamknij"};
         QCOMPARE(actions.size(), names.size());
         for (int i = 0; i < names.size(); ++i) {
             QCOMPARE(actions[i]->objectName(), names[i]);
             QCOMPARE(actions[i]->text(), captions[i]);
         }
-        QVERIFY(actions[4]->isSeparator());
+        QVERIFY(actions[5]->isSeparator());
         QVERIFY(actions[1]->isCheckable());
     }
 
@@ -244,7 +250,7 @@ class MainWindowTest : public QObject {
             QCOMPARE(spin->maximum(), info.high);
             ++checked;
         }
-        QCOMPARE(checked, 15);
+        QCOMPARE(checked, 17);
         // The arrows stop at the limits.
         auto* copies = W<QSpinBox>("edCopies");
         copies->setValue(100);

@@ -6,6 +6,7 @@
 #include "host/BW_log.h"
 #include "host/Clock.h"
 #include "monitor/QuernelCore.h"
+#include "platform/CupsPrinterState.h"
 #include "platform/IniKeyStore.h"
 #include "platform/PosixFileSystem.h"
 #include "platform/QtPicture.h"
@@ -15,10 +16,11 @@ namespace quernel::test {
 
 // The application core over the real back ends: Qt and CUPS printing (CUPS_SERVER chooses the
 // scheduler), INI settings under the given roots, real pictures and files. Needs a
-// QApplication.
+// QApplication. The current printer's state is read from CUPS; printouts are kept in the given
+// folder, if any.
 struct RealCoreParts {
     RealCoreParts(IErrorReport& errors, IniKeyStore settings, std::filesystem::path programDir,
-                  std::string defaultPrintFile, TfileLog log)
+                  std::string defaultPrintFile, TfileLog log, IPrintoutFolder* printouts = nullptr)
         : fileLog(std::move(log)),
           keys(std::move(settings)),
           services{printer,
@@ -31,7 +33,13 @@ struct RealCoreParts {
                    history,
                    fileLog,
                    std::move(programDir),
-                   std::move(defaultPrintFile)} {}
+                   std::move(defaultPrintFile),
+                   {},
+                   {},
+                   nullptr,
+                   nullptr,
+                   printouts,
+                   &states} {}
 
     SystemClock clock;
     TbwLog history{clock};
@@ -41,6 +49,7 @@ struct RealCoreParts {
     QtPictureLoader pictures;
     TPosixFileSystem files{&clock};
     SystemSleeper sleeper;
+    TCupsPrinterState states;
     TCoreServices services;
     TQuernelCore core{services};
 };

@@ -17,7 +17,9 @@ class StartupWindowsTest : public QObject {
   private:
     static QStringList Texts(const QWidget& w) {
         QStringList texts;
-        for (const auto* label : w.findChildren<QLabel*>()) texts << label->text();
+        for (const auto* label : w.findChildren<QLabel*>()) {
+            if (!label->text().isEmpty()) texts << label->text();
+        }
         for (const auto* button : w.findChildren<QPushButton*>()) texts << button->text();
         return texts;
     }
@@ -66,6 +68,8 @@ class StartupWindowsTest : public QObject {
         QCOMPARE(question.windowTitle(), QString("Quernel - Koniec?"));
         QCOMPARE(Texts(question), (QStringList{"Czy zakończyć działanie aplikacji Quernel?",
                                                "&Schowaj", "&Zamknij", "&Anuluj"}));
+        // A question carries a question's icon.
+        QVERIFY(!question.findChild<QLabel*>("imgQuestion")->pixmap().isNull());
         QVERIFY(question.findChild<QPushButton*>("btSchowaj")->isDefault());
 
         Answer([](TdlCanClose& d) { QTest::keyClick(&d, Qt::Key_Return); });

@@ -2,13 +2,18 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 
 #include "engine/QueuePpd.h"
+#include "fakes/FakeTimer.h"
 #include "fakes/RecordingErrorReport.h"
 #include "gui/GuiSupport.h"
 #include "gui/RealCoreParts.h"
@@ -171,6 +176,91 @@ class WindowPrintingTest : public QObject {
         emit printers->activated(index);
         QCOMPARE(parts.core.Printers().SelectedPrinterName(), std::string("dos-kasa"));
         harness_.RunAdmin({"lpadmin", "-x", "dos-kasa"});
+    }
+
+    // "&Ustawienia" of a CUPS queue offers the queue's own settings, nothing about a file, and
+    // its documents get them; the tab and the tray tip show the queue's state as CUPS has it.
+    void aQueuesOwnSettingsAndStateReachItsJobsAndTheTab() {
+        const CommandResult added =
+            harness_.RunAdmin({"lpadmin", "-p", "laser-ppd", "-v", "quernel-capture:/laser-ppd",
+                               "-P", std::string(QUERNEL_TEST_DATA_DIR) + "/test_laser.ppd", "-E"});
+        QVERIFY2(added.exit_code == 0, added.output.c_str());
+        RecordingErrorReport errors;
+        const auto dir = dir_ / "queue-settings";
+        std::filesystem::create_directories(dir / "program");
+        InstallShippedData(QUERNEL_SHIPPED_DATA_DIR, dir / "program");
+        RealCoreParts parts(errors, IniKeyStore(dir / "config", dir / "machine"), dir / "program",
+                            (dir / "PRN2FILE.TXT").string(), TfileLog(clock_, {}, {}));
+        ScriptedDialogs script;
+        ScriptedWindowDialogs dialogs(script);
+        TMainWindowHooks hooks;
+        hooks.dialogs = &dialogs;
+        hooks.onClosed = [] {};
+        TqnMain window(parts.core, hooks);
+        StartWindow(parts.core, parts.history, window);
+        auto* printers = Find<QComboBox>(window, "cbPrinter");
+        const int index = printers->findText("laser-ppd");
+        QVERIFY(index >= 0);
+        printers->setCurrentIndex(index);
+        emit printers->activated(index);
+
+        QStringList shown;
+        bool noFile = true;
+        QTimer::singleShot(200, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            for (const char* name : {"cbQueuePaper", "cbQueueTray", "cbQueueDuplex"}) {
+                auto* box = dialog->findChild<QComboBox*>(name);
+                if (box == nullptr) continue;
+                shown << name;
+                for (int i = 0; i < box->count(); ++i) shown << box->itemText(i);
+            }
+            for (const auto* w : dialog->findChildren<QWidget*>()) {
+                const QString text = w->property("text").toString();
+                if (text.contains("plik", Qt::CaseInsensitive) ||
+                    text.contains("file", Qt::CaseInsensitive)) {
+                    noFile = false;
+                }
+            }
+            auto* duplex = dialog->findChild<QComboBox*>("cbQueueDuplex");
+            if (duplex != nullptr) {
+                duplex->setCurrentIndex(duplex->findData("two-sided-long-edge"));
+            }
+            dialog->findChild<QPushButton*>("btOk")->click();
+        });
+        Find<QPushButton>(window, "btPrinter")->click();
+        QVERIFY2(shown.contains("cbQueuePaper") && shown.contains("A5") &&
+                     shown.contains("cbQueueTray") && shown.contains("cbQueueDuplex") &&
+                     shown.contains(QString::fromUtf8("Dwustronnie, wzdłuż dłuższej krawędzi")),
+                 qPrintable(shown.join(", ")));
+        QVERIFY(noFile);
+
+        const auto file = dir / "dwustronny.prn";
+        WriteFile(file, std::string("Dwie strony\r\n\x0c"));
+        script.files.push_back(file.string());
+        script.pages.push_back(1);
+        Find<QAction>(window, "miPrintFile")->trigger();
+        QVERIFY2(errors.messages.empty(),
+                 errors.messages.empty() ? "" : errors.messages[0].c_str());
+        const auto jobs = harness_.WaitForJobs("laser-ppd", 1);
+        QCOMPARE(jobs.size(), std::size_t{1});
+        QVERIFY2(jobs[0].options.find("two-sided-long-edge") != std::string::npos ||
+                     jobs[0].options.find("DuplexNoTumble") != std::string::npos,
+                 jobs[0].options.c_str());
+
+        // The queue stopped with a reason: the tab and the tray tip say so.
+        harness_.RunAdmin({"cupsdisable", "-r", "Brak papieru w podajniku 2", "laser-ppd"});
+        FakeTimer timer;
+        auto* state = Find<QLabel>(window, "labPrinterState");
+        for (int i = 0; i < 100 && !state->text().contains(QString::fromUtf8("zatrzymana")); ++i) {
+            parts.core.Monitoring().Tick(timer);
+            QTest::qWait(100);
+        }
+        QVERIFY2(state->text().contains(QString::fromUtf8("zatrzymana")),
+                 qPrintable(state->text()));
+        QVERIFY2(state->text().contains("Brak papieru w podajniku 2"), qPrintable(state->text()));
+        QVERIFY(window.TrayIcon().toolTip().contains(QString::fromUtf8("laser-ppd: zatrzymana")));
+        harness_.RunAdmin({"lpadmin", "-x", "laser-ppd"});
     }
 
   private:

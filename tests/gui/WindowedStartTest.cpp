@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
+#include <functional>
+#include <thread>
 
 #include "fakes/FakeMainWindow.h"
 #include "fakes/RecordingErrorReport.h"
@@ -19,6 +21,7 @@
 #include "support/TempDir.h"
 #include "ui/QN_CanClose.h"
 #include "ui/QN_Start.h"
+#include "ui/RecentPrintouts.h"
 #include "ui/Splash.h"
 #include "ui/WindowedApp.h"
 
@@ -239,6 +242,91 @@ TEST_F(WindowedStartTest, AWindowStartedHiddenShowsTheLoadedSettingsWhenRestored
     EXPECT_EQ(shown.chars, 96);
     EXPECT_EQ(shown.map, "LatinII");
     EXPECT_EQ(shown.table, "EPSON+HP");
+}
+
+// A printout waiting for the decision (preview before print) is not lost when the program is
+// killed: the next start offers it again, and it prints once the user says so.
+TEST_F(WindowedStartTest, AWaitingPreviewSurvivesAKillAndIsOfferedAgain) {
+    WriteFile(dir / "config/Brackwood/Quernel.conf",
+              std::string("[General]\nAutoRun=0\nPreviewBeforePrint=1\nWaitBeforePrint=1\n"
+                          "Printer=Quernel PDF\n"));
+    const fs::path printouts = dir / "data/quernel/printouts";
+    const fs::path printFile = dir / "home/QUERNEL/PRN2FILE.TXT";
+    // What the file holds at the first look counts as printed: it is empty then, and the
+    // printout is written once the program has had that look (and written its state).
+    fs::create_directories(printFile.parent_path());
+    WriteFile(printFile, std::string());
+    {
+        ProgramProcess first;
+        first.Start(fs::path(QUERNEL_BIN_DIR) / "quernel", {"/nosplash"}, env, dir / "first.txt");
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        const auto waitFor = [&](const std::function<bool()>& done) {
+            while (!done() && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(100ms);
+            }
+            return done();
+        };
+        ASSERT_TRUE(waitFor([&] { return fs::exists(dir / "state/quernel/printed.txt"); }))
+            << ReadText(dir / "first.txt");
+        std::this_thread::sleep_for(1100ms);  // a later modification time than the first look's
+        WriteFile(printFile, std::string("Czeka na decyzje\r\n\x0c"));
+        const auto waitingRecord = [&] {
+            std::error_code ec;
+            for (const auto& entry : fs::directory_iterator(printouts, ec)) {
+                if (entry.path().extension() == ".rec" &&
+                    ReadText(entry.path()).find("result=waiting") != std::string::npos) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        ASSERT_TRUE(waitFor(waitingRecord)) << ReadText(dir / "first.txt");
+        ::kill(first.Pid(), SIGKILL);
+        EXPECT_EQ(first.Wait(), 128 + SIGKILL);
+    }
+    const auto pdfs = [&] {
+        int count = 0;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(dir / "pdf", ec)) {
+            count += entry.path().extension() == ".pdf";
+        }
+        return count;
+    };
+    EXPECT_EQ(pdfs(), 0);
+
+    RealWindow* real = nullptr;
+    bool offered = false;
+    int printed = 0;
+    log.onCall = [&](const std::string& call) {
+        if (call != "ShowAtStart") return;
+        QTimer::singleShot(200, [&] {
+            TfrmRecentPrintouts* recent = real->Window().RecentPrintouts();
+            offered = recent != nullptr && recent->isVisible() &&
+                      recent->findChild<QPushButton*>("btPrintWaiting")->isVisible();
+            if (offered) recent->findChild<QPushButton*>("btPrintWaiting")->click();
+            printed = pdfs();
+            CloseLater("btZamknij");
+        });
+    };
+    TWindowFactories factories;
+    factories.errorReport = [] { return std::make_unique<RecordingErrorReport>(); };
+    factories.mainWindow = [&](TMainWindowContext& context) {
+        close = &context.close;
+        auto window = std::make_unique<RealWindow>(context, log);
+        real = window.get();
+        IHistoryView* history = &window->Window().HistoryView();
+        return TMainWindowParts{std::move(window), history};
+    };
+    std::vector<std::string> args{"quernel", "/nosplash"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    TProgramStart start(static_cast<int>(args.size()), argv.data());
+    EXPECT_EQ(RunWindowed(start, factories), 0);
+    EXPECT_TRUE(offered);
+    EXPECT_EQ(printed, 1);
+    // Printed once: the file's content counted as handled before the kill.
+    EXPECT_EQ(pdfs(), 1);
 }
 
 // Last: the stop signal stays noted for the rest of the process.

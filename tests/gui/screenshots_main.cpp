@@ -1,8 +1,10 @@
 // quernel-screenshots OUT: builds the real main window with the real back ends (settings,
 // printers, pictures, files from the environment), and saves a picture of every tab, every
-// dialog, the tray menu, the help window, the splash and the new-version window into the
-// folder OUT. Used by tools/screenshots.sh,
-// which runs it under Xvfb with a private configuration.
+// dialog, the tray menu, the help window, the splash, the new-version window and "Ostatnie
+// wydruki" (a text printout, a graphics printout, a failed one and one waiting for the
+// decision) into the folder OUT. A private CUPS scheduler gives it a queue with settings of
+// its own, stopped, for the printer's state; without one those pictures are left out. Used by
+// tools/screenshots.sh, which runs it under Xvfb with a private configuration.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,9 +25,15 @@
 #include "host/BW_log.h"
 #include "host/BrowserCommand.h"
 #include "host/Environment.h"
+#include "host/FileUtil.h"
 #include "host/ProgramDir.h"
 #include "host/VersionInfo.h"
+#include "integration/CupsHarness.h"
+#include "monitor/KeptPrintouts.h"
 #include "monitor/Monitoring.h"
+#include "platform/CupsQueueSettings.h"
+#include "platform/PagePreview.h"
+#include "platform/PrintoutFolder.h"
 #include "ui/ErrorBox.h"
 #include "ui/QN_About.h"
 #include "ui/QN_AddFolder.h"
@@ -35,6 +43,8 @@
 #include "ui/QN_Start.h"
 #include "ui/QN_Wait.h"
 #include "ui/QtTranslations.h"
+#include "ui/QueueSettingsDialog.h"
+#include "ui/RecentPrintouts.h"
 #include "ui/Splash.h"
 #include "ui/WindowDialogs.h"
 #include "update/BWUpdate.h"
@@ -107,6 +117,47 @@ void SaveEditors(QWidget& window, QTabWidget& tabs) {
     window.findChild<QCheckBox*>("cbTrybEdycjiSQ")->setChecked(false);
 }
 
+// The monitoring loop's timer, which the pictures need not run.
+class FakeTimerForShots final : public ITimer {
+  public:
+    void Start() override {}
+    void Stop() override {}
+};
+
+// Keeps a printout as the monitoring loop does: a file of the test data printed (or failed, or
+// waiting for the decision) with the current settings, or the command set given.
+void Keep(TQuernelCore& core, const char* file, int commandSet, TPrintoutResult result) {
+    const std::filesystem::path path = std::filesystem::path(QUERNEL_TEST_DATA_DIR) / file;
+    const Bytes data = ReadWholeFile(path);
+    TPrintJobSetup setup = core.CurrentJobSetup();
+    setup.commandSet = commandSet;
+    TKeptPrintouts& kept = core.Printouts();
+    kept.JobStarts(setup, false);
+    const TPrintoutFacts facts{(QuernelFolder() / "PRN2FILE.TXT").string(), "", "Quernel PDF",
+                               std::nullopt};
+    switch (result) {
+        case TPrintoutResult::kFailed:
+            kept.Failed(facts, data,
+                        "The printer \"Laser-biuro\" did not take the document: "
+                        "client-error-not-possible",
+                        (QuernelFolder() / "Nieudane/Brackwood Quernel.prn").string());
+            break;
+        case TPrintoutResult::kWaiting: {
+            const bool before = kept.PreviewAvailable();
+            kept.SetPreviewAvailable(true);
+            core.UpdateSettings([](AppSettings& s) { s.PreviewBeforePrint = true; });
+            kept.HoldBeforePrinting(facts, data);
+            core.UpdateSettings([](AppSettings& s) { s.PreviewBeforePrint = false; });
+            kept.SetPreviewAvailable(before);
+            break;
+        }
+        default:
+            kept.Printed(facts, data, TPagePreview::CountPages(setup, data),
+                         (core.PdfFolder() / "Brackwood Quernel.pdf").string(), {});
+            break;
+    }
+}
+
 // Shows a dialog without its event loop, saves its picture and closes it.
 void SaveDialog(QWidget& dialog, const QString& name) {
     dialog.show();
@@ -126,13 +177,30 @@ int main(int argc, char** argv) {
     outDir = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(outDir);
 
+    // A queue of a private scheduler, with the settings of a laser printer's driver.
+    test::CupsHarness::Options cups;
+    cups.queues = {"Laser-biuro"};
+    test::CupsHarness harness(cups);
+    bool queue = false;
+    try {
+        harness.Start();
+        harness.SetEnvironment();
+        harness.RunAdmin({"lpadmin", "-p", "Laser-biuro", "-P",
+                          std::string(QUERNEL_TEST_DATA_DIR) + "/test_laser.ppd"});
+        queue = true;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "no CUPS scheduler (%s): no pictures of a queue\n", e.what());
+    }
+
     TErrorBox errors;
     std::filesystem::create_directories(QuernelFolder());
     const auto programDir = ResolveProgramDir(ProgramDirInputsFromEnvironment());
     SystemClock clock;
+    TPrintoutFolder printouts(TPrintoutFolder::FromEnvironment());
     test::RealCoreParts parts(errors, IniKeyStore::FromEnvironment(), programDir,
                               (QuernelFolder() / "PRN2FILE.TXT").string(),
-                              TfileLog::ForProgram(clock, programDir, ExecutableName()));
+                              TfileLog::ForProgram(clock, programDir, ExecutableName()),
+                              &printouts);
     TQuernelCore& core = parts.core;
     TbwLog& history = parts.history;
     QtPrinterPlatform& printer = parts.printer;
@@ -202,8 +270,48 @@ int main(int argc, char** argv) {
     Save(*menu, "menu-pmTray");
     menu->close();
 
+    // "Ostatnie wydruki": a graphics printout, a text printout, a failed one, one waiting.
+    core.Printers().SelectPrinterByName("Quernel PDF");
+    Keep(core, "faktura_cp852.prn", 0, TPrintoutResult::kFailed);
+    Keep(core, "rozvaha_kamenicky.prn", 0, TPrintoutResult::kPrinted);
+    Keep(core, "escp_invoice_logo.prn", 1, TPrintoutResult::kPrinted);
+    Keep(core, "faktura_cp852.prn", 0, TPrintoutResult::kPrinted);
+    window.ShowRecentPrintouts();
+    TfrmRecentPrintouts& recent = *window.RecentPrintouts();
+    recent.resize(recent.fontMetrics().averageCharWidth() * 170,
+                  recent.fontMetrics().lineSpacing() * 42);
+    auto* list = recent.findChild<QTableWidget*>("lvPrintouts");
+    list->selectRow(0);
+    Save(recent, "window-recentPrintouts-text");
+    list->selectRow(1);
+    Save(recent, "window-recentPrintouts-graphics");
+    list->selectRow(3);
+    Save(recent, "window-recentPrintouts-failed");
+    Keep(core, "escp_letter_lfcr.prn", 1, TPrintoutResult::kWaiting);
+    window.ShowRecentPrintouts(core.Printouts().Store().Waiting().front());
+    Save(recent, "window-recentPrintouts-waiting");
+    recent.close();
+
+    // The printer tab: "Quernel PDF" with its folder, and a stopped queue with its state.
+    tabs->setCurrentWidget(window.findChild<QWidget*>("tsDrukarka"));
+    Save(window, "tab-3-tsDrukarka-pdf");
+    if (queue) {
+        harness.RunAdmin({"cupsdisable", "-r", "Brak papieru w podajniku 2", "Laser-biuro"});
+        core.Printers().SelectPrinterByName("Laser-biuro");
+        FakeTimerForShots timer;
+        for (int i = 0; i < 50; ++i) {
+            core.Monitoring().Tick(timer);
+            QApplication::processEvents();
+            QThread::msleep(50);
+        }
+        Save(window, "tab-3-tsDrukarka-queue-stopped");
+        TdlgQueueSettings settings("Laser-biuro", ReadQueueSettings("Laser-biuro"), {}, &window);
+        SaveDialog(settings, "dialog-dlgQueueSettings");
+    }
+
     std::printf("%d pictures in %s\n", saved, qPrintable(outDir));
     window.SetEnding();
     window.close();
+    harness.Stop();
     return 0;
 }

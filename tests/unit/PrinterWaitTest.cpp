@@ -140,7 +140,8 @@ TEST_F(PrinterWaitTest, OnTheFirstStartThePrintoutsWaitForThePrintSystem) {
     Append(defaultFile, "Pierwszy\r\n\x0c");
     Run(4);
     EXPECT_TRUE(printer.documents.empty());
-    EXPECT_EQ(CountLogged("Wydruki czekają na dostęp do drukarek"), 1);
+    // Until when at the latest: the end of the last wait (3 + 10 + 30 + 50 s after the start).
+    EXPECT_EQ(CountLogged("Wydruki czekają na dostęp do drukarek (najpóźniej do 17:06:33)"), 1);
     core->SaveSettings();
     EXPECT_EQ(UserKey().count("Printer"), 0u);
     Run(10);

@@ -4,6 +4,7 @@
 #include "engine/QueueAdmin.h"
 #include "engine/QueueOptions.h"
 #include "engine/QueuePpd.h"
+#include "engine/QueueSettings.h"
 #include "fakes/FakeQueueAdmin.h"
 #include "support/TempDir.h"
 
@@ -330,3 +331,20 @@ TEST_F(QueueCommandTest, WhatCannotBeDoneIsRefusedClearly) {
 
 }  // namespace
 }  // namespace quernel
+
+namespace quernel::test {
+namespace {
+
+TEST(PaperNameTest, SelfDescribingKeywordsGiveThePacketsName) {
+    EXPECT_EQ(PaperName("iso_a5_148x210mm"), "A5");
+    EXPECT_EQ(PaperName("iso_a4_210x297mm"), "A4");
+    EXPECT_EQ(PaperName("na_letter_8.5x11in"), "Letter");
+    EXPECT_EQ(PaperName("jis_b5_182x257mm"), "JIS B5");
+    // Not of that form, or of a class without a packet name: as it is.
+    EXPECT_EQ(PaperName("om_small-photo_100x150mm"), "om_small-photo_100x150mm");
+    EXPECT_EQ(PaperName("Custom.20x30cm"), "Custom.20x30cm");
+    EXPECT_EQ(PaperName("iso__1x1mm"), "iso__1x1mm");
+}
+
+}  // namespace
+}  // namespace quernel::test
