@@ -502,7 +502,8 @@ void TfrmRecentPrintouts::FitWidth() {
     zoom_ = std::clamp(room / (sheetInches * logicalDpiX()), 0.1, 4.0);
     const int index = cbZoom_->findData(Zoom());
     cbZoom_->setCurrentIndex(index);
-    if (index < 0) cbZoom_->setEditText(QString::number(Zoom()) + " %");
+    // A fitted zoom between the listed ones shows as the combo's text, with no item chosen.
+    cbZoom_->setPlaceholderText(QString::number(Zoom()) + " %");
     DrawPage();
 }
 

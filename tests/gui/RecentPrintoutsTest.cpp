@@ -192,6 +192,9 @@ class RecentPrintoutsTest : public QObject {
         QVERIFY(R<QCheckBox>("cbFitWidth")->isChecked());
         auto* zoom = R<QComboBox>("cbZoom");
         const int fitWidth = Recent()->PageImage().width();
+        // The fitted zoom is what the combo shows, listed or not.
+        QCOMPARE(zoom->currentIndex() >= 0 ? zoom->currentText() : zoom->placeholderText(),
+                 QString::number(Recent()->Zoom()) + " %");
         const int index = zoom->findData(200);
         zoom->setCurrentIndex(index);
         emit zoom->activated(index);
