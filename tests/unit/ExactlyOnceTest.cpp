@@ -125,7 +125,8 @@ TEST_F(ExactlyOnceTest, EachStepIsOnDiskBeforeTheNextBegins) {
                                            "file-chosen:0 pending 12 job 0 file",
                                            "file-written:0 pending 12 job 0 file"};
         EXPECT_EQ(seen, expected);
-        const auto& after = State().files.at(defaultFile);
+        const TStateRecord state = State();
+        const auto& after = state.files.at(defaultFile);
         EXPECT_EQ(after.printed.size, 12);
         EXPECT_FALSE(after.pending.has_value());
         EXPECT_EQ(Delivered().size(), 1u);
