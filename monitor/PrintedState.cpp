@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "host/FileUtil.h"
+#include "monitor/EscapedText.h"
 
 namespace quernel {
 
@@ -52,58 +53,6 @@ std::optional<T> ParseNumber(std::string_view text) {
     return value;
 }
 
-// A text field: "\" , tab, CR and LF escaped, so fields and lines stay apart.
-std::string Escape(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
-std::optional<std::string> Unescape(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            out += text[i];
-            continue;
-        }
-        if (++i == text.size()) return std::nullopt;
-        switch (text[i]) {
-            case '\\':
-                out += '\\';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            default:
-                return std::nullopt;
-        }
-    }
-    return out;
-}
-
 std::vector<std::string_view> Fields(std::string_view line) {
     std::vector<std::string_view> fields;
     std::size_t from = 0;
@@ -123,7 +72,7 @@ bool ParseFirstFormatLine(std::string_view line, TStateRecord& record) {
     }
     const auto size = ParseNumber<std::int64_t>(line.substr(0, space));
     const auto digest = ParseDigest(line.substr(space + 1, 32));
-    auto path = Unescape(line.substr(space + 34));
+    auto path = UnescapeField(line.substr(space + 34));
     if (!size || !digest || !path || path->empty()) return false;
     record.files[*path].printed = {*size, *digest};
     return true;
@@ -131,7 +80,7 @@ bool ParseFirstFormatLine(std::string_view line, TStateRecord& record) {
 
 bool ParseRecordLine(std::string_view line, TStateRecord& record) {
     const auto f = Fields(line);
-    const auto text = [&](std::size_t i) { return Unescape(f[i]); };
+    const auto text = [&](std::size_t i) { return UnescapeField(f[i]); };
     if (f[0] == "printed" && f.size() == 4) {
         const auto size = ParseNumber<std::int64_t>(f[1]);
         const auto digest = ParseDigest(f[2]);
@@ -206,19 +155,20 @@ std::string TPrintedState::Format(const TStateRecord& record) {
     std::size_t count = 0;
     for (const auto& [path, file] : record.files) {
         text += "printed\t" + std::to_string(file.printed.size) + '\t' +
-                HexDigest(file.printed.digest) + '\t' + Escape(path) + '\n';
+                HexDigest(file.printed.digest) + '\t' + EscapeField(path) + '\n';
         ++count;
         if (const auto& p = file.pending) {
-            text += "pending\t" + Escape(path) + '\t' + std::to_string(p->end) + '\t' +
-                    HexDigest(p->digest) + '\t' + Escape(p->printer) + '\t' + Escape(p->title) +
-                    '\t' + std::to_string(p->job) + '\t' + Escape(p->file) + '\n';
+            text += "pending\t" + EscapeField(path) + '\t' + std::to_string(p->end) + '\t' +
+                    HexDigest(p->digest) + '\t' + EscapeField(p->printer) + '\t' +
+                    EscapeField(p->title) + '\t' + std::to_string(p->job) + '\t' +
+                    EscapeField(p->file) + '\n';
             ++count;
         }
     }
     for (const TFollowedJob& j : record.jobs) {
-        text += "job\t" + std::to_string(j.job) + '\t' + Escape(j.printer) + '\t' +
-                Escape(j.title) + '\t' + Escape(j.path) + '\t' + std::to_string(j.start) + '\t' +
-                std::to_string(j.end) + '\t' + HexDigest(j.digest) + '\n';
+        text += "job\t" + std::to_string(j.job) + '\t' + EscapeField(j.printer) + '\t' +
+                EscapeField(j.title) + '\t' + EscapeField(j.path) + '\t' + std::to_string(j.start) +
+                '\t' + std::to_string(j.end) + '\t' + HexDigest(j.digest) + '\n';
         ++count;
     }
     text += "end\t" + std::to_string(count) + '\n';

@@ -8,6 +8,7 @@
 
 #include "host/BW_log.h"
 #include "host/FileUtil.h"
+#include "monitor/EscapedText.h"
 
 namespace quernel {
 
@@ -29,49 +30,6 @@ constexpr TResultName kResults[] = {
     {TPrintoutResult::kWaiting, "waiting", "Czeka na decyzję"},
     {TPrintoutResult::kDiscarded, "discarded", "Odrzucony"},
 };
-
-std::string Escape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::optional<std::string> Unescape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            out += text[i];
-            continue;
-        }
-        if (++i == text.size()) return std::nullopt;
-        switch (text[i]) {
-            case '\\':
-                out += '\\';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            default:
-                return std::nullopt;
-        }
-    }
-    return out;
-}
 
 template <typename T>
 std::optional<T> Number(std::string_view text) {
@@ -110,7 +68,7 @@ std::string TPrintoutRecord::ToText() const {
     const auto line = [&text](std::string_view key, std::string_view value) {
         text.append(key);
         text += '=';
-        text += Escape(value);
+        text += EscapeField(value);
         text += '\n';
     };
     const auto ms =
@@ -155,7 +113,7 @@ std::optional<TPrintoutRecord> TPrintoutRecord::FromText(std::string_view text, 
         }
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) return fail("wiersz bez wartości");
-        const auto value = Unescape(line.substr(equals + 1));
+        const auto value = UnescapeField(line.substr(equals + 1));
         if (!value) return fail("błędny zapis wartości");
         values[line.substr(0, equals)] = *value;
     }
