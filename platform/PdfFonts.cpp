@@ -25,6 +25,7 @@ namespace {
 // italic or bold of its own.
 constexpr double kSyntheticSlant = 0.2126;
 constexpr double kSyntheticBoldStroke = 1.0 / 24;  // of the font size
+constexpr double kOutlineStroke = 1.0 / 50;        // of the font size
 // Characters the chosen font lacks come from these, then from Qt's own font fallback.
 constexpr const char* kFallbackFamilies[] = {"DejaVu Sans Mono", "DejaVu Sans"};
 constexpr std::size_t kMaxEntries = 256;
@@ -86,6 +87,14 @@ double DesignAdvance(const QRawFont& font, quint32 glyph) {
     QPointF advance;
     if (!font.advancesForGlyphIndexes(glyphs, &advance, 1, QRawFont::UseDesignMetrics)) return 0;
     return advance.x() / font.pixelSize();
+}
+
+// A glyph's width in the face's font resources, glyph units: its own in proportional text,
+// else the cell's.
+double GlyphWidth(const QRawFont& raw, bool proportional, double cell, std::uint32_t glyph) {
+    if (!proportional) return cell;
+    const double own = DesignAdvance(raw, glyph) * kGlyphUnits;
+    return own > 0 ? Round(own, 2) : cell;
 }
 
 // A PDF name made of the letters, digits and hyphens of `text`.
@@ -192,7 +201,8 @@ TPdfDocument::TImpl::TEntry& TPdfDocument::TImpl::EntryFor(const TFontDesc& desc
     }
     entry->chars = &CodePageTable(CodePageForCharset(desc.charset));
     const double advance = entry->sizing.advance;
-    if (turn % 900 == 0 && advance == std::floor(advance) && advance < 1e6) {
+    // Proportional letters are placed one by one, never by the cell.
+    if (turn % 900 == 0 && advance == std::floor(advance) && advance < 1e6 && desc.pitch != 1) {
         entry->grid = true;
         entry->stepX = static_cast<int>(entry->dirX * advance);
         entry->stepY = static_cast<int>(entry->dirY * advance);
@@ -207,7 +217,7 @@ TPdfDocument::TImpl::TEntry& TPdfDocument::TImpl::EntryFor(const TFontDesc& desc
     return *(lastEntry = entries.back().get());
 }
 
-int TPdfDocument::TImpl::FaceFor(const QRawFont& drawn, int stretch) {
+int TPdfDocument::TImpl::FaceFor(const QRawFont& drawn, int stretch, bool proportional) {
     const QString family = drawn.familyName();
     const QString style = drawn.styleName();
     // The same face without stretching: its outlines and metrics are the font resource's; the
@@ -219,6 +229,7 @@ int TPdfDocument::TImpl::FaceFor(const QRawFont& drawn, int stretch) {
     font.setStyleStrategy(QFont::PreferOutline);
     QRawFont raw = QRawFont::fromFont(font);
     std::string key = (family + QLatin1Char('\n') + style).toStdString();
+    if (proportional) key += "\nproportional";
     if (!raw.isValid() || raw.familyName() != family || raw.styleName() != style) {
         // Qt does not find the face by name: use it as drawn, stretch included.
         raw = drawn;
@@ -240,6 +251,7 @@ int TPdfDocument::TImpl::FaceFor(const QRawFont& drawn, int stretch) {
                   style.contains(QLatin1String("Italic"), Qt::CaseInsensitive) ||
                   style.contains(QLatin1String("Oblique"), Qt::CaseInsensitive);
     face.fixedPitch = QFontDatabase::isFixedPitch(family, style);
+    face.proportional = proportional;
     faces.push_back(std::move(face));
     const int index = static_cast<int>(faces.size()) - 1;
     faceIndex.emplace(key, index);
@@ -294,18 +306,23 @@ int TPdfDocument::TImpl::StyleFor(TEntry& entry, int faceIndex, int font, const 
     // Glyphs step the renderer's exact advance when it is known, otherwise the cell width.
     style.exact = entry.desc.advance > 0;
     const double advance = style.exact ? entry.desc.advance : entry.sizing.advance;
-    style.spacing = Round(advance / style.scale - face.width * style.size / 1000, 4);
+    style.proportional = face.proportional;
+    style.spacing =
+        face.proportional ? 0 : Round(advance / style.scale - face.width * style.size / 1000, 4);
     style.slant = entry.desc.italic && !face.italic ? kSyntheticSlant : 0;
     style.stroke = entry.desc.weight >= QFont::Bold && !face.bold
                        ? Round(style.size * kSyntheticBoldStroke, 2)
                        : 0;
+    style.outline = entry.desc.outline;
+    if (style.outline) style.stroke = Round(style.size * kOutlineStroke, 2);
     style.dirX = entry.dirX;
     style.dirY = entry.dirY;
     style.step = (face.width * style.size / 1000 + style.spacing) * style.scale;
     style.unit = style.size * style.scale / 1000;
     style.slack = style.exact ? kWithinPixel : style.unit / 2;
     style.perStep = 1 / style.step;
-    if (const quint32 space = GlyphFor(face.raw, U' '); space != 0) {
+    // Blanks of proportional text are position adjustments: a space glyph has its own width.
+    if (const quint32 space = GlyphFor(face.raw, U' '); space != 0 && !face.proportional) {
         const auto [spaceFont, code] = UseGlyph(faceIndex, space, U' ');
         if (spaceFont == font) {
             style.hasSpace = true;
@@ -359,10 +376,15 @@ void TPdfDocument::TImpl::Resolve(TEntry& entry, std::uint8_t byte) {
         }
     }
     // No font has it: the chosen font's missing-glyph box, which shows no character.
-    const int face = FaceFor(drawn, stretch);
+    const int face = FaceFor(drawn, stretch, entry.desc.pitch == 1);
     const auto [font, code] = UseGlyph(face, glyph, glyph != 0 ? ch : 0);
     cell.code = code;
     cell.style = static_cast<std::int16_t>(StyleFor(entry, face, font, drawn, glyph));
+    const TTextStyle& style = entry.styles[static_cast<std::size_t>(cell.style)];
+    if (style.proportional) {
+        const double own = DesignAdvance(faces[static_cast<std::size_t>(face)].raw, glyph);
+        cell.step = static_cast<float>(own > 0 ? own * style.size * style.scale : style.step);
+    }
 }
 
 // ---------------------------------------------------------------- writing the fonts
@@ -432,10 +454,14 @@ void TPdfDocument::TImpl::WriteTrueTypeFace(const TFace& face, int index) {
     std::string widths = "[";
     for (std::size_t i = 0; i < glyphs.size();) {
         std::size_t last = i;
-        while (last + 1 < glyphs.size() && glyphs[last + 1] == glyphs[last] + 1) ++last;
-        AppendNumbers(
-            widths, {static_cast<double>(glyphs[i]), static_cast<double>(glyphs[last]), face.width},
-            2);
+        while (last + 1 < glyphs.size() && glyphs[last + 1] == glyphs[last] + 1 &&
+               !face.proportional) {
+            ++last;
+        }
+        AppendNumbers(widths,
+                      {static_cast<double>(glyphs[i]), static_cast<double>(glyphs[last]),
+                       GlyphWidth(face.raw, face.proportional, face.width, glyphs[i])},
+                      2);
         i = last + 1;
     }
     widths += "]";
@@ -492,7 +518,10 @@ void TPdfDocument::TImpl::WriteType3Font(const TFont& font, const TFace& face) {
         const QPainterPath path = face.raw.pathForGlyph(use.glyph);
         box |= path.boundingRect();
         const int object = writer.Reserve();
-        writer.WriteStream(object, "", GlyphProcedure(path, face.width), kResourceLevel);
+        writer.WriteStream(
+            object, "",
+            GlyphProcedure(path, GlyphWidth(face.raw, face.proportional, face.width, use.glyph)),
+            kResourceLevel);
         const std::string name = "g" + std::to_string(code);
         procs += "/" + name + " " + std::to_string(object) + " 0 R";
         if (code != expected) {
@@ -503,7 +532,12 @@ void TPdfDocument::TImpl::WriteType3Font(const TFont& font, const TFace& face) {
         expected = code + 1;
     }
     for (unsigned code = firstCode; code <= lastCode; ++code) {
-        AppendNumbers(widths, {font.used.contains(code) ? face.width : 0}, 2);
+        const auto use = font.used.find(code);
+        AppendNumbers(widths,
+                      {use != font.used.end()
+                           ? GlyphWidth(face.raw, face.proportional, face.width, use->second.glyph)
+                           : 0},
+                      2);
     }
     procs += ">>";
     differences += "]";
