@@ -564,11 +564,21 @@ void TPrintInterface::Reset(bool eject) {
     status.LineSpacing = 1.0;
     SelectCpi(kCpi10);
     if (language_) {
+        // A printer's reset cancels every attribute, the score lines too.
+        canvasStyle_ = 0;
+        status.FontStyle = 0;
         language_->Reset();
         ResetLanguageLayout();
     }
     if (PageHasContent() && (eject || pendingNewPage_)) {
         pendingNewPage_ = true;
+    } else if (language_ && PageHasContent()) {
+        // A printer's reset feeds no paper: what follows prints from the left margin of the
+        // line it came on, below what is printed already.
+        alongPos_ = LineStart();
+        column_ = 0;
+        PlacePen();
+        EndEnlargedLine();
     } else {
         BeginSheet();
     }

@@ -248,6 +248,24 @@ TEST_F(EscPFontsTest, UnderlineCommandEndsADoubleUnderline) {
     EXPECT_FALSE(Drawn("e").font.underline);
 }
 
+// A reset in the middle of a page sets everything back but feeds no paper: the text after it
+// goes on below what is printed, on the same sheet, from the left margin of the same line.
+TEST_F(EscPFontsTest, ResetInTheMiddleOfAPageFeedsNoPaper) {
+    Escp(
+        "A\r\n\x1bl\x05\x1b(-\x03\x00\x01\x02\x01\x1b"
+        "EBC\x1b@D\r\nE"s);
+    EXPECT_EQ(PageCount(), 1);
+    EXPECT_EQ(Drawn("A").y, Down(0));
+    EXPECT_EQ(Drawn("B").x, Along(0.5));
+    EXPECT_TRUE(Drawn("B").font.strikeOut);
+    const auto d = Drawn("D"), e = Drawn("E");
+    EXPECT_EQ(d.x, Along(0));  // the margin is gone
+    EXPECT_EQ(d.y, Down(1.0 / 6));
+    EXPECT_EQ(d.font.weight, 400);
+    EXPECT_FALSE(d.font.strikeOut);
+    EXPECT_EQ(e.y, Down(2.0 / 6));
+}
+
 TEST_F(EscPFontsTest, TheTableAloneIgnoresTheFontCommands) {
     Render(B("A\x1bk\x01\x1bp\x01\x1bX\x00\x2a\x00\x1bq\x01"
              "B"s),
