@@ -113,14 +113,14 @@ bool TKeptPrintouts::HoldBeforePrinting(const TPrintoutFacts& facts, ByteView da
     }
 }
 
-void TKeptPrintouts::Printed(const TPrintoutFacts& facts, ByteView data, int pages,
-                             const std::string& outputFile, const std::string& note) {
+std::string TKeptPrintouts::Printed(const TPrintoutFacts& facts, ByteView data, int pages,
+                                    const std::string& outputFile, const std::string& note) {
     TPrintoutRecord record = NewRecord(facts);
     record.pages = pages;
     record.outputFile = outputFile;
     record.error = note;
     record.setup.caps = core_.Services().printer.DeviceCaps();
-    Keep(std::move(record), data);
+    return Keep(std::move(record), data);
 }
 
 void TKeptPrintouts::Failed(const TPrintoutFacts& facts, ByteView data, const std::string& error,
@@ -131,6 +131,28 @@ void TKeptPrintouts::Failed(const TPrintoutFacts& facts, ByteView data, const st
     // Where the bytes are, for the user's notification; the store's copy is one more.
     if (!keptFile.empty()) record.outputFile = keptFile;
     Keep(std::move(record), data);
+}
+
+// The record kept when it went to the printer turns failed, so the window offers it for
+// printing again; without one (not kept, or removed since) it is kept now.
+void TKeptPrintouts::Lost(const std::string& id, const TPrintoutFacts& facts, ByteView data,
+                          const std::string& error, const std::string& keptFile) {
+    const TPrintoutRecord* found = id.empty() ? nullptr : store_.Find(id);
+    if (found == nullptr) {
+        Failed(facts, data, error, keptFile);
+        return;
+    }
+    TPrintoutRecord record = *found;
+    record.result = TPrintoutResult::kFailed;
+    record.error = error;
+    if (!keptFile.empty()) record.outputFile = keptFile;
+    Tell(record);
+    try {
+        store_.Update(record);
+    } catch (const std::exception& e) {
+        core_.Services().history.Add(std::string("Nie udało się zachować wydruku: ") + e.what());
+    }
+    if (onHandled) onHandled(record);
 }
 
 TPrintJobSetup TKeptPrintouts::SetupFor(const TPrintoutRecord& record, bool currentSettings) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "monitor/JobFollower.h"
 #include "monitor/MonitorServices.h"
 #include "monitor/MonitoredList.h"
 #include "monitor/PrintedState.h"
@@ -97,6 +98,7 @@ class TMonitoring final : public ITitleMaker, public IPrintedStateKeeper {
     // The last write of the printed state did not reach its file (reported once).
     bool printedStateFailing_ = false;
     TMonitorServices services_;
+    TJobFollower follower_;
     TMonitoredList list_;
     bool active_ = false;
     int lastStartPage_ = 1;
