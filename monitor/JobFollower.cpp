@@ -74,26 +74,36 @@ bool TJobFollower::Poll() {
     const TimePoint now = services_.clock.Now();
     if (lastPoll_ && now - *lastPoll_ < kPollInterval) return false;
     lastPoll_ = now;
-    bool changed = false;
-    for (std::size_t i = 0; i < jobs_.size();) {
-        const TJobStatus status = printJobs->Status(jobs_[i].job);
+    // Many jobs waiting in a stopped queue are asked about a few at a time, in turn, so that
+    // one poll never holds the program up for long.
+    const std::size_t asked = std::min(jobs_.size(), kJobsPerPoll);
+    std::vector<TFollowedJob> ended;
+    std::vector<std::string> reasons;
+    for (std::size_t n = 0; n < asked; ++n) {
+        next_ %= jobs_.size();
+        const TFollowedJob& job = jobs_[next_];
+        const TJobStatus status = printJobs->Status(job.job);
         // Without an answer nothing is known of any job: asked again at the next poll.
         if (status.answer == TJobStatus::Answer::kUnreachable) break;
-        const std::string why = LostJobReason(jobs_[i].job, status);
+        std::string why = LostJobReason(job.job, status);
         if (why.empty() && !status.Finished()) {
-            ++i;
+            ++next_;
             continue;
         }
-        const TFollowedJob job = std::move(jobs_[i]);
-        jobs_.erase(jobs_.begin() + static_cast<std::ptrdiff_t>(i));
-        changed = true;
-        if (!why.empty()) {
-            KeepLostPrintout(services_, {job.path, job.title, job.printer, std::nullopt}, why,
-                             BytesOf(job), job.kept);
+        ended.push_back(job);
+        reasons.push_back(std::move(why));
+        jobs_.erase(jobs_.begin() + static_cast<std::ptrdiff_t>(next_));
+        if (jobs_.empty()) break;
+    }
+    for (std::size_t i = 0; i < ended.size(); ++i) {
+        const TFollowedJob& job = ended[i];
+        if (!reasons[i].empty()) {
+            KeepLostPrintout(services_, {job.path, job.title, job.printer, std::nullopt},
+                             reasons[i], BytesOf(job), job.kept);
         }
         if (!copies_.empty()) finished_.push_back(CopyOf(job));
     }
-    return changed;
+    return !ended.empty();
 }
 
 void TJobFollower::Saved() {

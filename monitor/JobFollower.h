@@ -32,6 +32,8 @@ class TJobFollower {
   public:
     // How often the print system is asked about the jobs.
     static constexpr std::chrono::seconds kPollInterval{5};
+    // How many jobs one poll asks about at most.
+    static constexpr std::size_t kJobsPerPoll = 20;
 
     // Without a folder no copies are kept: a lost job's bytes then come from its monitored
     // file, while that still holds them.
@@ -61,6 +63,7 @@ class TJobFollower {
     std::vector<TFollowedJob> jobs_;
     std::vector<std::filesystem::path> finished_;
     std::optional<TimePoint> lastPoll_;
+    std::size_t next_ = 0;  // the job the next poll asks about first
     bool copyFailureSaid_ = false;
 };
 

@@ -6,6 +6,8 @@
 #include "host/BW_log.h"
 #include "host/ErrorReport.h"
 #include "host/FileUtil.h"
+#include "monitor/JobFollower.h"
+#include "monitor/Monitoring.h"
 #include "monitor/Notifier.h"
 #include "monitor/QuernelCore.h"
 
@@ -172,8 +174,37 @@ bool TKeptPrintouts::Print(const std::string& id, const TPrintChoice& choice) {
     if (choice.copies > 0) setup.copies = choice.copies;
     const int remembered = printer.PrinterIndex();
     std::string error;
+    // The job it becomes is followed like a monitored file's.
+    struct JobListener final : IDeliveryListener {
+        IPrinterPlatform& printer;
+        int job = 0;
+        std::string queue;
+        explicit JobListener(IPrinterPlatform& p) : printer(p) {
+            printer.SetDeliveryListener(this);
+        }
+        ~JobListener() override { printer.SetDeliveryListener(nullptr); }
+        void JobCreated(const std::string& q, int j) override {
+            queue = q;
+            job = j;
+        }
+        void FileChosen(const std::filesystem::path&) override {}
+    } listener(printer);
+    Bytes data;
+    const auto follow = [&] {
+        if (listener.job == 0) return;
+        core_.Monitoring().Follower().Follow(
+            {listener.job,
+             listener.queue,
+             record.title.empty() ? kDefaultDocumentTitle : record.title,
+             record.source,
+             0,
+             0,
+             {},
+             record.id},
+            data);
+    };
     try {
-        const Bytes data = store_.Data(id);
+        data = store_.Data(id);
         if (!choice.printer.empty()) {
             printer.SetPrinterIndex(FindPrinterByName(printer, choice.printer));
         }
@@ -188,10 +219,12 @@ bool TKeptPrintouts::Print(const std::string& id, const TPrintChoice& choice) {
         record.result = TPrintoutResult::kPrinted;
         record.error.clear();
         record.copies = setup.copies;
+        follow();
     } catch (const PrinterHeldError& e) {
         // It reached the queue, which holds it until the queue is resumed.
         record.result = TPrintoutResult::kPrinted;
         record.error = e.what();
+        follow();
     } catch (const std::exception& e) {
         error = e.what();
         record.result = TPrintoutResult::kFailed;

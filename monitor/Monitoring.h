@@ -83,6 +83,9 @@ class TMonitoring final : public ITitleMaker, public IPrintedStateKeeper {
     // write failed: a failure is reported once and the write tried again at every tick.
     void SavePrintedState();
 
+    // The print-system jobs that took printouts, followed until they complete.
+    TJobFollower& Follower() { return follower_; }
+
   private:
     void RunPrintJob(TFileMonitor& monitor, bool manual, int fromPage);
     // The printer the monitor prints on, when it is missing now; empty when it is there.

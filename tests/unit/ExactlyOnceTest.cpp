@@ -521,5 +521,46 @@ TEST_F(JobFollowingTest, AJobWaitingInAStoppedQueueIsFollowed) {
                                       "\nTreści wydruku nie udało się odzyskać.");
 }
 
+// A printout printed again from "Ostatnie wydruki" is followed too: lost again, it turns
+// failed again.
+TEST_F(JobFollowingTest, AReprintIsFollowedToo) {
+    Start();
+    Run(1);
+    const int job = PrintOne("Faktura 1\r\n\f");
+    jobs.jobs[job].state = TJobState::kCanceled;
+    Run(6);
+    ASSERT_EQ(Record().result, TPrintoutResult::kFailed);
+    ASSERT_TRUE(core->Printouts().Print(Record().id, {}));
+    EXPECT_EQ(Record().result, TPrintoutResult::kPrinted);
+    const int again = jobs.next - 1;
+    EXPECT_EQ(jobs.jobs.at(again).content, "Faktura 1");
+    Run(1);
+    ASSERT_EQ(State().jobs.size(), 1u);
+    EXPECT_EQ(State().jobs[0].kept, Record().id);
+    jobs.jobs[again].state = TJobState::kAborted;
+    Run(6);
+    EXPECT_EQ(Record().result, TPrintoutResult::kFailed);
+    EXPECT_EQ(Kept().size(), 2u);
+    EXPECT_TRUE(State().jobs.empty());
+}
+
+// Many followed jobs are asked about a few at a time, each in turn.
+TEST_F(JobFollowingTest, ManyJobsAreAskedAboutInTurn) {
+    TStateRecord state;
+    for (int job = 1; job <= 25; ++job) {
+        state.jobs.push_back({job, "Laser", "T", defaultFile, 0, 0, {}, ""});
+        jobs.jobs[job] = {"Laser", "T", job % 2 == 0 ? TJobState::kCompleted : TJobState::kHeld,
+                          1,       "",  ""};
+    }
+    WriteFile(stateFile, TPrintedState::Format(state));
+    Restart();
+    Run(0.5);
+    EXPECT_EQ(jobs.asked, 20);
+    EXPECT_EQ(State().jobs.size(), 15u);  // 10 of the 20 asked about completed
+    Run(5);
+    EXPECT_EQ(State().jobs.size(), 13u);  // the other 2 completed ones, asked next
+    EXPECT_TRUE(errors.messages.empty());
+}
+
 }  // namespace
 }  // namespace quernel::test
