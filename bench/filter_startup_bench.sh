@@ -13,26 +13,6 @@ source "$(dirname "$0")/common.sh" quernel-filter quernel-render quernel-make-pp
 mkdir -p "$work/tmp"
 export TMPDIR="$work/tmp" PPD="$work/queue.ppd"
 
-# The CPU time of this shell's finished children, in microseconds, from `times`.
-children_cpu() {
-    awk 'NR == 2 {
-        split($1, u, /[ms]/); split($2, s, /[ms]/)
-        printf "%d\n", ((u[1] * 60 + u[2]) + (s[1] * 60 + s[2])) * 1000000 }' "$1"
-}
-measure() {
-    local name=$1
-    shift
-    local start end
-    times >"$work/times.before"
-    start=$(date +%s%N)
-    "$@" >"$work/$name.out" 2>/dev/null
-    end=$(date +%s%N)
-    times >"$work/times.after"
-    echo $(((end - start) / 1000)) >>"$work/$name.wall"
-    echo $(($(children_cpu "$work/times.after") - $(children_cpu "$work/times.before"))) \
-        >>"$work/$name.cpu"
-}
-
 for _ in $(seq "$runs"); do
     measure filter "$build/bin/quernel-filter" 1 bench bench 1 "" "$work/printout.prn"
     measure texttopdf /usr/lib/cups/filter/texttopdf 1 bench bench 1 "" "$work/plain.txt"

@@ -12,29 +12,6 @@ source "$(dirname "$0")/common.sh" quernel-render make_printout
 mkdir -p "$work/runtime" && chmod 700 "$work/runtime"
 export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime"
 
-# The CPU time of this shell's finished children, in microseconds, from `times` written to a
-# file (in a subshell it would count the subshell's children).
-children_cpu() {
-    awk 'NR == 2 {
-        split($1, u, /[ms]/); split($2, s, /[ms]/)
-        printf "%d\n", ((u[1] * 60 + u[2]) + (s[1] * 60 + s[2])) * 1000000 }' "$1"
-}
-
-# measure NAME COMMAND...: one run; appends its wall and CPU microseconds to $work/NAME.*
-measure() {
-    local name=$1
-    shift
-    local start end
-    times >"$work/times.before"
-    start=$(date +%s%N)
-    "$@" >"$work/$name.out" 2>/dev/null
-    end=$(date +%s%N)
-    times >"$work/times.after"
-    echo $(((end - start) / 1000)) >>"$work/$name.wall"
-    echo $(($(children_cpu "$work/times.after") - $(children_cpu "$work/times.before"))) \
-        >>"$work/$name.cpu"
-}
-
 for _ in $(seq "$runs"); do
     measure quernel "$build/bin/quernel-render" "$work/printout.prn" -o "$work/quernel.pdf"
     measure texttopdf /usr/lib/cups/filter/texttopdf 1 bench bench 1 "" "$work/plain.txt"

@@ -227,6 +227,7 @@ struct TPdfDocument::TImpl {
     // --- fonts and pictures ---
     std::vector<TFace> faces;
     std::map<std::string, int> faceIndex;
+    std::map<std::string, int> faceOfDrawn;  // by the family, style and stretch drawn
     std::vector<TFont> fonts;
     std::vector<std::unique_ptr<TEntry>> entries;
     TEntry* lastEntry = nullptr;
@@ -287,6 +288,10 @@ struct TPdfDocument::TImpl {
     TEntry& EntryFor(const TFontDesc& desc);
     void Resolve(TEntry& entry, std::uint8_t byte);
     int FaceFor(const QRawFont& drawn, int stretch);
+    // The face of that family and style as Qt finds it by name (the key's face), or the one
+    // drawn, stretch included, when it finds none.
+    int FaceByName(const QRawFont& drawn, const QString& family, const QString& style,
+                   std::string key, int stretch);
     std::pair<int, char> UseGlyph(int face, std::uint32_t glyph, char32_t ch);
     int StyleFor(TEntry& entry, int face, int font, const QRawFont& drawn, quint32 glyph);
 

@@ -210,6 +210,20 @@ TPdfDocument::TImpl::TEntry& TPdfDocument::TImpl::EntryFor(const TFontDesc& desc
 int TPdfDocument::TImpl::FaceFor(const QRawFont& drawn, int stretch) {
     const QString family = drawn.familyName();
     const QString style = drawn.styleName();
+    std::string key = (family + QLatin1Char('\n') + style).toStdString();
+    // Looking the face up by name below costs more than the rest of resolving a character, and
+    // its answer depends on nothing else: it is done once per family, style and stretch.
+    const std::string drawnKey = key + "\n" + std::to_string(stretch);
+    if (const auto found = faceOfDrawn.find(drawnKey); found != faceOfDrawn.end()) {
+        return found->second;
+    }
+    const int index = FaceByName(drawn, family, style, std::move(key), stretch);
+    faceOfDrawn.emplace(drawnKey, index);
+    return index;
+}
+
+int TPdfDocument::TImpl::FaceByName(const QRawFont& drawn, const QString& family,
+                                    const QString& style, std::string key, int stretch) {
     // The same face without stretching: its outlines and metrics are the font resource's; the
     // stretch becomes the horizontal scaling of each text object.
     QFont font;
@@ -218,7 +232,6 @@ int TPdfDocument::TImpl::FaceFor(const QRawFont& drawn, int stretch) {
     font.setPixelSize(static_cast<int>(kGlyphUnits));
     font.setStyleStrategy(QFont::PreferOutline);
     QRawFont raw = QRawFont::fromFont(font);
-    std::string key = (family + QLatin1Char('\n') + style).toStdString();
     if (!raw.isValid() || raw.familyName() != family || raw.styleName() != style) {
         // Qt does not find the face by name: use it as drawn, stretch included.
         raw = drawn;

@@ -1,6 +1,7 @@
 #include "platform/QueueFilter.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <signal.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
@@ -206,6 +207,12 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int RunQueueFilter(int argc, char** argv) {
+    // A job is one short run that allocates and frees large buffers again and again (font
+    // tables, page contents, compression): freed memory stays with the process for the next
+    // use instead of going back to the system and being faulted in anew, which cost about 5 ms
+    // of a 10-page job's 65. Memory still does not grow with the job's length.
+    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
     ::signal(SIGPIPE, SIG_IGN);
     std::cerr << std::unitbuf;
     try {

@@ -351,6 +351,41 @@ TEST_F(PlatformPdfOutput, BoldFaceAndUnbrokenUnderlineAndStrikeOut) {
     EXPECT_GT(strike.box.top(), 2200 / kScale);
 }
 
+// A face is embedded once however many sizes and widths draw it, and each style keeps its own:
+// regular and bold text at two cells, in turn, make two fonts, and the text reads back in order.
+TEST_F(PlatformPdfOutput, EachFaceIsEmbeddedOnceAcrossCellSizes) {
+    const TFontDesc regular = Font("Liberation Mono", 400, 240);
+    TFontDesc bold = regular;
+    bold.weight = 700;
+    TFontDesc narrow = Font("Liberation Mono", 300, 120);
+    TFontDesc narrowBold = narrow;
+    narrowBold.weight = 700;
+    Print([&](QtPrinterPlatform& p) {
+        int y = 400;
+        const TFontDesc* order[] = {&regular, &bold, &narrow, &narrowBold, &regular, &narrowBold};
+        for (const TFontDesc* f : order) {
+            p.TextOut(400, y, *f, ToBytes("Ab1"));
+            y += 500;
+        }
+    });
+    const std::string fonts = test::PdfFonts(pdf());
+    std::vector<std::string> embedded;
+    for (std::size_t at = fonts.find("+Liberation"); at != std::string::npos;
+         at = fonts.find("+Liberation", at + 1)) {
+        embedded.push_back(fonts.substr(at + 1, fonts.find(' ', at) - at - 1));
+    }
+    std::sort(embedded.begin(), embedded.end());
+    EXPECT_EQ(embedded, (std::vector<std::string>{"LiberationMono", "LiberationMono-Bold"}))
+        << fonts;
+    const std::string text = test::PdfPageText(pdf(), 1);
+    std::size_t lines = 0;
+    for (std::size_t at = text.find("Ab1"); at != std::string::npos;
+         at = text.find("Ab1", at + 1)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, 6u) << text;
+}
+
 // With the renderer's exact advance, one call per character at truncated positions needs
 // position numbers only for real jumps (a tab past the blank glyphs, a backspace), and a line
 // is one move of the text position across changes of style; every word starts within a pixel
