@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "engine/QN_Print.h"
+#include "host/BW_log.h"
 #include "host/Clock.h"
 #include "host/FileUtil.h"
 
@@ -25,6 +26,33 @@ std::string KeepFailedPrintout(TMonitorServices& services, TFailedPrintout& prin
     }
     if (services.outcomes != nullptr) services.outcomes->PrintoutFailed(printout);
     return note;
+}
+
+void KeepLostPrintout(TMonitorServices& services, const TPrintoutFacts& facts,
+                      const std::string& why, ByteView bytes, const std::string& keptId) {
+    const std::string title = facts.title.empty() ? kDefaultDocumentTitle : facts.title;
+    TFailedPrintout printout{facts.file,
+                             title,
+                             facts.printer,
+                             "Wydruk " + title + " na drukarce " + facts.printer +
+                                 " nie został wydrukowany: " + why + ".",
+                             {}};
+    std::string note;
+    if (bytes.empty()) {
+        // An empty file would only look like the printout.
+        note = "\nTreści wydruku nie udało się odzyskać.";
+        if (services.outcomes != nullptr) services.outcomes->PrintoutFailed(printout);
+    } else {
+        note = KeepFailedPrintout(services, printout, bytes);
+    }
+    if (services.printouts != nullptr) {
+        services.printouts->Lost(keptId, facts, bytes, printout.error, printout.kept.string());
+    }
+    if (services.printedState != nullptr) {
+        services.printedState->Report(printout.error + note);
+    } else {
+        services.history.Add(printout.error + note);
+    }
 }
 
 }  // namespace quernel

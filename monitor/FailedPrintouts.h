@@ -14,4 +14,10 @@ namespace quernel {
 std::string KeepFailedPrintout(TMonitorServices& services, TFailedPrintout& printout,
                                ByteView bytes);
 
+// A printout the print system lost after it went to the printer (kept among the printouts as
+// `keptId`, when not empty): its bytes are kept like a failed printout's, the kept printout
+// turns failed, and the user learns it with the printer's name and `why`.
+void KeepLostPrintout(TMonitorServices& services, const TPrintoutFacts& facts,
+                      const std::string& why, ByteView bytes, const std::string& keptId);
+
 }  // namespace quernel

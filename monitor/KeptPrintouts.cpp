@@ -6,6 +6,8 @@
 #include "host/BW_log.h"
 #include "host/ErrorReport.h"
 #include "host/FileUtil.h"
+#include "monitor/JobFollower.h"
+#include "monitor/Monitoring.h"
 #include "monitor/Notifier.h"
 #include "monitor/QuernelCore.h"
 
@@ -113,14 +115,14 @@ bool TKeptPrintouts::HoldBeforePrinting(const TPrintoutFacts& facts, ByteView da
     }
 }
 
-void TKeptPrintouts::Printed(const TPrintoutFacts& facts, ByteView data, int pages,
-                             const std::string& outputFile, const std::string& note) {
+std::string TKeptPrintouts::Printed(const TPrintoutFacts& facts, ByteView data, int pages,
+                                    const std::string& outputFile, const std::string& note) {
     TPrintoutRecord record = NewRecord(facts);
     record.pages = pages;
     record.outputFile = outputFile;
     record.error = note;
     record.setup.caps = core_.Services().printer.DeviceCaps();
-    Keep(std::move(record), data);
+    return Keep(std::move(record), data);
 }
 
 void TKeptPrintouts::Failed(const TPrintoutFacts& facts, ByteView data, const std::string& error,
@@ -131,6 +133,28 @@ void TKeptPrintouts::Failed(const TPrintoutFacts& facts, ByteView data, const st
     // Where the bytes are, for the user's notification; the store's copy is one more.
     if (!keptFile.empty()) record.outputFile = keptFile;
     Keep(std::move(record), data);
+}
+
+// The record kept when it went to the printer turns failed, so the window offers it for
+// printing again; without one (not kept, or removed since) it is kept now.
+void TKeptPrintouts::Lost(const std::string& id, const TPrintoutFacts& facts, ByteView data,
+                          const std::string& error, const std::string& keptFile) {
+    const TPrintoutRecord* found = id.empty() ? nullptr : store_.Find(id);
+    if (found == nullptr) {
+        Failed(facts, data, error, keptFile);
+        return;
+    }
+    TPrintoutRecord record = *found;
+    record.result = TPrintoutResult::kFailed;
+    record.error = error;
+    if (!keptFile.empty()) record.outputFile = keptFile;
+    Tell(record);
+    try {
+        store_.Update(record);
+    } catch (const std::exception& e) {
+        core_.Services().history.Add(std::string("Nie udało się zachować wydruku: ") + e.what());
+    }
+    if (onHandled) onHandled(record);
 }
 
 TPrintJobSetup TKeptPrintouts::SetupFor(const TPrintoutRecord& record, bool currentSettings) {
@@ -150,8 +174,37 @@ bool TKeptPrintouts::Print(const std::string& id, const TPrintChoice& choice) {
     if (choice.copies > 0) setup.copies = choice.copies;
     const int remembered = printer.PrinterIndex();
     std::string error;
+    // The job it becomes is followed like a monitored file's.
+    struct JobListener final : IDeliveryListener {
+        IPrinterPlatform& printer;
+        int job = 0;
+        std::string queue;
+        explicit JobListener(IPrinterPlatform& p) : printer(p) {
+            printer.SetDeliveryListener(this);
+        }
+        ~JobListener() override { printer.SetDeliveryListener(nullptr); }
+        void JobCreated(const std::string& q, int j) override {
+            queue = q;
+            job = j;
+        }
+        void FileChosen(const std::filesystem::path&) override {}
+    } listener(printer);
+    Bytes data;
+    const auto follow = [&] {
+        if (listener.job == 0) return;
+        core_.Monitoring().Follower().Follow(
+            {listener.job,
+             listener.queue,
+             record.title.empty() ? kDefaultDocumentTitle : record.title,
+             record.source,
+             0,
+             0,
+             {},
+             record.id},
+            data);
+    };
     try {
-        const Bytes data = store_.Data(id);
+        data = store_.Data(id);
         if (!choice.printer.empty()) {
             printer.SetPrinterIndex(FindPrinterByName(printer, choice.printer));
         }
@@ -166,10 +219,12 @@ bool TKeptPrintouts::Print(const std::string& id, const TPrintChoice& choice) {
         record.result = TPrintoutResult::kPrinted;
         record.error.clear();
         record.copies = setup.copies;
+        follow();
     } catch (const PrinterHeldError& e) {
         // It reached the queue, which holds it until the queue is resumed.
         record.result = TPrintoutResult::kPrinted;
         record.error = e.what();
+        follow();
     } catch (const std::exception& e) {
         error = e.what();
         record.result = TPrintoutResult::kFailed;

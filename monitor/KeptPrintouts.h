@@ -41,10 +41,12 @@ class TKeptPrintouts final : public IPrintoutKeeper {
 
     // IPrintoutKeeper
     bool HoldBeforePrinting(const TPrintoutFacts& facts, ByteView data) override;
-    void Printed(const TPrintoutFacts& facts, ByteView data, int pages,
-                 const std::string& outputFile, const std::string& note) override;
+    std::string Printed(const TPrintoutFacts& facts, ByteView data, int pages,
+                        const std::string& outputFile, const std::string& note) override;
     void Failed(const TPrintoutFacts& facts, ByteView data, const std::string& error,
                 const std::string& keptFile) override;
+    void Lost(const std::string& id, const TPrintoutFacts& facts, ByteView data,
+              const std::string& error, const std::string& keptFile) override;
 
     // Prints a kept printout, also one waiting for a decision. It is marked printed, or failed
     // with the error, which goes to the error report. True when it printed.

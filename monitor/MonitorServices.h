@@ -17,6 +17,7 @@ class IClock;
 class IPrintJobs;
 class IPrinterPlatform;
 class TbwLog;
+class TJobFollower;
 
 // Values published from the settings that every file monitor reads.
 struct TMonitorSettings {
@@ -96,12 +97,16 @@ class IPrintoutKeeper {
     // instead (it is kept then, and counts as handled).
     virtual bool HoldBeforePrinting(const TPrintoutFacts& facts, ByteView data) = 0;
     // The printout went to the printer: its page count (0 when not known) and the file it was
-    // written to, if any.
-    virtual void Printed(const TPrintoutFacts& facts, ByteView data, int pages,
-                         const std::string& outputFile, const std::string& note) = 0;
+    // written to, if any. Answers the kept printout's id; empty when it was not kept.
+    virtual std::string Printed(const TPrintoutFacts& facts, ByteView data, int pages,
+                                const std::string& outputFile, const std::string& note) = 0;
     // The printout failed with the error; `keptFile` is the copy of its bytes, if one was made.
     virtual void Failed(const TPrintoutFacts& facts, ByteView data, const std::string& error,
                         const std::string& keptFile) = 0;
+    // A printout that went to the printer (kept as `id`, when not empty) was lost by the print
+    // system afterwards: it counts as failed.
+    virtual void Lost(const std::string& id, const TPrintoutFacts& facts, ByteView data,
+                      const std::string& error, const std::string& keptFile) = 0;
 };
 
 // Keeps what was printed of the monitored files across restarts.
@@ -154,7 +159,9 @@ struct TMonitorServices {
     // What became of the jobs handed to the print system; none: it is not asked.
     IPrintJobs* jobs = nullptr;
     IPrintoutOutcomes* outcomes = nullptr;  // none: nobody is told
-    IPrintoutKeeper* printouts = nullptr;         // none: printouts are not kept
+    IPrintoutKeeper* printouts = nullptr;   // none: printouts are not kept
+    // Follows the print-system jobs that took printouts; none: they are not followed.
+    TJobFollower* follower = nullptr;
 };
 
 }  // namespace quernel

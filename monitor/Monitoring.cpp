@@ -50,8 +50,14 @@ TMonitoring::TMonitoring(TQuernelCore& core)
                 core.services_.printer, core.monitorSettings_, this,
                 // The folder of the default print file (~/QUERNEL) keeps failed printouts.
                 fs::path(core.services_.defaultPrintFile).parent_path() / "Nieudane", this,
-                core.services_.jobs, nullptr, core.printouts_.get()},
-      list_(services_) {}
+                core.services_.jobs, nullptr, core.printouts_.get(), &follower_},
+      // The copies of followed jobs' printouts live beside the printed state.
+      follower_(services_, core.services_.printedStateFile.empty()
+                               ? fs::path()
+                               : core.services_.printedStateFile.parent_path() / "jobs"),
+      list_(services_) {
+    follower_.onChanged = [this] { printedStateChanged_ = true; };
+}
 
 std::optional<TRememberedFile> TMonitoring::Remembered(const std::string& path) {
     return printedState_.Remembered(path);
@@ -78,6 +84,7 @@ void TMonitoring::SavePrintedState() {
     if (!printedStateChanged_ || !printedState_.Enabled()) return;
     TStateRecord record;
     for (int i = 0; i < list_.Count(); ++i) list_[i].monitor->CollectPrintedParts(record.files);
+    record.jobs = follower_.Jobs();
     std::string error;
     try {
         if (printedState_.Save(record, &error) == TPrintedState::SaveResult::kSavedInFallback) {
@@ -89,6 +96,7 @@ void TMonitoring::SavePrintedState() {
         return;
     }
     printedStateChanged_ = false;
+    follower_.Saved();
     if (std::exchange(printedStateFailing_, false)) {
         core_.services_.history.Add("Stan wydruków znów zapisany w pliku " +
                                     printedState_.File().string());
@@ -111,6 +119,7 @@ void TMonitoring::ReportSaveFailure(const std::string& error, bool inFallback) {
 
 void TMonitoring::LoadPrintedState() {
     printedState_.Load(ToLocal(core_.services_.clock.Now()));
+    follower_.Restore(printedState_.FollowedJobs());
     const TStateDamage& damage = printedState_.Damage();
     if (!damage.Damaged()) return;
     core_.services_.history.Add("Uszkodzony plik stanu wydruków " + printedState_.File().string() +
@@ -152,6 +161,11 @@ std::optional<std::string> TMonitoring::MissingPrinter(const TFileMonitor& monit
 void TMonitoring::Tick(ITimer& timer) {
     core_.selection_.Poll();  // the start-up waits for printers, if they still run
     core_.printerWatch_->Poll(core_.selection_.SelectedPrinterName(), !held_.empty());
+    // Jobs are followed whether monitoring is on or not.
+    if (follower_.Poll()) {
+        printedStateChanged_ = true;
+        SavePrintedState();
+    }
     if (!active_) return;
     timer.Stop();
     try {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "monitor/JobFollower.h"
 #include "monitor/MonitorServices.h"
 #include "monitor/MonitoredList.h"
 #include "monitor/PrintedState.h"
@@ -82,6 +83,9 @@ class TMonitoring final : public ITitleMaker, public IPrintedStateKeeper {
     // write failed: a failure is reported once and the write tried again at every tick.
     void SavePrintedState();
 
+    // The print-system jobs that took printouts, followed until they complete.
+    TJobFollower& Follower() { return follower_; }
+
   private:
     void RunPrintJob(TFileMonitor& monitor, bool manual, int fromPage);
     // The printer the monitor prints on, when it is missing now; empty when it is there.
@@ -97,6 +101,7 @@ class TMonitoring final : public ITitleMaker, public IPrintedStateKeeper {
     // The last write of the printed state did not reach its file (reported once).
     bool printedStateFailing_ = false;
     TMonitorServices services_;
+    TJobFollower follower_;
     TMonitoredList list_;
     bool active_ = false;
     int lastStartPage_ = 1;

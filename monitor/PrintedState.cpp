@@ -102,18 +102,20 @@ bool ParseRecordLine(std::string_view line, TStateRecord& record) {
             *end, *digest, std::move(*printer), std::move(*title), *job, std::move(*file)};
         return true;
     }
-    if (f[0] == "job" && f.size() == 8) {
+    // A job line without the kept printout's id is read as one that has none.
+    if (f[0] == "job" && (f.size() == 8 || f.size() == 9)) {
         const auto job = ParseNumber<int>(f[1]);
         auto printer = text(2), title = text(3), path = text(4);
         const auto start = ParseNumber<std::int64_t>(f[5]);
         const auto end = ParseNumber<std::int64_t>(f[6]);
         const auto digest = ParseDigest(f[7]);
+        auto kept = f.size() == 9 ? text(8) : std::optional<std::string>(std::string());
         if (!job || *job == 0 || !printer || !title || !path || !start || !end || *end < *start ||
-            !digest) {
+            !digest || !kept) {
             return false;
         }
         record.jobs.push_back({*job, std::move(*printer), std::move(*title), std::move(*path),
-                               *start, *end, *digest});
+                               *start, *end, *digest, std::move(*kept)});
         return true;
     }
     return false;
@@ -168,7 +170,8 @@ std::string TPrintedState::Format(const TStateRecord& record) {
     for (const TFollowedJob& j : record.jobs) {
         text += "job\t" + std::to_string(j.job) + '\t' + EscapeField(j.printer) + '\t' +
                 EscapeField(j.title) + '\t' + EscapeField(j.path) + '\t' + std::to_string(j.start) +
-                '\t' + std::to_string(j.end) + '\t' + HexDigest(j.digest) + '\n';
+                '\t' + std::to_string(j.end) + '\t' + HexDigest(j.digest) + '\t' +
+                EscapeField(j.kept) + '\n';
         ++count;
     }
     text += "end\t" + std::to_string(count) + '\n';

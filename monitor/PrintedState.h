@@ -49,6 +49,7 @@ struct TFollowedJob {
     std::int64_t start = 0;
     std::int64_t end = 0;
     TDigest digest{};  // of the part's bytes
+    std::string kept;  // the printout's id among the kept printouts; empty when not kept
     bool operator==(const TFollowedJob&) const = default;
 };
 

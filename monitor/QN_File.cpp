@@ -12,6 +12,7 @@
 #include "host/FileUtil.h"
 #include "host/StopPoints.h"
 #include "monitor/FailedPrintouts.h"
+#include "monitor/JobFollower.h"
 
 namespace quernel {
 
@@ -176,6 +177,18 @@ TFileMonitor::TRestore TFileMonitor::RestoreRememberedPart(std::int64_t size) {
             why = "serwer wydruku nie odpowiada, więc nie wiadomo, czy wydruk dotarł do drukarki";
         }
         if (fate == TPendingFate::kLost) KeepLostPart(part.size, *pending, why);
+        // A job that holds the part but has not printed it yet is followed from now on.
+        if (fate == TPendingFate::kPrinted && pending->job != 0 && services_.follower != nullptr) {
+            services_.follower->Follow({pending->job,
+                                        pending->printer,
+                                        pending->title,
+                                        FFileName,
+                                        part.size,
+                                        pending->end,
+                                        {},
+                                        {}},
+                                       ReadPart(part.size, pending->end));
+        }
         if (fate == TPendingFate::kPrinted || fate == TPendingFate::kLost) {
             part = {pending->end, pending->digest};
             md5 = std::move(pendingMd5);
@@ -223,44 +236,32 @@ TFileMonitor::TPendingFate TFileMonitor::ResolvePending(const TPendingPart& part
     }
     const TJobStatus status = jobs->Status(part.job);
     if (status.answer == TJobStatus::Answer::kUnreachable) return TPendingFate::kUnknown;
-    const std::string job = "zadanie " + std::to_string(part.job);
-    if (status.answer == TJobStatus::Answer::kNotFound) {
-        why = job + " zniknęło z kolejki";
-        return TPendingFate::kLost;
-    }
-    if (status.documents > 0) {
-        if (status.state == TJobState::kCanceled || status.state == TJobState::kAborted) {
-            why = job + (status.state == TJobState::kCanceled ? " zostało anulowane"
-                                                              : " zostało przerwane");
-            if (!status.reason.empty()) why += " (" + status.reason + ")";
-            return TPendingFate::kLost;
-        }
-        return TPendingFate::kPrinted;
+    if (status.answer == TJobStatus::Answer::kNotFound || status.documents > 0) {
+        why = LostJobReason(part.job, status);
+        return why.empty() ? TPendingFate::kPrinted : TPendingFate::kLost;
     }
     // The job never got its whole document: it must not print what it has.
     if (!status.Finished()) jobs->Cancel(part.job);
     return TPendingFate::kNotPrinted;
 }
 
-void TFileMonitor::KeepLostPart(std::int64_t from, const TPendingPart& part,
-                                const std::string& why) {
+Bytes TFileMonitor::ReadPart(std::int64_t from, std::int64_t end) {
     Bytes bytes;
     try {
         const auto file = services_.files.OpenRead(FFileName);
         file->Seek(static_cast<std::uint64_t>(from));
-        bytes.resize(static_cast<std::size_t>(part.end - from));
+        bytes.resize(static_cast<std::size_t>(end - from));
         bytes.resize(file->Read(bytes.data(), bytes.size()));
     } catch (const std::exception&) {
         bytes.clear();
     }
-    TFailedPrintout printout{FFileName,
-                             part.title,
-                             part.printer,
-                             "Wydruk " + part.title + " na drukarce " + part.printer +
-                                 " nie został wydrukowany: " + why + ".",
-                             {}};
-    const std::string note = KeepFailedPrintout(services_, printout, bytes);
-    services_.printedState->Report(printout.error + note);
+    return bytes;
+}
+
+void TFileMonitor::KeepLostPart(std::int64_t from, const TPendingPart& part,
+                                const std::string& why) {
+    KeepLostPrintout(services_, {FFileName, part.title, part.printer, std::nullopt}, why,
+                     ReadPart(from, part.end), {});
 }
 
 void TFileMonitor::SetIncrementalDigest(bool on) {
@@ -525,11 +526,17 @@ void TFileMonitor::PrintNewData(IPrintEngine& engine, bool fromStart, int fromPa
     bool toPrinter = false;
     try {
         toPrinter = PrintPart(engine, data, title);
+    } catch (const PrinterHeldError&) {
+        // It waits in a stopped queue, where it can still be lost.
+        FollowJob(start, data, title);
+        settle();
+        throw;
     } catch (...) {
         settle();
         throw;
     }
     StopPoint("part-delivered");
+    FollowJob(start, data, title);
     settle();
     Log(toPrinter ? " wydrukowany" : " czeka na decyzję (podgląd przed wydrukiem)");
     if (deleteAfter) DeletePrintedFile();
@@ -549,6 +556,9 @@ bool TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part, const std:
         ~Listening() { printer.SetDeliveryListener(nullptr); }
     } listening{printer};
     printer.SetDeliveryListener(this);
+    job_ = 0;
+    jobQueue_.clear();
+    keptId_.clear();
     TPrintoutFacts facts{FFileName, title, FPrinterName, std::nullopt};
     int remembered = -1;
     if (ownPrinter) {
@@ -584,14 +594,29 @@ bool TFileMonitor::PrintPart(IPrintEngine& engine, const Bytes& part, const std:
         ThrowKept(e, facts, part, engine.Pages());
     }
     if (services_.printouts != nullptr) {
-        services_.printouts->Printed(facts, part, engine.Pages(), printer.LastOutputFile().string(),
-                                     {});
+        keptId_ = services_.printouts->Printed(facts, part, engine.Pages(),
+                                               printer.LastOutputFile().string(), {});
     }
     if (ownPrinter) printer.SetPrinterIndex(remembered);
     return true;
 }
 
+void TFileMonitor::FollowJob(std::int64_t start, const Bytes& part, const std::string& title) {
+    if (job_ == 0 || services_.follower == nullptr) return;
+    services_.follower->Follow({job_,
+                                jobQueue_,
+                                title.empty() ? kDefaultDocumentTitle : title,
+                                FFileName,
+                                start,
+                                start + static_cast<std::int64_t>(part.size()),
+                                {},
+                                keptId_},
+                               part);
+}
+
 void TFileMonitor::JobCreated(const std::string& queue, int job) {
+    job_ = job;
+    jobQueue_ = queue;
     if (!pending_) return;
     pending_->printer = queue;
     pending_->job = job;
@@ -614,7 +639,7 @@ void TFileMonitor::ThrowKept(const std::exception& error, const TPrintoutFacts& 
     // A document held in a stopped queue prints once the queue is resumed.
     if (dynamic_cast<const PrinterHeldError*>(&error) != nullptr) {
         if (services_.printouts != nullptr) {
-            services_.printouts->Printed(facts, part, pages, {}, message);
+            keptId_ = services_.printouts->Printed(facts, part, pages, {}, message);
         }
         throw PrinterHeldError(message);
     }

@@ -101,6 +101,9 @@ class TFileMonitor final : private IDeliveryListener {
     void DeletePrintedFile();
     void TryDeleteOnStart(const std::string& path);
     bool PrintPart(IPrintEngine& engine, const Bytes& part, const std::string& title);
+    // The job that took the part just printed (from `start` of the file) is followed until
+    // it completes.
+    void FollowJob(std::int64_t start, const Bytes& part, const std::string& title);
     [[noreturn]] void ThrowKept(const std::exception& error, const TPrintoutFacts& facts,
                                 const Bytes& part, int pages = 0);
     // The running digest of the file's first `size` bytes, read now.
@@ -117,6 +120,8 @@ class TFileMonitor final : private IDeliveryListener {
     // A pending part that reached the print system and was lost there is kept as a failed
     // printout and reported.
     void KeepLostPart(std::int64_t from, const TPendingPart& part, const std::string& why);
+    // The file's bytes from `from` up to `end`; fewer when it is shorter, none when unreadable.
+    Bytes ReadPart(std::int64_t from, std::int64_t end);
     // IDeliveryListener: each step of the part being printed is recorded before the next.
     void JobCreated(const std::string& queue, int job) override;
     void FileChosen(const std::filesystem::path& path) override;
@@ -154,6 +159,11 @@ class TFileMonitor final : private IDeliveryListener {
     // The part being printed, recorded as pending, and the printed part before it.
     std::optional<TPendingPart> pending_;
     TPrintedPart pendingFrom_;
+    // The print-system job of the document being printed (0: none) and its queue, and the
+    // printout's id among the kept printouts.
+    int job_ = 0;
+    std::string jobQueue_;
+    std::string keptId_;
     // Folder mode: child index by file name, so a check of a large folder stays linear.
     std::unordered_map<std::string, int> childByName_;
 };

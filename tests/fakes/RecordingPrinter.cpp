@@ -127,6 +127,12 @@ void RecordingPrinter::SendDocument(int job, std::string content) {
     jobs->jobs[job].documents = 1;
     jobs->jobs[job].content = std::move(content);
     Step("document-sent");
+    if (queueStopped) {
+        jobs->jobs[job].state = TJobState::kHeld;
+        throw PrinterHeldError("The printer \"" + jobs->jobs[job].queue +
+                               "\" is stopped: the document waits in its queue until the "
+                               "printer is resumed.");
+    }
 }
 
 void RecordingPrinter::Stopped() {
@@ -179,6 +185,7 @@ void RecordingPrinter::EndDoc() {
     if (document.printer == "Quernel PDF") {
         WriteFile(document.title, ToBytes(text), ".pdf");
     } else {
+        documents.back().ended = true;
         SendDocument(CreateJob(document.printer, document.title), text);
     }
     documents.back().ended = true;
@@ -258,6 +265,7 @@ void RecordingPrinter::RawClose() {
     if (job.printer == "Quernel PDF") {
         WriteFile(job.title, job.bytes, ".prn");
     } else {
+        rawJobs.back().closed = true;
         SendDocument(std::exchange(rawJob_, 0), ToString(job.bytes));
     }
     rawJobs.back().closed = true;

@@ -88,6 +88,9 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     // "job-created", "document-sent", "file-chosen", "file-written".
     FakePrintJobs* jobs = nullptr;
     std::filesystem::path pdfFolder;
+    // With `jobs`: the queue is stopped, so a job that got its document is held there and the
+    // delivery ends with PrinterHeldError, as on a real stopped queue.
+    bool queueStopped = false;
     std::function<void(const std::string& step)> onStep;
 
     // --- what was done ---

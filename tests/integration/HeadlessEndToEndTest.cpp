@@ -154,5 +154,28 @@ TEST_F(HeadlessEndToEndTest, ErrorsAreReportedAndTheProgramGoesOn) {
     EXPECT_FALSE(std::filesystem::exists(dir / "home/QUERNEL/Nieudane"));
 }
 
+// A printout waiting in a stopped queue is followed: when the queue is deleted with it, the
+// printout is kept as a failed one and the user told, with the printer's name.
+TEST_F(HeadlessEndToEndTest, APrintoutLostWithItsQueueIsKeptAndReported) {
+    const std::string queue = harness_->QueueNames()[0];
+    harness_->StopQueue(queue);
+    Settings("");
+    Launch();
+    DosPrints("Zgubiony\r\n\x0c");
+    WaitForOutput("is stopped");
+    harness_->DeleteQueue(queue);
+    WaitForOutput("nie został wydrukowany");
+    const std::string log = Output();
+    EXPECT_NE(log.find("na drukarce " + queue + " nie został wydrukowany: zadanie "),
+              std::string::npos)
+        << log;
+    std::vector<std::filesystem::path> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "home/QUERNEL/Nieudane")) {
+        kept.push_back(entry.path());
+    }
+    ASSERT_EQ(kept.size(), 1u) << log;
+    EXPECT_EQ(ReadText(kept[0]), "Zgubiony\r\n\x0c");
+}
+
 }  // namespace
 }  // namespace quernel::test

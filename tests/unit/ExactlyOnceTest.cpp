@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <set>
 
 #include "fakes/FakePrintJobs.h"
+#include "fakes/FakePrintoutFolder.h"
+#include "monitor/KeptPrintouts.h"
 #include "monitor/PrintedState.h"
 #include "support/CoreFixture.h"
 
@@ -340,6 +344,222 @@ TEST_F(PendingPartTest, AFileNamedBeforeItsRenameTellsWhetherThePartPrinted) {
     Restart();
     Run(5);
     EXPECT_EQ(Delivered(), std::vector<std::string>{"B2"});
+}
+
+// After its document went out, the job is followed until the print system says it completed:
+// a job lost later (cancelled, aborted, its queue deleted, the scheduler lost it) took the
+// printout with it, which is then kept, reported with its printer, and offered again.
+class JobFollowingTest : public ExactlyOnceTest {
+  protected:
+    void SetUp() override {
+        services.printoutFolder = &folder;
+        Configure(Modes()[0]);
+        Reset();
+    }
+    // Prints one printout of the default file; answers its job.
+    int PrintOne(const std::string& text) {
+        Append(defaultFile, text);
+        Run(4);
+        return jobs.next - 1;
+    }
+    fs::path CopyOf(int job) const {
+        return stateFile.parent_path() / "jobs" / (std::to_string(job) + ".prn");
+    }
+    std::string Message(int job, const std::string& said) const {
+        return "Wydruk " + jobs.jobs.at(job).title +
+               " na drukarce Laser nie został wydrukowany: " + said + ".";
+    }
+    const TPrintoutRecord& Record() { return core->Printouts().Store().Records().at(0); }
+
+    FakePrintoutFolder folder;
+};
+
+TEST_F(JobFollowingTest, AJobIsFollowedUntilItCompletes) {
+    for (const bool raw : {false, true}) {
+        SCOPED_TRACE(raw ? "raw" : "drawn");
+        Configure(Modes()[raw ? 1 : 0]);
+        Reset();
+        Start();
+        Run(1);
+        const int job = PrintOne("Faktura 1\r\n\f");
+        ASSERT_EQ(State().jobs.size(), 1u);
+        const TFollowedJob followed = State().jobs[0];
+        EXPECT_EQ(followed.job, job);
+        EXPECT_EQ(followed.printer, "Laser");
+        EXPECT_EQ(followed.title, jobs.jobs.at(job).title);
+        EXPECT_EQ(followed.kept, Record().id);
+        EXPECT_EQ(ReadText(CopyOf(job)), "Faktura 1\r\n\f");
+
+        jobs.jobs[job].state = TJobState::kProcessing;
+        Run(10);
+        EXPECT_EQ(State().jobs.size(), 1u);
+        jobs.jobs[job].state = TJobState::kCompleted;
+        Run(6);
+        EXPECT_TRUE(State().jobs.empty());
+        EXPECT_FALSE(fs::exists(CopyOf(job)));
+        EXPECT_TRUE(errors.messages.empty()) << ::testing::PrintToString(errors.messages);
+        EXPECT_TRUE(Kept().empty());
+        EXPECT_EQ(Record().result, TPrintoutResult::kPrinted);
+        // The print system is asked every few seconds, not at every tick.
+        const int asked = jobs.asked;
+        PrintOne("Faktura 2\r\n\f");
+        Run(10);
+        EXPECT_LE(jobs.asked - asked, 4);
+    }
+}
+
+TEST_F(JobFollowingTest, AJobLostAfterItsDocumentIsKeptReportedAndOfferedAgain) {
+    struct Case {
+        std::string name;
+        std::function<void(FakePrintJobs::Job*)> lose;  // null job: it is gone
+        std::string said;
+    };
+    const std::vector<Case> cases{
+        {"cancelled", [](auto* j) { j->state = TJobState::kCanceled; },
+         "zadanie 1 zostało anulowane"},
+        {"aborted",
+         [](auto* j) {
+             j->state = TJobState::kAborted;
+             j->reason = "Brak papieru";
+         },
+         "zadanie 1 zostało przerwane (Brak papieru)"},
+        {"gone", nullptr, "zadanie 1 zniknęło z kolejki"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        folder.files.clear();
+        Restart();
+        Run(1);
+        const int job = PrintOne("Faktura 1\r\n\f");
+        ASSERT_EQ(job, 1);
+        // The DOS program starts its file afresh: the copy still has the printout.
+        Write(defaultFile, "");
+        Run(4);
+        const std::string message = Message(1, c.said);
+        if (c.lose) {
+            c.lose(&jobs.jobs[job]);
+        } else {
+            jobs.jobs.erase(job);
+        }
+        Run(6);
+        ASSERT_EQ(Kept().size(), 1u);
+        EXPECT_EQ(ReadText(Kept()[0]), "Faktura 1\r\n\f");
+        ASSERT_EQ(errors.messages.size(), 1u);
+        EXPECT_EQ(errors.messages[0], message + "\nWydruk zachowano w pliku " + Kept()[0].string());
+        EXPECT_TRUE(State().jobs.empty());
+        EXPECT_FALSE(fs::exists(CopyOf(job)));
+        // The kept printout turns failed, so the window offers it for printing again.
+        ASSERT_EQ(core->Printouts().Store().Records().size(), 1u);
+        EXPECT_EQ(Record().result, TPrintoutResult::kFailed);
+        EXPECT_EQ(Record().error, message);
+        EXPECT_EQ(jobs.Delivered().size(), 0u);  // not printed again on its own
+        Run(10);
+        EXPECT_EQ(errors.messages.size(), 1u);  // said once
+    }
+}
+
+// The list of followed jobs is part of the printed state: a restart goes on following them,
+// and an unreachable print system only delays the answer.
+TEST_F(JobFollowingTest, FollowingGoesOnAfterARestart) {
+    Start();
+    Run(1);
+    const int job = PrintOne("Faktura 1\r\n\f");
+    core.reset();
+    printer.Stopped();
+    jobs.reachable = false;
+    Restart();
+    Run(20);
+    EXPECT_TRUE(errors.messages.empty());
+    ASSERT_EQ(State().jobs.size(), 1u);
+    jobs.reachable = true;
+    const std::string message = Message(job, "zadanie 1 zniknęło z kolejki");
+    jobs.jobs.erase(job);
+    Run(6);
+    ASSERT_EQ(Kept().size(), 1u);
+    EXPECT_EQ(ReadText(Kept()[0]), "Faktura 1\r\n\f");
+    ASSERT_EQ(errors.messages.size(), 1u);
+    EXPECT_EQ(errors.messages[0].substr(0, errors.messages[0].find('\n')), message);
+
+    // A copy no followed job names (a stop between writing it and the state) is removed at
+    // the next start.
+    WriteFile(CopyOf(9), std::string("stray"));
+    Restart();
+    EXPECT_FALSE(fs::exists(CopyOf(9)));
+}
+
+// A stopped queue keeps the printout, which is said at once; deleting the queue then loses it.
+// Without its copy (removed by hand) the bytes come from the monitored file while it still
+// holds them.
+TEST_F(JobFollowingTest, AJobWaitingInAStoppedQueueIsFollowed) {
+    printer.queueStopped = true;
+    Start();
+    Run(1);
+    const int job = PrintOne("Faktura 1\r\n\f");
+    ASSERT_EQ(errors.messages.size(), 1u);
+    EXPECT_NE(errors.messages[0].find("is stopped"), std::string::npos);
+    ASSERT_EQ(State().jobs.size(), 1u);
+    EXPECT_EQ(Record().result, TPrintoutResult::kPrinted);
+    fs::remove(CopyOf(job));
+    jobs.jobs.erase(job);
+    Run(6);
+    ASSERT_EQ(Kept().size(), 1u);
+    EXPECT_EQ(ReadText(Kept()[0]), "Faktura 1\r\n\f");
+    EXPECT_EQ(Record().result, TPrintoutResult::kFailed);
+
+    // Neither the copy nor the file has it any more: said, and nothing empty is kept.
+    fs::remove_all(dir / "home/QUERNEL/Nieudane");
+    errors.messages.clear();
+    const int second = PrintOne("Faktura 2\r\n\f");
+    fs::remove(CopyOf(second));
+    Write(defaultFile, "");
+    jobs.jobs[second].state = TJobState::kCanceled;
+    Run(6);
+    EXPECT_TRUE(Kept().empty());
+    ASSERT_EQ(errors.messages.size(), 2u);
+    EXPECT_EQ(errors.messages[1], Message(second, "zadanie 2 zostało anulowane") +
+                                      "\nTreści wydruku nie udało się odzyskać.");
+}
+
+// A printout printed again from "Ostatnie wydruki" is followed too: lost again, it turns
+// failed again.
+TEST_F(JobFollowingTest, AReprintIsFollowedToo) {
+    Start();
+    Run(1);
+    const int job = PrintOne("Faktura 1\r\n\f");
+    jobs.jobs[job].state = TJobState::kCanceled;
+    Run(6);
+    ASSERT_EQ(Record().result, TPrintoutResult::kFailed);
+    ASSERT_TRUE(core->Printouts().Print(Record().id, {}));
+    EXPECT_EQ(Record().result, TPrintoutResult::kPrinted);
+    const int again = jobs.next - 1;
+    EXPECT_EQ(jobs.jobs.at(again).content, "Faktura 1");
+    Run(1);
+    ASSERT_EQ(State().jobs.size(), 1u);
+    EXPECT_EQ(State().jobs[0].kept, Record().id);
+    jobs.jobs[again].state = TJobState::kAborted;
+    Run(6);
+    EXPECT_EQ(Record().result, TPrintoutResult::kFailed);
+    EXPECT_EQ(Kept().size(), 2u);
+    EXPECT_TRUE(State().jobs.empty());
+}
+
+// Many followed jobs are asked about a few at a time, each in turn.
+TEST_F(JobFollowingTest, ManyJobsAreAskedAboutInTurn) {
+    TStateRecord state;
+    for (int job = 1; job <= 25; ++job) {
+        state.jobs.push_back({job, "Laser", "T", defaultFile, 0, 0, {}, ""});
+        jobs.jobs[job] = {"Laser", "T", job % 2 == 0 ? TJobState::kCompleted : TJobState::kHeld,
+                          1,       "",  ""};
+    }
+    WriteFile(stateFile, TPrintedState::Format(state));
+    Restart();
+    Run(0.5);
+    EXPECT_EQ(jobs.asked, 20);
+    EXPECT_EQ(State().jobs.size(), 15u);  // 10 of the 20 asked about completed
+    Run(5);
+    EXPECT_EQ(State().jobs.size(), 13u);  // the other 2 completed ones, asked next
+    EXPECT_TRUE(errors.messages.empty());
 }
 
 }  // namespace

@@ -26,7 +26,9 @@ TStateRecord SampleRecord() {
         TPendingPart{9, Md5Digest(ToBytes("five.four")), "Quernel PDF", "Faktura\t1", 0,
                      "/home/u/QUERNEL/PDF/Faktura 1.pdf"}};
     record.jobs.push_back(
-        {41, "laser", "QUERNEL_2024_03_09_7", "/srv/dos/LPT1.PRN", 4, 12, Md5Digest({})});
+        {41, "laser", "QUERNEL_2024_03_09_7", "/srv/dos/LPT1.PRN", 4, 12, Md5Digest({}), ""});
+    record.jobs.push_back({42, "laser", "QUERNEL_2024_03_09_8", "/srv/dos/LPT1.PRN", 12, 20,
+                           Md5Digest(ToBytes("8 bytes.")), "20240309-170501-1"});
     return record;
 }
 
