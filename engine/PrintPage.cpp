@@ -11,20 +11,6 @@ namespace quernel {
 
 using namespace print;
 
-double TPrintInterface::LanguagePageLimit() const {
-    double limit = activeLinesPerPage_;
-    // A page of a printer language holds the lines that begin above its end, whatever the
-    // spacing: 66 lines of 1/8 inch on a form of 66 such lines.
-    if (formLines_ > 0) limit = std::min(limit, formLines_ + 1 - 1e-9);
-    return std::max(1.0, limit - skipLines_);
-}
-
-double TPrintInterface::HorizontalInch() const {
-    const double printable =
-        landscape_ ? caps_.pageHeight - topPx_ - bottomPx_ : caps_.pageWidth - leftPx_ - rightPx_;
-    return printable / std::max(1, activeCharsPerLine_) * 10;
-}
-
 void TPrintInterface::SetColour(std::uint32_t rgb) {
     if (rgb == colour_) return;
     colour_ = rgb;
@@ -146,12 +132,6 @@ void TPrintInterface::SetPitch(double cpi) {
     if (status_->Enlarged) charAdvance_ *= 2;
     cpi_ = cpi;
     status_->Pitch = NearestPitch(cpi);
-}
-
-double TPrintInterface::RightLimitPx() const {
-    const double width = activeCharsPerLine_ / 10.0;
-    const double inches = rightMargin_ > 0 ? std::min(rightMargin_, width) : width;
-    return (landscape_ ? topPx_ : leftPx_) + inches * HorizontalInch();
 }
 
 double TPrintInterface::LineEnd() {

@@ -221,7 +221,8 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     double RightLimitPx() const;
     // Pixels of an inch of the emulated printer: along the line 10 cells at 10 CPI, across it
     // 6 lines.
-    double HorizontalInch() const;
+    double HorizontalInch() const { return horizontalInch_; }
+    double MeasureHorizontalInch() const;  // set in SetOrientation: it runs for every character
     double VerticalInch() const { return 6.0 * lineHeight_; }
     // The pen where the line position puts the current line (printer languages only).
     void PlacePen();
@@ -239,6 +240,7 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     TDeviceCaps caps_;
     std::string pageProblem_;  // why the page cannot be used; empty when it can
     int lineHeight_ = 0;
+    double horizontalInch_ = 0;
     std::string fontName_ = "Arial Narrow";
     std::uint8_t fontPitch_ = 2;
     TCharMapRecord map_ = TCharMapRecord::Identity();
