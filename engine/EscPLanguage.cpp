@@ -23,6 +23,9 @@ void TEscPLanguage::Reset() {
     verticalTabsSet_ = false;
     pitch_ = 10;
     condensed_ = false;
+    proportional_ = false;
+    hmi_ = false;
+    typeface_ = -1;
     country_ = 0;
     tables_ = {TCharTable{true, nullptr}, TCharTable{}, TCharTable{}, TCharTable{}};
     table_ = 1;

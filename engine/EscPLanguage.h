@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -71,6 +72,11 @@ class TEscPLanguage final : public IPrinterLanguage {
     // pitch in force.
     void SelectPitch(double cpi, IPage& page);
     void Condense(bool on, IPage& page);
+    void Proportional(bool on, IPage& page);
+    // The kind of the typeface of ESC k; none for draft letters and before any ESC k.
+    std::optional<TFontKind> TypefaceKind() const;
+    // The kind of an ESC k typeface; none for a typeface the printer does not have.
+    static std::optional<TFontKind> KindOf(int typeface);
     // EscPLayout.cpp: line spacing, feeds, positions, tabs, margins, page length.
     bool LayoutCommand(const escp::TEscPCommand& cmd, IPage* page);
     void VerticalTab(IPage& page);
@@ -116,6 +122,9 @@ class TEscPLanguage final : public IPrinterLanguage {
     std::vector<double> verticalTabs_;         // inches from the top
     double pitch_ = 10;                        // ESC P, M, g
     bool condensed_ = false;                   // SI, DC2
+    bool proportional_ = false;                // ESC p, ESC X 1, ESC ! 2
+    bool hmi_ = false;                         // ESC c: its advance replaces the pitch's
+    int typeface_ = -1;                        // ESC k; -1 until chosen
     bool verticalTabsSet_ = false;             // ESC B since the last reset
     int country_ = 0;                          // ESC R
     // A character table: the upper half in italics, the printer's own (the character map's),

@@ -23,12 +23,16 @@ bool TEscPLanguage::TextCommand(const TEscPCommand& cmd, IPage* page) {
     const int n = cmd.Arg(0);
     switch (cmd.key) {
         case ' ':
-            if (page) page->SetExtraSpace(n * RelativeUnit());
+            if (!page) return true;
+            if (hmi_) SelectPitch(pitch_, *page);  // which ends the HMI
+            page->SetExtraSpace(n * RelativeUnit());
             return true;
         case '!':
             if (!page) return true;
             condensed_ = (n & 4) != 0;
             SelectPitch((n & 1) ? 12 : 10, *page);
+            page->SetPointSize(0);
+            Proportional((n & 2) != 0, *page);
             page->Apply((n & 0x18) ? kBoldOn : kBoldOff);
             page->Apply((n & 0x20) ? kEnlargedMulti : kEnlargedOff);
             page->Apply((n & 0x40) ? kItalicOn : kItalicOff);
@@ -39,9 +43,7 @@ bool TEscPLanguage::TextCommand(const TEscPCommand& cmd, IPage* page) {
             if (page && IsOff(n)) page->Apply(kUnderlineOff);
             return true;
         case Ext('-'):  // ESC ( - nL nH m d1 d2: d1 the line's place, d2 its kind (0 none)
-            if (page && cmd.Arg(1) == 1)
-                page->Apply(cmd.Arg(2) != 0 ? kUnderlineOn : kUnderlineOff);
-            if (page && cmd.Arg(1) == 2) page->SetStyle(font_style::kStrikeOut, cmd.Arg(2) != 0);
+            if (page && cmd.Arg(0) == 1) page->SetScoreLine(cmd.Arg(1), cmd.Arg(2));
             return true;
         case '4':
             if (page) page->Apply(kItalicOn);
@@ -64,19 +66,19 @@ bool TEscPLanguage::TextCommand(const TEscPCommand& cmd, IPage* page) {
         case 'T':
             if (page) page->Apply(kScriptOff);
             return true;
+        // Each pitch also selects letters of 10.5 points.
         case 'M':
-            if (page) SelectPitch(12, *page);
-            return true;
         case 'P':
-            if (page) SelectPitch(10, *page);
-            return true;
         case 'g':
-            if (page) SelectPitch(15, *page);
+            if (!page) return true;
+            SelectPitch(cmd.key == 'M' ? 12 : cmd.key == 'P' ? 10 : 15, *page);
+            page->SetPointSize(0);
             return true;
         case 0x0F:
             if (page) Condense(true, *page);
             return true;
         case 'W':
+            if (page && hmi_) SelectPitch(pitch_, *page);  // which ends the HMI
             if (page && IsOn(n)) page->Apply(kEnlargedMulti);
             if (page && IsOff(n)) page->Apply(kEnlargedOff);
             return true;
@@ -88,15 +90,44 @@ bool TEscPLanguage::TextCommand(const TEscPCommand& cmd, IPage* page) {
             if (page && IsOff(n)) page->SetDoubleHeight(false);
             return true;
         // Typefaces and sizes.
-        case 'X':
-            if (page && n >= 5) page->SetPitch(360.0 / n);
+        case 'X':  // ESC X m nL nH: pitch 360/m (1 proportional, 0 the same), size in half points
+            if (!page) return true;
+            if (n == 1) {
+                Proportional(true, *page);
+            } else if (n >= 5) {
+                proportional_ = false;
+                page->SetProportional(false);
+                pitch_ = 360.0 / n;
+                hmi_ = false;
+                page->SetPitch(pitch_);
+            }
+            if (cmd.Word(1) > 0) page->SetPointSize(cmd.Word(1) / 2.0);
             return true;
-        case 'c':
-            if (page && cmd.Word(0) > 0) page->SetPitch(360.0 / cmd.Word(0));
+        case 'c':  // the exact advance of every character, 1/360 inch, instead of the pitch
+            if (!page || cmd.Word(0) <= 0) return true;
+            hmi_ = true;
+            page->SetProportional(false);
+            page->SetExtraSpace(0);
+            page->SetPitch(360.0 / cmd.Word(0));
             return true;
-        case 'k':  // typeface
-        case 'p':  // proportional print
-        case 'q':  // outline and shadow
+        case 'k':  // a typeface the printer does not have: the one in force stays
+            if (KindOf(n)) typeface_ = n;
+            if (page) page->SetTypeface(TypefaceKind());
+            return true;
+        case 'x':  // draft letters have no typeface of their own
+            if (page) page->SetTypeface(TypefaceKind());
+            return false;  // not this part's alone
+        case 'p':
+            if (page && (IsOn(n) || IsOff(n))) {
+                Proportional(IsOn(n), *page);
+                page->SetPointSize(0);
+            }
+            return true;
+        case 'q':
+            if (page) {
+                page->SetStyle(font_style::kOutline, (n & 1) != 0);
+                page->SetStyle(font_style::kShadow, (n & 2) != 0);
+            }
             return true;
         // Colour: the ribbon's band, or two bands printed over each other.
         case 'r':
@@ -109,8 +140,46 @@ bool TEscPLanguage::TextCommand(const TEscPCommand& cmd, IPage* page) {
     }
 }
 
+std::optional<TFontKind> TEscPLanguage::TypefaceKind() const {
+    if (draft_ || typeface_ < 0) return std::nullopt;
+    return KindOf(typeface_);
+}
+
+std::optional<TFontKind> TEscPLanguage::KindOf(int typeface) {
+    switch (typeface) {
+        case 0:   // Roman
+        case 10:  // Roman T
+            return TFontKind::kSerif;
+        case 1:   // Sans serif
+        case 11:  // Sans serif H
+            return TFontKind::kSans;
+        case 2:  // Courier
+        case 3:  // Prestige, a typewriter face
+        case 5:  // OCR-B
+        case 6:  // OCR-A
+        case 7:  // Orator
+        case 8:  // Orator-S
+            return TFontKind::kMono;
+        case 4:  // Script
+        case 9:  // Script C
+            return TFontKind::kScript;
+        default:
+            return std::nullopt;
+    }
+}
+
+void TEscPLanguage::Proportional(bool on, IPage& page) {
+    proportional_ = on;
+    page.SetProportional(on);
+    // Turned off, or on: the fixed pitch in force again (it ends an HMI).
+    SelectPitch(pitch_, page);
+}
+
 void TEscPLanguage::SelectPitch(double cpi, IPage& page) {
     pitch_ = cpi;
+    // The end of an HMI lets proportional letters take their own widths again.
+    if (hmi_ && proportional_) page.SetProportional(true);
+    hmi_ = false;
     const bool condensed = condensed_ && cpi < 15;
     page.SetPitch(!condensed ? cpi : cpi < 11 ? 120.0 / 7 : 20);
 }

@@ -68,6 +68,19 @@ class IPage {
     // Space added after every character.
     virtual void SetExtraSpace(double inches) = 0;
     virtual void SetStyle(std::uint8_t fontStyleBit, bool on) = 0;
+    // The typeface: an installed family of the kind; the configured font for none, and where
+    // no family of the kind is installed.
+    virtual void SetTypeface(std::optional<TFontKind> kind) = 0;
+    // The size of the letters in points, on the baseline of the grid's letters; 0: the grid's
+    // own (a line of 1/6 inch holds letters of 10.5 points).
+    virtual void SetPointSize(double points) = 0;
+    // Proportional spacing: each letter moves the print position on by its own width in the
+    // font (at the size in force) instead of by the pitch.
+    virtual void SetProportional(bool on) = 0;
+    // A line drawn with the letters: `place` 1 under them, 2 through, 3 over them; `kind` 0
+    // none, 1 single, 2 double, 5 single broken, 6 double broken (bit 0 single, bit 1 double,
+    // bit 2 broken).
+    virtual void SetScoreLine(int place, int kind) = 0;
     // Characters twice as high, on the same baseline (the line above holds their upper half).
     virtual void SetDoubleHeight(bool on) = 0;
     // The colour of the ribbon (0xRRGGBB): text and graphics print in it. Black after a reset.

@@ -57,7 +57,14 @@ inline constexpr std::uint8_t kBold = 1;
 inline constexpr std::uint8_t kItalic = 2;
 inline constexpr std::uint8_t kUnderline = 4;
 inline constexpr std::uint8_t kStrikeOut = 8;
+// Letters drawn as their outline, and with a shadow to their lower right (printer languages).
+inline constexpr std::uint8_t kOutline = 16;
+inline constexpr std::uint8_t kShadow = 32;
 }  // namespace font_style
+
+// The kinds of typeface a printer language asks for, each drawn with an installed family of
+// that kind.
+enum class TFontKind { kSerif, kSans, kMono, kScript };
 
 // A 1-bit picture: `height` rows of `stride` bytes each, the leftmost dot of a row in the
 // highest bit of its first byte. A set bit is a dot of ink; a clear bit leaves what is under it.
@@ -113,6 +120,9 @@ struct TFontDesc {
     bool italic = false;
     bool underline = false;
     bool strikeOut = false;
+    bool outline = false;  // the letters' outline stroked, not filled
+    // With width 0: the letters at their natural width times this (2: double width); 0 is 1.
+    double stretch = 0;
     std::uint8_t charset = 1;  // font character-set value (see CharsetTable)
     std::uint8_t pitch = 2;    // 0 default, 1 variable, 2 fixed
     bool operator==(const TFontDesc&) const = default;
@@ -166,6 +176,17 @@ class IPrinterPlatform {
     virtual TDeviceCaps DeviceCaps() = 0;
     // The font families the current printer offers.
     virtual std::vector<std::string> Fonts() = 0;
+    // The installed family of a kind of typeface; empty when none is installed (the configured
+    // font then stays).
+    virtual std::string FamilyOf(TFontKind) { return {}; }
+    // How far a character moves the print position on in proportional spacing: the advance of
+    // the byte's glyph in the font, device pixels; the cell width where the platform cannot
+    // measure.
+    virtual double Advance(const TFontDesc& font, std::uint8_t byte) {
+        (void)byte;
+        if (font.width > 0) return font.width;
+        return 0.5 * font.height * (font.stretch > 0 ? font.stretch : 1);
+    }
 
     // Canvas of the open document.
     virtual void SetBkModeTransparent() = 0;

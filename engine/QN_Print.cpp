@@ -7,96 +7,14 @@
 #include "engine/BoxShapes.h"
 #include "engine/PageGeometry.h"
 #include "engine/PrintSystemErrors.h"
+#include "engine/PrintUnits.h"
 #include "engine/QN_Picture.h"
 #include "host/BW_log.h"
 #include "host/ErrorReport.h"
 
 namespace quernel {
 
-namespace {
-
-using namespace meaning;
-
-constexpr std::uint8_t kFormFeed = 0x0C;
-constexpr std::uint8_t kCr = 0x0D;
-constexpr std::uint8_t kLf = 0x0A;
-
-// Device positions beyond this are not drawn: a margin and a few cells added to them still fit
-// an int.
-constexpr double kFarAway = std::numeric_limits<int>::max() / 4.0;
-
-// Pixel positions from exact ones: truncated, but a position a rounding error below a whole
-// pixel counts as that pixel, so that pictures placed one below the other meet.
-int Px(double v) {
-    return static_cast<int>(std::floor(v + 1e-6));
-}
-
-// Relative pitch changes turned into an absolute pitch; "ignore" where nothing happens.
-TSequenceMeaning RelativePitch(TSequenceMeaning m, TSequenceMeaning pitch) {
-    switch (m) {
-        case kCondensed:
-            return pitch == kCpi10 ? kCpi17 : pitch == kCpi12 ? kCpi20 : kIgnore;
-        case kCondensedOff:
-            return pitch == kCpi17                        ? kCpi10
-                   : (pitch == kCpi20 || pitch == kCpi24) ? kCpi12
-                                                          : kIgnore;
-        case kPica:
-            return pitch == kCpi12                        ? kCpi10
-                   : (pitch == kCpi20 || pitch == kCpi24) ? kCpi17
-                                                          : kIgnore;
-        case kElite:
-            return pitch == kCpi10 ? kCpi12 : pitch == kCpi17 ? kCpi20 : kIgnore;
-        default:
-            return m;
-    }
-}
-
-double PitchFactor(TSequenceMeaning code) {
-    switch (code) {
-        case kCpi12:
-            return 1.2;
-        case kCpi17:
-            return 1.7;
-        case kCpi20:
-            return 2.0;
-        case kCpi24:
-            return 2.4;
-        case kCpi5:
-            return 0.5;
-        default:
-            return 1.0;
-    }
-}
-
-// What a printer language may ask for is kept to sizes a sheet can show, so that no value of a
-// damaged or hostile printout makes a position overflow: inches for distances and lengths,
-// lines for the line position (a page of 67 lines is far inside).
-constexpr double kMostInches = 100;
-constexpr double kMostLines = 100000;
-
-double Inches(double v) {
-    return std::isfinite(v) ? std::clamp(v, -kMostInches, kMostInches) : 0;
-}
-
-// The pitch meaning nearest to a pitch in characters per inch.
-TSequenceMeaning NearestPitch(double cpi) {
-    static constexpr TSequenceMeaning kCodes[] = {kCpi5, kCpi10, kCpi12, kCpi17, kCpi20, kCpi24};
-    TSequenceMeaning best = kCpi10;
-    for (TSequenceMeaning code : kCodes) {
-        if (std::abs(PitchFactor(code) * 10 - cpi) < std::abs(PitchFactor(best) * 10 - cpi)) {
-            best = code;
-        }
-    }
-    return best;
-}
-
-// Lines per inch meanings 31..40 as a multiple of the 6 lpi grid line.
-double LineSpacingFor(TSequenceMeaning m) {
-    static constexpr double kSpacing[] = {6.0, 3.0, 2.0, 1.5, 1.0, 0.75, 0.5, 0.375, 0.25, 0.125};
-    return kSpacing[m - kLpi1];
-}
-
-}  // namespace
+using namespace print;
 
 TPrintInterface::TPrintInterface(TPrintServices& services)
     : services_(services), printer_(services.printer) {}
@@ -182,6 +100,7 @@ void TPrintInterface::PrintData(ByteView data, std::size_t start, bool keepState
     status_ = &status;
     pendingNewPage_ = false;
     language_ = MakePrinterLanguage(commandSet_, data.subspan(std::min(start, data.size())));
+    faces_ = {};
     ResetLanguageLayout();
     wrap_ = false;
     if (!keepState) status.ResetStatus();
@@ -254,6 +173,7 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
         case kUnderlineOn:
         case kUnderlineOff:
             SetStyle(font_style::kUnderline, m == kUnderlineOn);
+            if (scores_[0] != 0) SetScoreLine(1, m == kUnderlineOn ? 1 : 0);
             break;
         case kItalicOn:
         case kItalicOff:
@@ -354,12 +274,9 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
     }
 }
 
-// Inlined into DrawRun: it runs for every character drawn.
-[[gnu::always_inline]] inline void TPrintInterface::DrawMapped(std::size_t from, std::size_t count,
-                                                               std::uint8_t charset) {
-    EnsurePage();
+// Inlined into DrawMapped: it runs for every run drawn.
+[[gnu::always_inline]] inline int TPrintInterface::PrepareFont(std::uint8_t charset) {
     const TPrinterStatus& status = *status_;
-
     // The run's font: the face and charset are set once per printout; only the cell and the
     // style change between runs, so no allocation happens per character.
     // Double height stands on the line's baseline, 3/4 of the cell down; on the first line of
@@ -368,10 +285,20 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
     const bool script = !tall && (status.Subscript || status.Superscript);
     TFontDesc& font = runFont_;
     font.charset = charset;
-    font.height = tall     ? 2 * lineHeight_
-                  : script ? static_cast<int>(0.72 * lineHeight_)
-                           : lineHeight_;
-    font.width = static_cast<int>(script ? 0.72 * charAdvance_ : charAdvance_);
+    int letter = lineHeight_;
+    if (points_ > 0 || proportional_) [[unlikely]] {
+        // Letters of their own size, and proportional ones, keep their natural width.
+        if (points_ > 0)
+            letter = static_cast<int>(std::lround(lineHeight_ * points_ / kGridPoints));
+        font.width = 0;
+        font.stretch = status.Enlarged ? 2 : 1;
+        font.pitch = proportional_ ? 1 : 2;
+    } else {
+        font.width = static_cast<int>(script ? 0.72 * charAdvance_ : charAdvance_);
+        font.stretch = 0;
+        font.pitch = 2;
+    }
+    font.height = tall ? 2 * letter : script ? static_cast<int>(0.72 * letter) : letter;
     // Where the next run starts, also for a smaller script cell.
     font.advance = charAdvance_ + extraSpacePx_;
     font.escapement = font.orientation = landscape_ ? -900 : 0;
@@ -379,26 +306,100 @@ void TPrintInterface::ApplyMeaning(TSequenceMeaning m, ByteView bytes) {
     font.italic = canvasStyle_ & font_style::kItalic;
     font.underline = canvasStyle_ & font_style::kUnderline;
     font.strikeOut = canvasStyle_ & font_style::kStrikeOut;
+    font.outline = canvasStyle_ & font_style::kOutline;
 
-    // Across the line: subscript sits lower, superscript higher, the pen stays.
+    // Across the line: subscript sits lower, superscript higher, the pen stays; taller
+    // letters grow upward from the baseline.
     int shift = 0;
-    if (script && status.Subscript) shift = static_cast<int>(lineHeight_ * 0.33);
-    if (script && status.Superscript) shift = -static_cast<int>(lineHeight_ * 0.05);
-    if (tall) shift = -static_cast<int>(lineHeight_ * 0.75);
+    if (script && status.Subscript) shift = static_cast<int>(letter * 0.33);
+    if (script && status.Superscript) shift = -static_cast<int>(letter * 0.05);
+    if (tall) {
+        shift = -static_cast<int>(0.75 * (2 * letter - lineHeight_));
+    } else if (!script && letter != lineHeight_) {
+        shift = -static_cast<int>(0.75 * (letter - lineHeight_));
+    }
+    return shift;
+}
+
+// Inlined into DrawRun: it runs for every character drawn.
+[[gnu::always_inline]] inline void TPrintInterface::DrawMapped(std::size_t from, std::size_t count,
+                                                               std::uint8_t charset) {
+    EnsurePage();
+    const int shift = PrepareFont(charset);
+    const double step = charAdvance_ + extraSpacePx_;
     // Cells beyond any device position (a very long line) cannot be placed and would not
     // show on the sheet: they are passed over.
     if (std::abs(alongPos_) < kFarAway) {
         const TPoint pen = printer_.PenPos();
         const int along = static_cast<int>(alongPos_);
         const ByteView text(runText_.data() + from, count);
-        if (landscape_) {
-            printer_.TextOut(pen.x - shift, along, font, text);
-        } else {
-            printer_.TextOut(along, pen.y + shift, font, text);
-        }
+        const int across = landscape_ ? pen.x - shift : pen.y + shift;
+        const int x = landscape_ ? across : along;
+        const int y = landscape_ ? along : across;
+        if (canvasStyle_ & font_style::kShadow) [[unlikely]]
+            DrawShadow(x, y, runFont_, text);
+        printer_.TextOut(x, y, runFont_, text);
+        if (scored_) [[unlikely]]
+            DrawScores(alongPos_, alongPos_ + static_cast<double>(count) * step, across,
+                       runFont_.height);
     }
-    MoveAlongPx(alongPos_ + static_cast<double>(count) * (charAdvance_ + extraSpacePx_));
+    MoveAlongPx(alongPos_ + static_cast<double>(count) * step);
     column_ += static_cast<int>(count);
+}
+
+void TPrintInterface::DrawProportional(std::size_t count, std::uint8_t charset) {
+    for (std::size_t i = 0; i < count; ++i) {
+        EnsurePage();
+        PrepareFont(charset);
+        const std::uint8_t byte = runText_[i];
+        const double step = printer_.Advance(runFont_, byte) + extraSpacePx_;
+        WrapFor(step);
+        const int shift = PrepareFont(charset);
+        if (std::abs(alongPos_) < kFarAway) {
+            const TPoint pen = printer_.PenPos();
+            const int along = static_cast<int>(alongPos_);
+            const ByteView text(runText_.data() + i, 1);
+            const int across = landscape_ ? pen.x - shift : pen.y + shift;
+            const int x = landscape_ ? across : along;
+            const int y = landscape_ ? along : across;
+            if (canvasStyle_ & font_style::kShadow) DrawShadow(x, y, runFont_, text);
+            printer_.TextOut(x, y, runFont_, text);
+            if (scored_) DrawScores(alongPos_, alongPos_ + step, across, runFont_.height);
+        }
+        MoveAlongPx(alongPos_ + step);
+        ++column_;
+    }
+}
+
+void TPrintInterface::PrintCharacter(char32_t ch) {
+    // In the charset of the map when it has the character, else in Windows-1252, else in the
+    // first charset that has it (the DOS code page 852 holds box drawing, Windows-1251 and
+    // -1253 Cyrillic and Greek), else as "?".
+    const std::uint8_t own = mapCharset_;
+    // With box lines, box drawing and blocks are shapes, and a sign that no charset holds is
+    // code page 437's.
+    const auto dos = boxLines_ && ch >= 0x80 ? FromUnicode(CodePage::kCp437, ch) : std::nullopt;
+    if (dos && IsShapeByte(*dos)) {
+        const std::uint8_t bytes[1] = {*dos};
+        DrawShapes(ByteView(bytes, 1));
+        return;
+    }
+    // Control characters are never looked up: their bytes are not drawn as characters.
+    for (std::uint8_t charset : {own, std::uint8_t{0}, std::uint8_t{255}, std::uint8_t{238},
+                                 std::uint8_t{204}, std::uint8_t{186}, std::uint8_t{161}}) {
+        const auto b = ch >= 0x20 ? FromUnicode(CodePageForCharset(charset), ch) : std::nullopt;
+        if (!b) continue;
+        runText_.assign(1, *b);
+        DrawText(1, charset);
+        return;
+    }
+    if (dos) {
+        runText_.assign(1, *dos);
+        DrawText(1, kCp437Charset);
+        return;
+    }
+    runText_.assign(1, '?');
+    DrawText(1, own);
 }
 
 void TPrintInterface::DrawRun(ByteView bytes) {
@@ -563,11 +564,21 @@ void TPrintInterface::Reset(bool eject) {
     status.LineSpacing = 1.0;
     SelectCpi(kCpi10);
     if (language_) {
+        // A printer's reset cancels every attribute, the score lines too.
+        canvasStyle_ = 0;
+        status.FontStyle = 0;
         language_->Reset();
         ResetLanguageLayout();
     }
     if (PageHasContent() && (eject || pendingNewPage_)) {
         pendingNewPage_ = true;
+    } else if (language_ && PageHasContent()) {
+        // A printer's reset feeds no paper: what follows prints from the left margin of the
+        // line it came on, below what is printed already.
+        alongPos_ = LineStart();
+        column_ = 0;
+        PlacePen();
+        EndEnlargedLine();
     } else {
         BeginSheet();
     }
@@ -654,226 +665,6 @@ void TPrintInterface::EndEnlargedLine() {
         status_->Enlarged = false;
         charAdvance_ /= 2;
     }
-}
-
-// ---------------------------------------------------------------- printer languages
-
-double TPrintInterface::LanguagePageLimit() const {
-    double limit = activeLinesPerPage_;
-    // A page of a printer language holds the lines that begin above its end, whatever the
-    // spacing: 66 lines of 1/8 inch on a form of 66 such lines.
-    if (formLines_ > 0) limit = std::min(limit, formLines_ + 1 - 1e-9);
-    return std::max(1.0, limit - skipLines_);
-}
-
-double TPrintInterface::HorizontalInch() const {
-    const double printable =
-        landscape_ ? caps_.pageHeight - topPx_ - bottomPx_ : caps_.pageWidth - leftPx_ - rightPx_;
-    return printable / std::max(1, activeCharsPerLine_) * 10;
-}
-
-void TPrintInterface::SetColour(std::uint32_t rgb) {
-    if (rgb == colour_) return;
-    colour_ = rgb;
-    printer_.SetColour(rgb);
-}
-
-void TPrintInterface::ResetLanguageLayout() {
-    SetColour(kBlack);
-    marginPx_ = 0;
-    rightMargin_ = 0;
-    doubleHeight_ = false;
-    formLines_ = 0;
-    skipLines_ = 0;
-    extraSpacePx_ = 0;
-}
-
-void TPrintInterface::PlacePen() {
-    const int across = Px((linePosition_ - 1.0) * lineHeight_);
-    const int along = static_cast<int>(alongPos_);
-    if (landscape_) {
-        printer_.MoveTo(caps_.pageWidth - rightPx_ - across, along);
-    } else {
-        printer_.MoveTo(along, topPx_ + across);
-    }
-}
-
-void TPrintInterface::Apply(TSequenceMeaning m) {
-    ApplyMeaning(RelativePitch(m, status_->Pitch), {});
-}
-
-void TPrintInterface::ControlCode(std::uint8_t code) {
-    const std::uint8_t bytes[1] = {code};
-    const ByteView alone(bytes, 1);
-    const auto known =
-        language_->ReadsBeforeTable(alone, 0) ? std::nullopt : table_.MatchKnown(alone, 0);
-    if (known) {
-        ApplyMeaning(RelativePitch(known->meaning, status_->Pitch), alone);
-    } else {
-        language_->Step(alone, 0, this);
-    }
-}
-
-void TPrintInterface::Print(ByteView bytes, bool italic) {
-    if (bytes.empty()) return;
-    const std::uint8_t style = canvasStyle_;
-    if (italic) canvasStyle_ |= font_style::kItalic;
-    DrawRun(bytes);
-    canvasStyle_ = style;
-}
-
-void TPrintInterface::PrintCharacter(char32_t ch) {
-    // In the charset of the map when it has the character, else in Windows-1252, else in the
-    // first charset that has it (the DOS code page 852 holds box drawing, Windows-1251 and
-    // -1253 Cyrillic and Greek), else as "?".
-    const std::uint8_t own = mapCharset_;
-    // With box lines, box drawing and blocks are shapes, and a sign that no charset holds is
-    // code page 437's.
-    const auto dos = boxLines_ && ch >= 0x80 ? FromUnicode(CodePage::kCp437, ch) : std::nullopt;
-    if (dos && IsShapeByte(*dos)) {
-        const std::uint8_t bytes[1] = {*dos};
-        DrawShapes(ByteView(bytes, 1));
-        return;
-    }
-    // Control characters are never looked up: their bytes are not drawn as characters.
-    for (std::uint8_t charset : {own, std::uint8_t{0}, std::uint8_t{255}, std::uint8_t{238},
-                                 std::uint8_t{204}, std::uint8_t{186}, std::uint8_t{161}}) {
-        const auto b = ch >= 0x20 ? FromUnicode(CodePageForCharset(charset), ch) : std::nullopt;
-        if (!b) continue;
-        runText_.assign(1, *b);
-        DrawText(1, charset);
-        return;
-    }
-    if (dos) {
-        runText_.assign(1, *dos);
-        DrawText(1, kCp437Charset);
-        return;
-    }
-    runText_.assign(1, '?');
-    DrawText(1, own);
-}
-
-void TPrintInterface::PrintPicture(const TBitmap& bitmap, double width, double height) {
-    WrapFor(charAdvance_ + extraSpacePx_);
-    const bool tall = Tall();
-    const double along = (alongPos_ - LineStart()) / HorizontalInch();
-    const double down = (linePosition_ - 1.0 - (tall ? 0.75 : 0.0)) / 6;
-    DrawPicture(bitmap, along, down, width * (status_->Enlarged ? 2 : 1), height * (tall ? 2 : 1));
-    MoveAlongPx(alongPos_ + charAdvance_ + extraSpacePx_);
-    ++column_;
-}
-
-double TPrintInterface::Along() {
-    EnsurePage();
-    return (alongPos_ - LineStart()) / HorizontalInch();
-}
-
-void TPrintInterface::MoveAlong(double inches) {
-    EnsurePage();
-    const double gridStart = landscape_ ? topPx_ : leftPx_;
-    MoveAlongPx(std::max(gridStart, LineStart() + Inches(inches) * HorizontalInch()));
-}
-
-double TPrintInterface::Down() {
-    EnsurePage();
-    return (linePosition_ - 1.0) / 6;
-}
-
-void TPrintInterface::MoveDown(double inches) {
-    EnsurePage();
-    // Inside the page; a little above the first line too, where a printer language may put
-    // the baseline of a first line.
-    linePosition_ = std::clamp(1.0 + Inches(inches) * 6, 0.0, PageLimit());
-    PlacePen();
-}
-
-void TPrintInterface::Feed(double inches) {
-    EnsurePage();
-    linePosition_ = std::clamp(linePosition_ + Inches(inches) * 6, 0.0, kMostLines);
-    alongPos_ = LineStart();
-    column_ = 0;
-    PlacePen();
-    EndEnlargedLine();
-}
-
-void TPrintInterface::SetLineSpacing(double inches) {
-    status_->LineSpacing = std::max(0.0, Inches(inches)) * 6;
-}
-
-void TPrintInterface::SetExtraSpace(double inches) {
-    extraSpacePx_ = std::max(0.0, Inches(inches)) * HorizontalInch();
-}
-
-void TPrintInterface::SetPageLength(double inches) {
-    formLines_ = std::max(0.0, Inches(inches)) * 6;
-}
-
-void TPrintInterface::SetBottomSkip(double inches) {
-    skipLines_ = std::max(0.0, Inches(inches)) * 6;
-}
-
-void TPrintInterface::SetPitch(double cpi) {
-    cpi = std::isfinite(cpi) ? std::clamp(cpi, 0.5, 100.0) : 10.0;
-    charAdvance_ = HorizontalInch() / cpi;
-    if (status_->Enlarged) charAdvance_ *= 2;
-    cpi_ = cpi;
-    status_->Pitch = NearestPitch(cpi);
-}
-
-double TPrintInterface::RightLimitPx() const {
-    const double width = activeCharsPerLine_ / 10.0;
-    const double inches = rightMargin_ > 0 ? std::min(rightMargin_, width) : width;
-    return (landscape_ ? topPx_ : leftPx_) + inches * HorizontalInch();
-}
-
-double TPrintInterface::LineEnd() {
-    return (RightLimitPx() - LineStart()) / HorizontalInch();
-}
-
-void TPrintInterface::SetRightMargin(double inches) {
-    rightMargin_ = std::max(0.0, Inches(inches));
-}
-
-void TPrintInterface::SetLeftMargin(double inches) {
-    marginPx_ = std::max(0.0, Inches(inches)) * HorizontalInch();
-    if (column_ == 0 || alongPos_ < LineStart()) MoveAlongPx(LineStart());
-}
-
-void TPrintInterface::DrawPicture(const TBitmap& bitmap, double along, double down, double width,
-                                  double height, TColor color) {
-    EnsurePage();
-    along = Inches(along);
-    down = Inches(down);
-    width = Inches(width);
-    height = Inches(height);
-    int left = 0, top = 0, right = 0, bottom = 0;
-    if (width <= 0 || height <= 0 || !bitmap.InkBounds(left, top, right, bottom)) return;
-    // Only the part with ink is drawn, where it lies in the whole picture.
-    const double dotAlong = width * HorizontalInch() / bitmap.width;
-    const double dotAcross = height * VerticalInch() / bitmap.height;
-    const double along0 = LineStart() + along * HorizontalInch();
-    const double across0 = down * VerticalInch();
-    const TBitmap ink = bitmap.Crop(left, top, right - left + 1, bottom - top + 1);
-    const int first = Px(along0 + left * dotAlong);
-    const int last = Px(along0 + (right + 1) * dotAlong);
-    const auto draw = [&](const TRect& rect, const TBitmap& dots) {
-        if (color == TColor{}) {
-            printer_.DrawBitmap(rect, dots);
-        } else {
-            printer_.DrawColorBitmap(rect, dots, color);
-        }
-    };
-    if (landscape_) {
-        const double edge = caps_.pageWidth - rightPx_;
-        draw({Px(edge - across0 - (bottom + 1) * dotAcross), first,
-              Px(edge - across0 - top * dotAcross), last},
-             ink.TurnedClockwise());
-    } else {
-        draw({first, Px(topPx_ + across0 + top * dotAcross), last,
-              Px(topPx_ + across0 + (bottom + 1) * dotAcross)},
-             ink);
-    }
-    pictureOnSheet_ = true;
 }
 
 Bytes BuildRawOutput(const TRawSettings& raw, const TCharMapRecord& map, ByteView data) {

@@ -1,10 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
-
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "engine/CharMap.h"
 #include "engine/CommandSet.h"
@@ -144,6 +145,11 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     void SetPitch(double cpi) override;
     void SetExtraSpace(double inches) override;
     void SetStyle(std::uint8_t bit, bool on) override;
+    // PrintFonts.cpp: typefaces, sizes, proportional spacing, score lines, shadows.
+    void SetTypeface(std::optional<TFontKind> kind) override;
+    void SetPointSize(double points) override;
+    void SetProportional(bool on) override;
+    void SetScoreLine(int place, int kind) override;
     void SetDoubleHeight(bool on) override { doubleHeight_ = on; }
     void SetColour(std::uint32_t rgb) override;
     void SetLeftMargin(double inches) override;
@@ -164,13 +170,27 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     // Draws the first `count` bytes of runText_, which are in the charset already; a line too
     // long for the right margin goes on on the next when a language asks for it.
     void DrawText(std::size_t count, std::uint8_t charset) {
-        if (wrap_) {
+        if (proportional_) {
+            DrawProportional(count, charset);
+        } else if (wrap_) {
             DrawWrapped(count, charset);
         } else {
             DrawMapped(0, count, charset);
         }
     }
     void DrawWrapped(std::size_t count, std::uint8_t charset);
+    // Draws the first `count` bytes of runText_ one letter at a time, each moving on by its
+    // own width in the font.
+    void DrawProportional(std::size_t count, std::uint8_t charset);
+    // Sets up runFont_ for the next text and answers how far the cell's top lies from the
+    // line's top, pixels across the line (smaller and larger letters keep the baseline).
+    int PrepareFont(std::uint8_t charset);
+    // What is drawn with the text besides its letters: the shadow (before them) or the score
+    // lines (after them), for text from `along` to `end` with its cell's top `top` across.
+    void DrawShadow(int x, int y, const TFontDesc& font, ByteView text);
+    void DrawScores(double along, double end, int top, int height);
+    // The face of the typeface in force.
+    void UpdateFace();
     // Starts the next line when a cell `step` pixels wide does not fit before the right margin
     // (and the print position is not at the line's start).
     void WrapFor(double step);
@@ -255,6 +275,15 @@ class TPrintInterface final : public IPrintEngine, private IPage {
     bool pageEnded_ = false;  // the language has finished this sheet
     bool pictureOnSheet_ = false;
     std::uint32_t colour_ = kBlack;
+    // Typefaces and sizes (PrintFonts.cpp).
+    std::optional<TFontKind> typeface_;                // none: the configured font
+    std::array<std::optional<std::string>, 4> faces_;  // the installed family of each kind
+    double points_ = 0;                                // 0: the grid's own size
+    bool proportional_ = false;
+    // Score lines drawn here (under, through, over): the kinds the font's own underline and
+    // strike-out lines do not draw.
+    std::array<std::uint8_t, 3> scores_{};
+    bool scored_ = false;  // one of scores_ is set
 };
 
 // Sends the printout to the current printer's queue as raw bytes: the initialisation text,

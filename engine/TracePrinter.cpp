@@ -48,6 +48,7 @@ void TracePrinter::TextOut(int x, int y, const TFontDesc& font, ByteView text) {
     if (font.italic) style += " italic";
     if (font.underline) style += " underline";
     if (font.strikeOut) style += " strikeout";
+    if (font.outline) style += " outline";
     out_ << "  text " << x << "," << y << " cell " << font.width << "x" << font.height;
     if (font.escapement != 0) out_ << " escapement " << font.escapement;
     out_ << style << " charset " << int(font.charset) << " "

@@ -8,6 +8,7 @@
 #include "host/BW_log.h"
 #include "host/Clock.h"
 #include "host/ErrorReport.h"
+#include "platform/FontChoice.h"
 #include "platform/QtPageCanvas.h"
 
 namespace quernel {
@@ -92,6 +93,10 @@ class TPreviewPrinter final : public IPrinterPlatform {
     }
     TDeviceCaps DeviceCaps() override { return caps_; }
     std::vector<std::string> Fonts() override { return {}; }
+    std::string FamilyOf(TFontKind kind) override { return InstalledFamily(kind); }
+    double Advance(const TFontDesc& font, std::uint8_t byte) override {
+        return advances_.Advance(font, byte);
+    }
     void SetBkModeTransparent() override {}
     void MoveTo(int x, int y) override { pen_ = {x, y}; }
     TPoint PenPos() override { return pen_; }
@@ -146,6 +151,7 @@ class TPreviewPrinter final : public IPrinterPlatform {
     QImage image_;
     std::unique_ptr<QPainter> painter_;
     QtPageCanvas canvas_;
+    TGlyphAdvances advances_;
 };
 
 TPrintJobSetup PreviewSetup(const TPrintJobSetup& setup) {

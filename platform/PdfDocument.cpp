@@ -40,6 +40,7 @@ void TPdfDocument::TImpl::BeginPage() {
     stateScale = 1;
     stateSpacing = 0;
     stateStroke = 0;
+    stateOutline = false;
     stateLeading = 0;
     haveLine = false;
     runOpen = false;

@@ -66,7 +66,8 @@ inline bool SameFont(const TFontDesc& a, const TFontDesc& b) {
     return a.height == b.height && a.width == b.width && a.advance == b.advance &&
            a.escapement == b.escapement && a.weight == b.weight && a.italic == b.italic &&
            a.underline == b.underline && a.strikeOut == b.strikeOut && a.charset == b.charset &&
-           a.orientation == b.orientation && a.pitch == b.pitch && SameText(a.faceName, b.faceName);
+           a.orientation == b.orientation && a.pitch == b.pitch && a.outline == b.outline &&
+           a.stretch == b.stretch && SameText(a.faceName, b.faceName);
 }
 
 inline double Round(double value, int decimals) {
@@ -137,6 +138,9 @@ struct TPdfDocument::TImpl {
         bool bold = false;
         bool italic = false;
         bool fixedPitch = false;
+        // Its glyphs keep their own widths (proportional text); otherwise every glyph is one
+        // cell wide.
+        bool proportional = false;
         std::vector<int> fonts;  // its font resources, one per 252 glyphs
     };
 
@@ -160,11 +164,14 @@ struct TPdfDocument::TImpl {
     // pixels along (dirX, dirY) without adjustment.
     struct TTextStyle {
         int font = 0;
-        double size = 0;     // Tf
-        double scale = 1;    // Tz / 100
-        double spacing = 0;  // Tc
-        double slant = 0;    // shear of a synthetic italic
-        double stroke = 0;   // line width of a synthetic bold; 0 = fill only
+        double size = 0;       // Tf
+        double scale = 1;      // Tz / 100
+        double spacing = 0;    // Tc
+        double slant = 0;      // shear of a synthetic italic
+        double stroke = 0;     // line width of a synthetic bold or an outline; 0 = fill only
+        bool outline = false;  // stroked only
+        // Each glyph steps its own width (TCell::step), the face's proportional widths.
+        bool proportional = false;
         double dirX = 1;
         double dirY = 0;
         double step = 0;  // the displacement as a viewer computes it from the values written
@@ -180,13 +187,14 @@ struct TPdfDocument::TImpl {
         bool operator==(const TTextStyle& o) const {
             return font == o.font && size == o.size && scale == o.scale && spacing == o.spacing &&
                    slant == o.slant && stroke == o.stroke && dirX == o.dirX && dirY == o.dirY &&
-                   exact == o.exact;
+                   exact == o.exact && outline == o.outline && proportional == o.proportional;
         }
     };
 
     struct TCell {
         char code = 0;
         std::int16_t style = pdf::kUnresolved;  // index into the entry's styles, or kBlank
+        float step = 0;  // a proportional glyph's own width, pixels; 0: the style's step
     };
 
     // One font description as the renderer asks for it.
@@ -256,6 +264,7 @@ struct TPdfDocument::TImpl {
     // Text state set in this page's content so far (it survives ET).
     int stateFont = -1;
     double stateSize = 0, stateScale = 1, stateSpacing = 0, stateStroke = 0, stateLeading = 0;
+    bool stateOutline = false;
     // The text line matrix since the last Tm or Td in this text object.
     bool haveLine = false;
     double lineA = 0, lineB = 0, lineC = 0, lineD = 0, lineX = 0, lineY = 0;
@@ -287,11 +296,11 @@ struct TPdfDocument::TImpl {
 
     TEntry& EntryFor(const TFontDesc& desc);
     void Resolve(TEntry& entry, std::uint8_t byte);
-    int FaceFor(const QRawFont& drawn, int stretch);
+    int FaceFor(const QRawFont& drawn, int stretch, bool proportional);
     // The face of that family and style as Qt finds it by name (the key's face), or the one
     // drawn, stretch included, when it finds none.
     int FaceByName(const QRawFont& drawn, const QString& family, const QString& style,
-                   std::string key, int stretch);
+                   std::string key, int stretch, bool proportional);
     std::pair<int, char> UseGlyph(int face, std::uint32_t glyph, char32_t ch);
     int StyleFor(TEntry& entry, int face, int font, const QRawFont& drawn, quint32 glyph);
 
@@ -301,10 +310,11 @@ struct TPdfDocument::TImpl {
     // (within the style's slack), or after a few blank cells (shown as space glyphs); false
     // otherwise.
     void StepNext(const TEntry& entry, std::size_t cells);
-    bool AppendToRun(const TTextStyle& style, double along, char code);
+    // `step`: how far the glyph moves the text position on.
+    bool AppendToRun(const TTextStyle& style, double along, char code, double step);
     // Whether (x, y) lies on the open run's baseline, and where along it.
     bool OnRunBaseline(double x, double y, double& along) const;
-    void Show(const TTextStyle& style, double x, double y, char code);
+    void Show(const TTextStyle& style, double x, double y, char code, double step);
     void StartRun(const TTextStyle& style, double x, double y);
     // Sets the font, scaling, spacing and rendering of the style where they differ.
     void SetState(const TTextStyle& style);

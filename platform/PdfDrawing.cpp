@@ -30,7 +30,7 @@ void TPdfDocument::TImpl::TextOut(int x, int y, const TFontDesc& desc, ByteView 
         const TCell& cell = entry.cells[text[0]];
         if (cell.style >= 0) {
             const TTextStyle& style = entry.styles[static_cast<std::size_t>(cell.style)];
-            if (&style == runStylePtr && AppendToRun(style, next.along, cell.code)) {
+            if (&style == runStylePtr && AppendToRun(style, next.along, cell.code, style.step)) {
                 StepNext(entry, 1);
                 return;
             }
@@ -70,11 +70,13 @@ void TPdfDocument::TImpl::TextOutGeneral(int x, int y, const TFontDesc& desc, By
         }
         const TTextStyle& style = entry.styles[static_cast<std::size_t>(cell->style)];
         const double offset = static_cast<double>(i) * s.advance;
-        if (onRun && &style == runStylePtr && AppendToRun(style, along + offset, cell->code)) {
+        const double step = cell->step > 0 ? cell->step : style.step;
+        if (onRun && &style == runStylePtr &&
+            AppendToRun(style, along + offset, cell->code, step)) {
             continue;
         }
         findBase();
-        Show(style, baseX + offset * entry.dirX, baseY + offset * entry.dirY, cell->code);
+        Show(style, baseX + offset * entry.dirX, baseY + offset * entry.dirY, cell->code, step);
         onRun = OnRunBaseline(baseX, baseY, along);
     }
 
@@ -115,11 +117,12 @@ void TPdfDocument::TImpl::StepNext(const TEntry& entry, std::size_t cells) {
     next.along += static_cast<double>(n) * entry.sizing.advance;
 }
 
-bool TPdfDocument::TImpl::AppendToRun(const TTextStyle& style, double along, char code) {
+bool TPdfDocument::TImpl::AppendToRun(const TTextStyle& style, double along, char code,
+                                      double step) {
     const double delta = along - runPos;
     if (std::abs(delta) < style.slack) {
         content.Code(code);
-        runPos += style.step;
+        runPos += step;
         return true;
     }
     if (style.hasSpace && delta > 0) {
@@ -127,7 +130,7 @@ bool TPdfDocument::TImpl::AppendToRun(const TTextStyle& style, double along, cha
         if (blanks <= kMaxSpaceGlyphs && std::abs(delta - blanks * style.step) < style.slack) {
             for (int k = 0; k < static_cast<int>(blanks); ++k) content.Code(style.space);
             content.Code(code);
-            runPos += (blanks + 1) * style.step;
+            runPos += blanks * style.step + step;
             return true;
         }
     }
@@ -142,7 +145,8 @@ bool TPdfDocument::TImpl::OnRunBaseline(double x, double y, double& along) const
     return std::abs(dx * runStyle.dirY - dy * runStyle.dirX) < kSamePosition;
 }
 
-void TPdfDocument::TImpl::Show(const TTextStyle& style, double x, double y, char code) {
+void TPdfDocument::TImpl::Show(const TTextStyle& style, double x, double y, char code,
+                               double step) {
     const bool same = runOpen && (runStylePtr == &style || runStyle == style);
     const double dx = x - runX;
     const double dy = y - runY;
@@ -202,7 +206,7 @@ void TPdfDocument::TImpl::Show(const TTextStyle& style, double x, double y, char
         runStylePtr = &style;
     }
     content.Code(code);
-    runPos += style.step;
+    runPos += step;
 }
 
 void TPdfDocument::TImpl::SetState(const TTextStyle& style) {
@@ -225,14 +229,16 @@ void TPdfDocument::TImpl::SetState(const TTextStyle& style) {
         content += "Tc\n";
         stateSpacing = style.spacing;
     }
-    if (style.stroke != stateStroke) {
+    if (style.stroke != stateStroke || style.outline != stateOutline) {
         if (style.stroke > 0) {
             content.Numbers({style.stroke}, 2);
-            content += "w 2 Tr\n";
+            // Stroked only (an outline), or filled and stroked (a synthetic bold).
+            content += style.outline ? "w 1 Tr\n" : "w 2 Tr\n";
         } else {
             content += "0 Tr\n";
         }
         stateStroke = style.stroke;
+        stateOutline = style.outline;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "engine/PrinterPlatform.h"
 #include "host/Clock.h"
+#include "platform/FontChoice.h"
 #include "platform/PdfDocument.h"
 
 namespace quernel {
@@ -45,6 +46,10 @@ class TPdfFilePrinter final : public IPrinterPlatform {
     TDeviceCaps DeviceCaps() override { return caps_; }
     // Not asked of the font system: looking one family up builds its whole list.
     std::vector<std::string> Fonts() override { return {}; }
+    std::string FamilyOf(TFontKind kind) override { return InstalledFamily(kind); }
+    double Advance(const TFontDesc& font, std::uint8_t byte) override {
+        return advances_.Advance(font, byte);
+    }
 
     void SetBkModeTransparent() override {}
     void MoveTo(int x, int y) override { pen_ = {x, y}; }
@@ -72,6 +77,7 @@ class TPdfFilePrinter final : public IPrinterPlatform {
     TPoint pen_;
     std::unique_ptr<TPdfDocument> document_;
     int pagesPrinted_ = 0;
+    TGlyphAdvances advances_;
 };
 
 }  // namespace quernel

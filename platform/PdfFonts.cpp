@@ -25,6 +25,7 @@ namespace {
 // italic or bold of its own.
 constexpr double kSyntheticSlant = 0.2126;
 constexpr double kSyntheticBoldStroke = 1.0 / 24;  // of the font size
+constexpr double kOutlineStroke = 1.0 / 50;        // of the font size
 // Characters the chosen font lacks come from these, then from Qt's own font fallback.
 constexpr const char* kFallbackFamilies[] = {"DejaVu Sans Mono", "DejaVu Sans"};
 constexpr std::size_t kMaxEntries = 256;
@@ -86,6 +87,14 @@ double DesignAdvance(const QRawFont& font, quint32 glyph) {
     QPointF advance;
     if (!font.advancesForGlyphIndexes(glyphs, &advance, 1, QRawFont::UseDesignMetrics)) return 0;
     return advance.x() / font.pixelSize();
+}
+
+// A glyph's width in the face's font resources, glyph units: its own in proportional text,
+// else the cell's.
+double GlyphWidth(const QRawFont& raw, bool proportional, double cell, std::uint32_t glyph) {
+    if (!proportional) return cell;
+    const double own = DesignAdvance(raw, glyph) * kGlyphUnits;
+    return own > 0 ? Round(own, 2) : cell;
 }
 
 // A PDF name made of the letters, digits and hyphens of `text`.
@@ -192,7 +201,8 @@ TPdfDocument::TImpl::TEntry& TPdfDocument::TImpl::EntryFor(const TFontDesc& desc
     }
     entry->chars = &CodePageTable(CodePageForCharset(desc.charset));
     const double advance = entry->sizing.advance;
-    if (turn % 900 == 0 && advance == std::floor(advance) && advance < 1e6) {
+    // Proportional letters are placed one by one, never by the cell.
+    if (turn % 900 == 0 && advance == std::floor(advance) && advance < 1e6 && desc.pitch != 1) {
         entry->grid = true;
         entry->stepX = static_cast<int>(entry->dirX * advance);
         entry->stepY = static_cast<int>(entry->dirY * advance);
@@ -207,23 +217,25 @@ TPdfDocument::TImpl::TEntry& TPdfDocument::TImpl::EntryFor(const TFontDesc& desc
     return *(lastEntry = entries.back().get());
 }
 
-int TPdfDocument::TImpl::FaceFor(const QRawFont& drawn, int stretch) {
+int TPdfDocument::TImpl::FaceFor(const QRawFont& drawn, int stretch, bool proportional) {
     const QString family = drawn.familyName();
     const QString style = drawn.styleName();
     std::string key = (family + QLatin1Char('\n') + style).toStdString();
+    if (proportional) key += "\nproportional";
     // Looking the face up by name below costs more than the rest of resolving a character, and
     // its answer depends on nothing else: it is done once per family, style and stretch.
     const std::string drawnKey = key + "\n" + std::to_string(stretch);
     if (const auto found = faceOfDrawn.find(drawnKey); found != faceOfDrawn.end()) {
         return found->second;
     }
-    const int index = FaceByName(drawn, family, style, std::move(key), stretch);
+    const int index = FaceByName(drawn, family, style, std::move(key), stretch, proportional);
     faceOfDrawn.emplace(drawnKey, index);
     return index;
 }
 
 int TPdfDocument::TImpl::FaceByName(const QRawFont& drawn, const QString& family,
-                                    const QString& style, std::string key, int stretch) {
+                                    const QString& style, std::string key, int stretch,
+                                    bool proportional) {
     // The same face without stretching: its outlines and metrics are the font resource's; the
     // stretch becomes the horizontal scaling of each text object.
     QFont font;
@@ -253,6 +265,7 @@ int TPdfDocument::TImpl::FaceByName(const QRawFont& drawn, const QString& family
                   style.contains(QLatin1String("Italic"), Qt::CaseInsensitive) ||
                   style.contains(QLatin1String("Oblique"), Qt::CaseInsensitive);
     face.fixedPitch = QFontDatabase::isFixedPitch(family, style);
+    face.proportional = proportional;
     faces.push_back(std::move(face));
     const int index = static_cast<int>(faces.size()) - 1;
     faceIndex.emplace(key, index);
@@ -307,18 +320,23 @@ int TPdfDocument::TImpl::StyleFor(TEntry& entry, int faceIndex, int font, const 
     // Glyphs step the renderer's exact advance when it is known, otherwise the cell width.
     style.exact = entry.desc.advance > 0;
     const double advance = style.exact ? entry.desc.advance : entry.sizing.advance;
-    style.spacing = Round(advance / style.scale - face.width * style.size / 1000, 4);
+    style.proportional = face.proportional;
+    style.spacing =
+        face.proportional ? 0 : Round(advance / style.scale - face.width * style.size / 1000, 4);
     style.slant = entry.desc.italic && !face.italic ? kSyntheticSlant : 0;
     style.stroke = entry.desc.weight >= QFont::Bold && !face.bold
                        ? Round(style.size * kSyntheticBoldStroke, 2)
                        : 0;
+    style.outline = entry.desc.outline;
+    if (style.outline) style.stroke = Round(style.size * kOutlineStroke, 2);
     style.dirX = entry.dirX;
     style.dirY = entry.dirY;
     style.step = (face.width * style.size / 1000 + style.spacing) * style.scale;
     style.unit = style.size * style.scale / 1000;
     style.slack = style.exact ? kWithinPixel : style.unit / 2;
     style.perStep = 1 / style.step;
-    if (const quint32 space = GlyphFor(face.raw, U' '); space != 0) {
+    // Blanks of proportional text are position adjustments: a space glyph has its own width.
+    if (const quint32 space = GlyphFor(face.raw, U' '); space != 0 && !face.proportional) {
         const auto [spaceFont, code] = UseGlyph(faceIndex, space, U' ');
         if (spaceFont == font) {
             style.hasSpace = true;
@@ -372,10 +390,15 @@ void TPdfDocument::TImpl::Resolve(TEntry& entry, std::uint8_t byte) {
         }
     }
     // No font has it: the chosen font's missing-glyph box, which shows no character.
-    const int face = FaceFor(drawn, stretch);
+    const int face = FaceFor(drawn, stretch, entry.desc.pitch == 1);
     const auto [font, code] = UseGlyph(face, glyph, glyph != 0 ? ch : 0);
     cell.code = code;
     cell.style = static_cast<std::int16_t>(StyleFor(entry, face, font, drawn, glyph));
+    const TTextStyle& style = entry.styles[static_cast<std::size_t>(cell.style)];
+    if (style.proportional) {
+        const double own = DesignAdvance(faces[static_cast<std::size_t>(face)].raw, glyph);
+        cell.step = static_cast<float>(own > 0 ? own * style.size * style.scale : style.step);
+    }
 }
 
 // ---------------------------------------------------------------- writing the fonts
@@ -445,10 +468,14 @@ void TPdfDocument::TImpl::WriteTrueTypeFace(const TFace& face, int index) {
     std::string widths = "[";
     for (std::size_t i = 0; i < glyphs.size();) {
         std::size_t last = i;
-        while (last + 1 < glyphs.size() && glyphs[last + 1] == glyphs[last] + 1) ++last;
-        AppendNumbers(
-            widths, {static_cast<double>(glyphs[i]), static_cast<double>(glyphs[last]), face.width},
-            2);
+        while (last + 1 < glyphs.size() && glyphs[last + 1] == glyphs[last] + 1 &&
+               !face.proportional) {
+            ++last;
+        }
+        AppendNumbers(widths,
+                      {static_cast<double>(glyphs[i]), static_cast<double>(glyphs[last]),
+                       GlyphWidth(face.raw, face.proportional, face.width, glyphs[i])},
+                      2);
         i = last + 1;
     }
     widths += "]";
@@ -505,7 +532,10 @@ void TPdfDocument::TImpl::WriteType3Font(const TFont& font, const TFace& face) {
         const QPainterPath path = face.raw.pathForGlyph(use.glyph);
         box |= path.boundingRect();
         const int object = writer.Reserve();
-        writer.WriteStream(object, "", GlyphProcedure(path, face.width), kResourceLevel);
+        writer.WriteStream(
+            object, "",
+            GlyphProcedure(path, GlyphWidth(face.raw, face.proportional, face.width, use.glyph)),
+            kResourceLevel);
         const std::string name = "g" + std::to_string(code);
         procs += "/" + name + " " + std::to_string(object) + " 0 R";
         if (code != expected) {
@@ -516,7 +546,12 @@ void TPdfDocument::TImpl::WriteType3Font(const TFont& font, const TFace& face) {
         expected = code + 1;
     }
     for (unsigned code = firstCode; code <= lastCode; ++code) {
-        AppendNumbers(widths, {font.used.contains(code) ? face.width : 0}, 2);
+        const auto use = font.used.find(code);
+        AppendNumbers(widths,
+                      {use != font.used.end()
+                           ? GlyphWidth(face.raw, face.proportional, face.width, use->second.glyph)
+                           : 0},
+                      2);
     }
     procs += ">>";
     differences += "]";

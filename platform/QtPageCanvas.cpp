@@ -60,7 +60,10 @@ TFontSizing SizeFontForCell(const TFontDesc& desc) {
     font.setKerning(false);
     font.setStyleStrategy(QFont::PreferOutline);
 
-    int stretch = 100;
+    // Without a width: the natural width, or that stretched as asked.
+    int stretch = desc.width <= 0 && desc.stretch > 0
+                      ? static_cast<int>(std::lround(std::clamp(desc.stretch * 100, 1.0, 4000.0)))
+                      : 100;
     TMetrics m = MeasureAtReference(font, stretch);
     for (int round = 0; round < kMaxMeasureRounds && desc.width > 0; ++round) {
         const qreal scale = desc.height / (m.ascent + m.descent);
@@ -86,7 +89,9 @@ TFontSizing SizeFontForCell(const TFontDesc& desc) {
                            std::to_string(desc.height) + " pixels high.");
     }
     s.ascent = m.ascent * scale;
-    s.advance = desc.width > 0 ? desc.width : m.averageWidth * scale;
+    s.advance = desc.width > 0     ? desc.width
+                : desc.advance > 0 ? desc.advance
+                                   : m.averageWidth * scale;
     s.underlinePos = m.underlinePos * scale;
     s.strikeOutPos = m.strikeOutPos * scale;
     s.lineWidth = std::max<qreal>(m.lineWidth * scale, 1.0);
@@ -242,17 +247,30 @@ void QtPageCanvas::Flush() {
 
     const QTransform base = painter_->worldTransform();
     if (font->rotated) painter_->setWorldTransform(font->toPage * base);
-    if (!glyphs_.empty()) {
-        QGlyphRun run;
-        run.setRawFont(font->raw);
-        run.setRawData(glyphs_.data(), positions_.data(), static_cast<int>(glyphs_.size()));
-        painter_->drawGlyphRun(QPointF(0, 0), run);
-    }
-    if (!fallbacks_.empty()) {
-        // Qt's font fallback finds the character in another font; the cell stays put.
-        painter_->setFont(font->fallbackFont);
+    if (font->desc.outline) {
+        // Outlined letters: the glyphs' outlines stroked, about a dot of a 360-dpi head wide.
+        QPainterPath path;
+        for (std::size_t i = 0; i < glyphs_.size(); ++i) {
+            path.addPath(font->raw.pathForGlyph(glyphs_[i]).translated(positions_[i]));
+        }
         for (const TFallback& f : fallbacks_) {
-            painter_->drawText(f.baseline, QString::fromUcs4(&f.ch, 1));
+            path.addText(f.baseline, font->fallbackFont, QString::fromUcs4(&f.ch, 1));
+        }
+        const qreal width = std::max<qreal>(1.0, font->sizing.pixelSize / 50);
+        painter_->strokePath(path, QPen(painter_->pen().color(), width));
+    } else {
+        if (!glyphs_.empty()) {
+            QGlyphRun run;
+            run.setRawFont(font->raw);
+            run.setRawData(glyphs_.data(), positions_.data(), static_cast<int>(glyphs_.size()));
+            painter_->drawGlyphRun(QPointF(0, 0), run);
+        }
+        if (!fallbacks_.empty()) {
+            // Qt's font fallback finds the character in another font; the cell stays put.
+            painter_->setFont(font->fallbackFont);
+            for (const TFallback& f : fallbacks_) {
+                painter_->drawText(f.baseline, QString::fromUcs4(&f.ch, 1));
+            }
         }
     }
     for (const QRectF& line : lines_) painter_->fillRect(line, painter_->pen().color());

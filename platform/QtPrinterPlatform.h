@@ -16,6 +16,7 @@
 #include "engine/PrinterSelection.h"
 #include "engine/QueueSettings.h"
 #include "host/Clock.h"
+#include "platform/FontChoice.h"
 #include "platform/OutputFile.h"
 #include "platform/PdfDocument.h"
 
@@ -94,6 +95,10 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
 
     TDeviceCaps DeviceCaps() override;
     std::vector<std::string> Fonts() override;
+    std::string FamilyOf(TFontKind kind) override { return InstalledFamily(kind); }
+    double Advance(const TFontDesc& font, std::uint8_t byte) override {
+        return advances_.Advance(font, byte);
+    }
 
     void SetBkModeTransparent() override;
     void MoveTo(int x, int y) override;
@@ -158,6 +163,7 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
     // its CUPS queue (empty for a PDF kept as a file), copies and page size for that queue.
     std::unique_ptr<TPendingOutputFile> file_;
     std::unique_ptr<TPdfDocument> document_;
+    TGlyphAdvances advances_;
     std::string documentPrinter_;
     int documentCopies_ = 1;
     QByteArray documentMedia_;

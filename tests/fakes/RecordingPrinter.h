@@ -71,6 +71,10 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     int defaultIndex = 0;
     std::map<std::string, std::vector<std::string>> fontsByPrinter;
     std::vector<std::string> defaultFonts{"Courier New", "Liberation Mono"};
+    // The installed family of each kind of typeface; a kind not here has none.
+    std::map<TFontKind, std::string> families;
+    // The advance of a proportional letter; none: the platform's default.
+    std::function<double(const TFontDesc&, std::uint8_t)> advance;
     int rawOpenError = 0;                                      // non-zero: RawOpen fails with it
     std::size_t rawWriteLimit = static_cast<std::size_t>(-1);  // RawWrite takes at most this
     std::string failOn;     // a call name ("BeginDoc", "NewPage", "TextOut", "EndDoc")
@@ -123,6 +127,13 @@ class RecordingPrinter final : public IPrinterPlatform, public IPrinterListReade
     void AbortDoc() override;
     TDeviceCaps DeviceCaps() override;
     std::vector<std::string> Fonts() override;
+    std::string FamilyOf(TFontKind kind) override {
+        const auto it = families.find(kind);
+        return it != families.end() ? it->second : std::string();
+    }
+    double Advance(const TFontDesc& font, std::uint8_t byte) override {
+        return advance ? advance(font, byte) : IPrinterPlatform::Advance(font, byte);
+    }
     void SetBkModeTransparent() override { calls.push_back("SetBkModeTransparent"); }
     void MoveTo(int x, int y) override { pen_ = {x, y}; }
     TPoint PenPos() override { return pen_; }
