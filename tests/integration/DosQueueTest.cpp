@@ -96,7 +96,7 @@ class DosQueueTest : public ::testing::Test {
         return pdf;
     }
 
-    // A job's state and the message the filter left, once CUPS is done with the job.
+    // A job's state and its last message, once CUPS is done with the job.
     struct TJobEnd {
         int state = 0;
         std::string message;
@@ -265,14 +265,12 @@ TEST_F(DosQueueTest, BadJobsEndWithAClearErrorAndTheQueueGoesOn) {
         const int id = Send(c.file, c.options);
         ASSERT_GT(id, 0);
         const TJobEnd end = WaitForEnd(id);
-        EXPECT_EQ(end.state, IPP_JSTATE_STOPPED) << c.error;
-        // The ERROR line is logged for the job; as the job's state message CUPS shows it, or
-        // its own "Filter failed" when it saw the filter end first.
+        EXPECT_EQ(end.state, IPP_JSTATE_STOPPED) << c.error << ": " << end.message;
+        // The ERROR line is logged for the job. (The job's state message is not checked: it is
+        // the last line of whichever of the job's processes, filter or backend, CUPS heard
+        // last, which varies with the load.)
         EXPECT_TRUE(WaitForLogLine("[Job " + std::to_string(id) + "] ", c.error))
             << harness_->ErrorLogTail();
-        EXPECT_TRUE(end.message.find(c.error) != std::string::npos ||
-                    end.message == "Filter failed")
-            << end.message;
     }
     // CUPS itself takes no empty document; the filter refuses one that arrives (through a
     // pipe, as after another filter) the same way.
