@@ -28,6 +28,20 @@ std::string KeepFailedPrintout(TMonitorServices& services, TFailedPrintout& prin
     return note;
 }
 
+Bytes ReadFilePart(IFileSystem& files, const std::string& path, std::int64_t from,
+                   std::int64_t end) {
+    if (end <= from) return {};
+    try {
+        const auto file = files.OpenRead(path);
+        file->Seek(static_cast<std::uint64_t>(from));
+        Bytes bytes(static_cast<std::size_t>(end - from));
+        bytes.resize(file->Read(bytes.data(), bytes.size()));
+        return bytes;
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 void KeepLostPrintout(TMonitorServices& services, const TPrintoutFacts& facts,
                       const std::string& why, ByteView bytes, const std::string& keptId) {
     const std::string title = facts.title.empty() ? kDefaultDocumentTitle : facts.title;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "host/Bytes.h"
@@ -13,6 +14,11 @@ namespace quernel {
 // not be kept. Nothing is kept without a folder.
 std::string KeepFailedPrintout(TMonitorServices& services, TFailedPrintout& printout,
                                ByteView bytes);
+
+// The bytes of the file from `from` up to `end`; fewer when it is shorter, none when it cannot
+// be read.
+Bytes ReadFilePart(IFileSystem& files, const std::string& path, std::int64_t from,
+                   std::int64_t end);
 
 // A printout the print system lost after it went to the printer (kept among the printouts as
 // `keptId`, when not empty): its bytes are kept like a failed printout's, the kept printout

@@ -125,15 +125,8 @@ Bytes TJobFollower::BytesOf(const TFollowedJob& job) {
     } catch (const std::exception&) {
         // No copy: perhaps the monitored file still holds the part.
     }
-    try {
-        if (job.path.empty() || job.end <= job.start) return {};
-        const auto file = services_.files.OpenRead(job.path);
-        file->Seek(static_cast<std::uint64_t>(job.start));
-        Bytes bytes(static_cast<std::size_t>(job.end - job.start));
-        bytes.resize(file->Read(bytes.data(), bytes.size()));
-        if (Md5Digest(bytes) == job.digest) return bytes;
-    } catch (const std::exception&) {
-    }
+    Bytes bytes = ReadFilePart(services_.files, job.path, job.start, job.end);
+    if (!bytes.empty() && Md5Digest(bytes) == job.digest) return bytes;
     return {};
 }
 

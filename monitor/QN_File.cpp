@@ -179,15 +179,16 @@ TFileMonitor::TRestore TFileMonitor::RestoreRememberedPart(std::int64_t size) {
         if (fate == TPendingFate::kLost) KeepLostPart(part.size, *pending, why);
         // A job that holds the part but has not printed it yet is followed from now on.
         if (fate == TPendingFate::kPrinted && pending->job != 0 && services_.follower != nullptr) {
-            services_.follower->Follow({pending->job,
-                                        pending->printer,
-                                        pending->title,
-                                        FFileName,
-                                        part.size,
-                                        pending->end,
-                                        {},
-                                        {}},
-                                       ReadPart(part.size, pending->end));
+            services_.follower->Follow(
+                {pending->job,
+                 pending->printer,
+                 pending->title,
+                 FFileName,
+                 part.size,
+                 pending->end,
+                 {},
+                 {}},
+                ReadFilePart(services_.files, FFileName, part.size, pending->end));
         }
         if (fate == TPendingFate::kPrinted || fate == TPendingFate::kLost) {
             part = {pending->end, pending->digest};
@@ -245,23 +246,10 @@ TFileMonitor::TPendingFate TFileMonitor::ResolvePending(const TPendingPart& part
     return TPendingFate::kNotPrinted;
 }
 
-Bytes TFileMonitor::ReadPart(std::int64_t from, std::int64_t end) {
-    Bytes bytes;
-    try {
-        const auto file = services_.files.OpenRead(FFileName);
-        file->Seek(static_cast<std::uint64_t>(from));
-        bytes.resize(static_cast<std::size_t>(end - from));
-        bytes.resize(file->Read(bytes.data(), bytes.size()));
-    } catch (const std::exception&) {
-        bytes.clear();
-    }
-    return bytes;
-}
-
 void TFileMonitor::KeepLostPart(std::int64_t from, const TPendingPart& part,
                                 const std::string& why) {
     KeepLostPrintout(services_, {FFileName, part.title, part.printer, std::nullopt}, why,
-                     ReadPart(from, part.end), {});
+                     ReadFilePart(services_.files, FFileName, from, part.end), {});
 }
 
 void TFileMonitor::SetIncrementalDigest(bool on) {

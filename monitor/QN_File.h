@@ -120,8 +120,6 @@ class TFileMonitor final : private IDeliveryListener {
     // A pending part that reached the print system and was lost there is kept as a failed
     // printout and reported.
     void KeepLostPart(std::int64_t from, const TPendingPart& part, const std::string& why);
-    // The file's bytes from `from` up to `end`; fewer when it is shorter, none when unreadable.
-    Bytes ReadPart(std::int64_t from, std::int64_t end);
     // IDeliveryListener: each step of the part being printed is recorded before the next.
     void JobCreated(const std::string& queue, int job) override;
     void FileChosen(const std::filesystem::path& path) override;
