@@ -15,6 +15,9 @@ namespace quernel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FindWord;
+using test::PdfWord;
+using test::PdfWords;
 
 // The test printouts with printer commands, rendered into PDF files as quernel-render does,
 // with the shipped table and map: pictures counted with pdfimages, text read with pdftotext.
@@ -37,36 +40,6 @@ class PlatformCommandSetPdf : public ::testing::Test {
     }
     static std::string Layout(const fs::path& pdf) {
         return test::RunCommand("pdftotext -layout " + test::Quote(pdf) + " -");
-    }
-    // The words of one page with their boxes (points from the top-left), as pdftotext sees them.
-    struct Word {
-        std::string text;
-        double left, top, right, bottom;
-    };
-    static std::vector<Word> Words(const fs::path& pdf, int page) {
-        const std::string n = std::to_string(page);
-        std::istringstream html(test::RunCommand("pdftotext -bbox -f " + n + " -l " + n + " " +
-                                                 test::Quote(pdf) + " -"));
-        std::vector<Word> words;
-        std::string line;
-        while (std::getline(html, line)) {
-            Word w{};
-            char text[256] = {};
-            if (std::sscanf(line.c_str(),
-                            " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\">%255[^<]",
-                            &w.left, &w.top, &w.right, &w.bottom, text) == 5) {
-                w.text = text;
-                words.push_back(w);
-            }
-        }
-        return words;
-    }
-    static Word Find(const std::vector<Word>& words, const std::string& text) {
-        for (const Word& w : words) {
-            if (w.text == text) return w;
-        }
-        ADD_FAILURE() << "no word " << text;
-        return {};
     }
     static int Stencils(const fs::path& pdf) {
         const auto uses = test::PdfImageUses(pdf);
@@ -106,22 +79,22 @@ TEST_F(PlatformCommandSetPdf, InvoiceLaidOutWithCarriageReturnsTabsAndPitches) {
     const fs::path pdf = Render("escp_invoice_windows.prn", "escp");
     EXPECT_EQ(test::PdfPageCount(pdf), 2);
     EXPECT_EQ(Stencils(pdf), 1);
-    const auto words = Words(pdf, 1);
-    const Word first = Find(words, "Sprzedawca:");
-    const double line = (Find(words, "Zestawienie").top - first.top) / 4;
+    const auto words = PdfWords(pdf, 1);
+    const PdfWord first = FindWord(words, "Sprzedawca:");
+    const double line = (FindWord(words, "Zestawienie").top - first.top) / 4;
     EXPECT_NEAR(line, 842.0 / 67 - 0.3, 0.3);  // A4 less 5 mm margins, 67 lines
-    const double cell = (Find(words, "Hurtownia").left - first.left) / 12;  // 10 CPI
+    const double cell = (FindWord(words, "Hurtownia").left - first.left) / 12;  // 10 CPI
     // Twice as high, on its line's baseline, and twice as wide.
-    const Word title = Find(words, "FAKTURA");
+    const PdfWord title = FindWord(words, "FAKTURA");
     EXPECT_NEAR(title.bottom - title.top, 2 * (first.bottom - first.top), 0.5);
     EXPECT_NEAR(title.bottom, first.bottom + 2 * line, 0.5 * line);
     EXPECT_NEAR(title.right - title.left, 7 * 2 * cell, cell);
     // Condensed, 15 and 12 characters an inch, then pica.
-    EXPECT_NEAR(Find(words, "Zestawienie").right - Find(words, "Zestawienie").left,
+    EXPECT_NEAR(FindWord(words, "Zestawienie").right - FindWord(words, "Zestawienie").left,
                 11 * cell * 7 / 12, cell / 2);
-    EXPECT_NEAR(Find(words, "Nazwa").left - first.left, 4 * cell * 10 / 15, 0.5);
-    EXPECT_NEAR(Find(words, "Cena").left - Find(words, "Ilość").left, 5 * cell * 10 / 12 + cell,
-                0.5);
+    EXPECT_NEAR(FindWord(words, "Nazwa").left - first.left, 4 * cell * 10 / 15, 0.5);
+    EXPECT_NEAR(FindWord(words, "Cena").left - FindWord(words, "Ilość").left,
+                5 * cell * 10 / 12 + cell, 0.5);
     // The long line goes on at the left margin of the next line.
     std::string remarks = "Uwagi:";
     for (int i = 0; i < 24; ++i)
@@ -129,22 +102,22 @@ TEST_F(PlatformCommandSetPdf, InvoiceLaidOutWithCarriageReturnsTabsAndPitches) {
     const std::string text = Layout(pdf);
     EXPECT_NE(text.find(remarks + " 2\n4 25 26 27 28 29 30 31\n"), std::string::npos) << text;
     // Stops at 20 and 60 lines from the top of the form.
-    EXPECT_NEAR(Find(words, "Podpis").top, first.top + 20 * line, 1);
-    EXPECT_NEAR(Find(words, "Stopka").top, first.top + 60 * line, 1);
-    EXPECT_NEAR(Find(Words(pdf, 2), "Strona").top, first.top, 1);
+    EXPECT_NEAR(FindWord(words, "Podpis").top, first.top + 20 * line, 1);
+    EXPECT_NEAR(FindWord(words, "Stopka").top, first.top + 60 * line, 1);
+    EXPECT_NEAR(FindWord(PdfWords(pdf, 2), "Strona").top, first.top, 1);
 
     // On the page itself: the window's frame starts at the tab stop, 40 columns in, on its
     // line; the underline lies under "1230" alone.
     const int dpi = 100;
     const QImage page = test::RasterisePage(pdf, 1, dpi, temp_.path());
     const double px = dpi / 72.0;
-    const Word window = Find(words, "towaru:");
+    const PdfWord window = FindWord(words, "towaru:");
     const test::TInk frame = test::InkIn(
         page, QRect(static_cast<int>(window.right * px), static_cast<int>(window.top * px),
                     page.width(), static_cast<int>((window.bottom - window.top) * px)));
     EXPECT_NEAR(frame.box.left(), (first.left + 40 * cell) * px, 2);
     EXPECT_NEAR(frame.box.width(), 240 / 180.0 * 10 * cell * px, 2);
-    const Word total = Find(words, "1230");
+    const PdfWord total = FindWord(words, "1230");
     // Below the digits' baseline (about 2/3 of the box down), where only the underscores are.
     const int below =
         static_cast<int>(std::ceil((total.top + 0.7 * (total.bottom - total.top)) * px));
@@ -204,8 +177,8 @@ TEST_F(PlatformCommandSetPdf, BarcodesScanAndTiffRasterPrintsInColour) {
     const int dpi = 360;
     const QImage page = test::RasterisePage(pdf, 1, dpi, temp_.path());
     const double px = dpi / 72.0;
-    const auto words = Words(pdf, 1);
-    const Word label = Find(words, "Raster:"), end = Find(words, "Koniec");
+    const auto words = PdfWords(pdf, 1);
+    const PdfWord label = FindWord(words, "Raster:"), end = FindWord(words, "Koniec");
     const QRect area(0, static_cast<int>(label.bottom * px) + 1, page.width(),
                      static_cast<int>((end.top - label.bottom) * px) - 1);
     struct Ink {
@@ -253,8 +226,8 @@ TEST_F(PlatformCommandSetPdf, FrameOfATableChosenByThePrintoutIsLines) {
     EXPECT_EQ(text.find("║"), std::string::npos) << text;
     EXPECT_NE(text.find("Café ü"), std::string::npos) << text;
     EXPECT_NE(text.find("Привет, мир\n"), std::string::npos) << text;
-    const auto words = Words(pdf, 1);
-    const Word cafe = Find(words, "Café");
+    const auto words = PdfWords(pdf, 1);
+    const PdfWord cafe = FindWord(words, "Café");
     const double cell = (cafe.right - cafe.left) / 4;
     const int dpi = 100;
     const QImage page = test::RasterisePage(pdf, 1, dpi, temp_.path());
@@ -283,7 +256,7 @@ TEST_F(PlatformCommandSetPdf, RibbonColoursInThePdf) {
     const fs::path pdf = Render("escp_colours.prn", "escp");
     const std::string text = Layout(pdf);
     EXPECT_NE(text.find("Kolor żółty"), std::string::npos) << text;
-    const auto words = Words(pdf, 1);
+    const auto words = PdfWords(pdf, 1);
     const int dpi = 100;
     const QImage page = test::RasterisePage(pdf, 1, dpi, temp_.path());
     const double px = dpi / 72.0;
@@ -315,8 +288,8 @@ TEST_F(PlatformCommandSetPdf, RibbonColoursInThePdf) {
     } lines[] = {{"czarny", 0x000000},    {"purpurowy", 0xE4007C}, {"cyjan", 0x009FE3},
                  {"fioletowy", 0x4B2C8C}, {"żółty", 0xFFDD00},     {"czerwony", 0xE2001A},
                  {"zielony", 0x009A3E},   {"Znowu", 0x000000}};
-    std::vector<Word> found;
-    for (const Word& w : words) {
+    std::vector<PdfWord> found;
+    for (const PdfWord& w : words) {
         if (found.size() < 8 && w.text == lines[found.size()].word) found.push_back(w);
     }
     ASSERT_EQ(found.size(), 8u);

@@ -16,6 +16,9 @@ namespace quernel {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FindWord;
+using test::PdfWord;
+using test::PdfWords;
 using namespace std::string_literals;
 
 class FontsPdfTest : public ::testing::Test {
@@ -35,35 +38,6 @@ class FontsPdfTest : public ::testing::Test {
         EXPECT_EQ(RunRender(args.options, printer, pictures, QUERNEL_SHIPPED_DATA_DIR, err), 0)
             << err.str();
         return pdf;
-    }
-    struct Word {
-        std::string text;
-        double left, top, right, bottom;
-        double Width() const { return right - left; }
-        double Height() const { return bottom - top; }
-    };
-    static std::vector<Word> Words(const fs::path& pdf) {
-        std::istringstream html(test::RunCommand("pdftotext -bbox " + test::Quote(pdf) + " -"));
-        std::vector<Word> words;
-        std::string line;
-        while (std::getline(html, line)) {
-            Word w{};
-            char text[256] = {};
-            if (std::sscanf(line.c_str(),
-                            " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\">%255[^<]",
-                            &w.left, &w.top, &w.right, &w.bottom, text) == 5) {
-                w.text = text;
-                words.push_back(w);
-            }
-        }
-        return words;
-    }
-    static Word Find(const std::vector<Word>& words, const std::string& text) {
-        for (const Word& w : words) {
-            if (w.text == text) return w;
-        }
-        ADD_FAILURE() << "no word " << text;
-        return {};
     }
     // A family's name as the PDF's font names spell it.
     static std::string PdfName(const std::string& family) {
@@ -110,14 +84,14 @@ TEST_F(FontsPdfTest, TypefacesSizesAndStylesStayText) {
         ASSERT_FALSE(family.empty());
         EXPECT_NE(fonts.find(PdfName(family)), std::string::npos) << family << "\n" << fonts;
     }
-    const auto words = Words(pdf);
-    for (const char* word : {"Plain", "Roman", "Sans", "Mono", "Outlined"}) Find(words, word);
+    const auto words = PdfWords(pdf);
+    for (const char* word : {"Plain", "Roman", "Sans", "Mono", "Outlined"}) FindWord(words, word);
     // Proportional: whole words, narrow letters narrow, wide ones wide.
-    const Word narrow = Find(words, "illicit"), wide = Find(words, "MMMMMMM");
+    const PdfWord narrow = FindWord(words, "illicit"), wide = FindWord(words, "MMMMMMM");
     EXPECT_LT(narrow.Width(), 0.6 * wide.Width());
     EXPECT_NEAR(wide.left - narrow.right, 0.25 * narrow.Height(), 0.2 * narrow.Height());
     // 21 points: twice as high as 10.5, on the same baseline.
-    const Word normal = Find(words, "Normal"), large = Find(words, "Large");
+    const PdfWord normal = FindWord(words, "Normal"), large = FindWord(words, "Large");
     EXPECT_NEAR(large.Height(), 2 * normal.Height(), 0.15 * normal.Height());
     EXPECT_NEAR(large.bottom, normal.bottom, 0.3 * normal.Height());
     // A shadow is no second word.

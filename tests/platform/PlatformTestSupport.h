@@ -186,6 +186,43 @@ inline TFontDesc Font(const std::string& face, int height, int width, std::uint8
 }
 
 // "Zażółć gęślą jaźń" in Windows-1250 and in DOS code page 852.
+// A word as pdftotext sees it, with its box (points from the top-left).
+struct PdfWord {
+    std::string text;
+    double left, top, right, bottom;
+    double Width() const { return right - left; }
+    double Height() const { return bottom - top; }
+};
+
+// The words of one page of the PDF (page 0: of every page).
+inline std::vector<PdfWord> PdfWords(const std::filesystem::path& pdf, int page = 0) {
+    const std::string n = std::to_string(page);
+    const std::string pages = page > 0 ? "-f " + n + " -l " + n + " " : "";
+    std::istringstream html(RunCommand("pdftotext -bbox " + pages + Quote(pdf) + " -"));
+    std::vector<PdfWord> words;
+    std::string line;
+    while (std::getline(html, line)) {
+        PdfWord w{};
+        char text[256] = {};
+        if (std::sscanf(line.c_str(),
+                        " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\">%255[^<]",
+                        &w.left, &w.top, &w.right, &w.bottom, text) == 5) {
+            w.text = text;
+            words.push_back(w);
+        }
+    }
+    return words;
+}
+
+// The first word with the text; a test failure when there is none.
+inline PdfWord FindWord(const std::vector<PdfWord>& words, const std::string& text) {
+    for (const PdfWord& w : words) {
+        if (w.text == text) return w;
+    }
+    ADD_FAILURE() << "no word " << text;
+    return {};
+}
+
 inline const Bytes kPolishCp1250 = ToBytes("Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F\xF1");
 inline const Bytes kPolishCp852 = ToBytes("Za\xBE\xA2\x88\x86 g\xA9\x98l\xA5 ja\xAB\xE4");
 inline const std::string kPolishUtf8 = "Zażółć gęślą jaźń";
