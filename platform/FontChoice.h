@@ -1,9 +1,6 @@
 #pragma once
 
-#include <array>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "engine/PrinterPlatform.h"
 
@@ -15,18 +12,5 @@ namespace quernel {
 // that ends at a proportional family, or no font at all. Script without a family of its own
 // is the serif one, its nearest.
 std::string InstalledFamily(TFontKind kind);
-
-// The advances of the glyphs of fonts as the page canvas and the PDF document draw them
-// (SizeFontForCell), device pixels; measured once per font description.
-class TGlyphAdvances {
-  public:
-    TGlyphAdvances();
-    ~TGlyphAdvances();
-    double Advance(const TFontDesc& font, std::uint8_t byte);
-
-  private:
-    struct TEntry;
-    std::vector<std::unique_ptr<TEntry>> entries_;
-};
 
 }  // namespace quernel

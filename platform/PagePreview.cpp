@@ -9,6 +9,7 @@
 #include "host/Clock.h"
 #include "host/ErrorReport.h"
 #include "platform/FontChoice.h"
+#include "platform/QtFontSource.h"
 #include "platform/QtPageCanvas.h"
 
 namespace quernel {
@@ -151,7 +152,8 @@ class TPreviewPrinter final : public IPrinterPlatform {
     QImage image_;
     std::unique_ptr<QPainter> painter_;
     QtPageCanvas canvas_;
-    TGlyphAdvances advances_;
+    TQtFontSource fonts_;
+    TGlyphAdvances advances_{fonts_};
 };
 
 TPrintJobSetup PreviewSetup(const TPrintJobSetup& setup) {

@@ -128,8 +128,9 @@ void TPdfDocument::TImpl::Finish() {
 // ---------------------------------------------------------------- public interface
 
 TPdfDocument::TPdfDocument(TPdfWriter::TSink sink, std::string target, const TPdfPageSetup& setup,
-                           const std::string& title, const LocalDateTime& created)
-    : impl_(std::make_unique<TImpl>(std::move(sink), std::move(target), setup)) {
+                           IFontSource& fonts, const std::string& title,
+                           const LocalDateTime& created)
+    : impl_(std::make_unique<TImpl>(std::move(sink), std::move(target), setup, fonts)) {
     impl_->Begin(title, created);
 }
 

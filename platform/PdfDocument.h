@@ -6,7 +6,8 @@
 // seconds and about 9 KB per page, and offers no setting for either. Here a line of text is
 // one TJ array per style with a byte per glyph, fonts are embedded as subsets, and each page
 // goes to the file when it is done.
-// Qt still supplies what it is good at: the fonts (QRawFont), pictures (QImage) and zlib.
+// The fonts come from a font source: Qt's in the program, fontconfig and FreeType in the CUPS
+// filter.
 
 #include <memory>
 #include <span>
@@ -14,6 +15,7 @@
 
 #include "engine/PrinterPlatform.h"
 #include "host/Clock.h"
+#include "platform/FontSource.h"
 #include "platform/PdfImage.h"
 #include "platform/PdfWriter.h"
 
@@ -31,14 +33,15 @@ struct TPdfPageSetup {
 
 // A PDF document drawn the way the renderer draws on a printer: device pixels, y growing
 // downward, from the printable area's top-left corner. Text sits on the character-cell grid
-// of SizeFontForCell exactly as QtPageCanvas draws it. Pages are written to the sink as they
+// of the font source's cell fonts, as QtPageCanvas draws it. Pages are written to the sink as they
 // are finished; fonts (subsets of the glyphs used) and the page tree at Finish. Write
 // failures raise PrinterError; the caller then drops the output.
 class TPdfDocument {
   public:
-    // Starts the document with its first page. `target` names the destination in messages.
+    // Starts the document with its first page. `target` names the destination in messages;
+    // `fonts` must outlive the document.
     TPdfDocument(TPdfWriter::TSink sink, std::string target, const TPdfPageSetup& setup,
-                 const std::string& title, const LocalDateTime& created);
+                 IFontSource& fonts, const std::string& title, const LocalDateTime& created);
     ~TPdfDocument();
     TPdfDocument(const TPdfDocument&) = delete;
     TPdfDocument& operator=(const TPdfDocument&) = delete;

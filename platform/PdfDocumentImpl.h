@@ -4,8 +4,6 @@
 // pages), PdfFonts.cpp (fonts: choosing, coding and embedding glyphs), PdfDrawing.cpp (text
 // runs and lines) and PdfPictures.cpp (pictures). Private to them.
 
-#include <QRawFont>
-
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -17,11 +15,11 @@
 #include <vector>
 
 #include "engine/PrinterPlatform.h"
+#include "platform/FontSource.h"
 #include "platform/PdfDocument.h"
 #include "platform/PdfFills.h"
 #include "platform/PdfPageDeflater.h"
 #include "platform/PdfWriter.h"
-#include "platform/QtPageCanvas.h"
 
 namespace quernel {
 
@@ -131,7 +129,7 @@ class TContent {
 struct TPdfDocument::TImpl {
     // A face of a font file, embedded once per document.
     struct TFace {
-        QRawFont raw;           // at kGlyphUnits pixels per em, as the face is without stretching
+        std::shared_ptr<const IFontFace> unit;  // at kGlyphUnits pixels per em, unstretched
         std::string name;       // PostScript-style name, without the subset tag
         bool trueType = false;  // a TrueType subset; otherwise Type 3 fonts of the outlines
         double width = 500;     // every glyph's displacement, glyph units
@@ -200,8 +198,8 @@ struct TPdfDocument::TImpl {
     // One font description as the renderer asks for it.
     struct TEntry {
         TFontDesc desc;
-        TFontSizing sizing;
-        QRawFont raw;  // as Qt draws it: at the exact size, stretched
+        std::unique_ptr<ICellFont> cell;
+        std::shared_ptr<const IFontFace> drawn;  // at the exact size, stretched
         double dirX = 1, dirY = 0;
         // Cells on whole pixels along an axis: the next cell's top-left is (stepX, stepY) on.
         bool grid = false;
@@ -217,12 +215,14 @@ struct TPdfDocument::TImpl {
         double x, y, dirX, dirY, top, thickness, length;
     };
 
-    TImpl(TPdfWriter::TSink sink, std::string target, const TPdfPageSetup& setup)
-        : writer(std::move(sink), std::move(target)), page(setup) {}
+    TImpl(TPdfWriter::TSink sink, std::string target, const TPdfPageSetup& setup,
+          IFontSource& fonts)
+        : writer(std::move(sink), std::move(target)), page(setup), fontSource(fonts) {}
 
     // --- document ---
     TPdfWriter writer;
     TPdfPageSetup page;
+    IFontSource& fontSource;
     int catalogObject = 0, pagesObject = 0, resourcesObject = 0, infoObject = 0;
     std::vector<int> pageObjects;
     bool finished = false;
@@ -296,13 +296,14 @@ struct TPdfDocument::TImpl {
 
     TEntry& EntryFor(const TFontDesc& desc);
     void Resolve(TEntry& entry, std::uint8_t byte);
-    int FaceFor(const QRawFont& drawn, int stretch, bool proportional);
-    // The face of that family and style as Qt finds it by name (the key's face), or the one
-    // drawn, stretch included, when it finds none.
-    int FaceByName(const QRawFont& drawn, const QString& family, const QString& style,
+    int FaceFor(const IFontFace& drawn, int stretch, bool proportional);
+    // The face of that family and style as the font source finds it by name (the key's face),
+    // or the one drawn, stretch included, when it finds none.
+    int FaceByName(const IFontFace& drawn, const std::string& family, const std::string& style,
                    std::string key, int stretch, bool proportional);
     std::pair<int, char> UseGlyph(int face, std::uint32_t glyph, char32_t ch);
-    int StyleFor(TEntry& entry, int face, int font, const QRawFont& drawn, quint32 glyph);
+    int StyleFor(TEntry& entry, int face, int font, const IFontFace& drawn,
+                 std::uint32_t glyph);
 
     void TextOut(int x, int y, const TFontDesc& desc, ByteView text);
     [[gnu::noinline]] void TextOutGeneral(int x, int y, const TFontDesc& desc, ByteView text);

@@ -45,7 +45,7 @@ void TPdfDocument::TImpl::TextOut(int x, int y, const TFontDesc& desc, ByteView 
 void TPdfDocument::TImpl::TextOutGeneral(int x, int y, const TFontDesc& desc, ByteView text) {
     if (text.empty()) return;
     TEntry& entry = lastEntry && SameFont(lastEntry->desc, desc) ? *lastEntry : EntryFor(desc);
-    const TFontSizing& s = entry.sizing;
+    const ICellFont& s = *entry.cell;
     // The baseline of the first cell: ascent pixels toward the foot of the characters.
     double baseX = 0, baseY = 0;
     const auto findBase = [&] {
@@ -114,7 +114,7 @@ void TPdfDocument::TImpl::StepNext(const TEntry& entry, std::size_t cells) {
     }
     next.x = static_cast<int>(x);
     next.y = static_cast<int>(y);
-    next.along += static_cast<double>(n) * entry.sizing.advance;
+    next.along += static_cast<double>(n) * entry.cell->advance;
 }
 
 bool TPdfDocument::TImpl::AppendToRun(const TTextStyle& style, double along, char code,

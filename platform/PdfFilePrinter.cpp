@@ -8,8 +8,8 @@
 namespace quernel {
 
 TPdfFilePrinter::TPdfFilePrinter(double widthPoints, double heightPoints, TPdfWriter::TSink sink,
-                                 std::string target, const IClock& clock)
-    : sink_(std::move(sink)), target_(std::move(target)), clock_(clock) {
+                                 std::string target, IFontSource& fonts, const IClock& clock)
+    : sink_(std::move(sink)), target_(std::move(target)), fonts_(fonts), clock_(clock) {
     setup_.paperWidth = widthPoints;
     setup_.paperHeight = heightPoints;
     setup_.dpiX = setup_.dpiY = kResolution;
@@ -33,7 +33,8 @@ void TPdfFilePrinter::SetCopies(int copies) {
 void TPdfFilePrinter::BeginDoc() {
     if (document_) throw PrinterError("A document is already being printed.");
     document_ =
-        std::make_unique<TPdfDocument>(sink_, target_, setup_, title_, ToLocal(clock_.Now()));
+        std::make_unique<TPdfDocument>(sink_, target_, setup_, fonts_, title_,
+                                               ToLocal(clock_.Now()));
 }
 
 TPdfDocument& TPdfFilePrinter::Document(const char* what) {

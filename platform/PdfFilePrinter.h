@@ -6,7 +6,6 @@
 
 #include "engine/PrinterPlatform.h"
 #include "host/Clock.h"
-#include "platform/FontChoice.h"
 #include "platform/PdfDocument.h"
 
 namespace quernel {
@@ -21,7 +20,7 @@ class TPdfFilePrinter final : public IPrinterPlatform {
 
     // `widthPoints` x `heightPoints` is the sheet; the sink gets the document as it is written.
     TPdfFilePrinter(double widthPoints, double heightPoints, TPdfWriter::TSink sink,
-                    std::string target, const IClock& clock);
+                    std::string target, IFontSource& fonts, const IClock& clock);
     ~TPdfFilePrinter() override;
 
     // Pages of the last document finished.
@@ -46,7 +45,7 @@ class TPdfFilePrinter final : public IPrinterPlatform {
     TDeviceCaps DeviceCaps() override { return caps_; }
     // Not asked of the font system: looking one family up builds its whole list.
     std::vector<std::string> Fonts() override { return {}; }
-    std::string FamilyOf(TFontKind kind) override { return InstalledFamily(kind); }
+    std::string FamilyOf(TFontKind kind) override { return fonts_.FamilyOf(kind); }
     double Advance(const TFontDesc& font, std::uint8_t byte) override {
         return advances_.Advance(font, byte);
     }
@@ -72,12 +71,13 @@ class TPdfFilePrinter final : public IPrinterPlatform {
     TDeviceCaps caps_;
     TPdfWriter::TSink sink_;
     std::string target_;
+    IFontSource& fonts_;
     const IClock& clock_;
     std::string title_;
     TPoint pen_;
     std::unique_ptr<TPdfDocument> document_;
     int pagesPrinted_ = 0;
-    TGlyphAdvances advances_;
+    TGlyphAdvances advances_{fonts_};
 };
 
 }  // namespace quernel

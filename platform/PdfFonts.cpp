@@ -1,12 +1,6 @@
 // The fonts of a PDF document: which face draws each character, the one-byte codes of the
 // glyphs used, and the embedded subsets (TrueType) or outlines (Type 3) written at the end.
 
-#include <QFontDatabase>
-#include <QFontInfo>
-#include <QGlyphRun>
-#include <QPainterPath>
-#include <QTextLayout>
-
 #include <algorithm>
 #include <numbers>
 
@@ -26,9 +20,10 @@ namespace {
 constexpr double kSyntheticSlant = 0.2126;
 constexpr double kSyntheticBoldStroke = 1.0 / 24;  // of the font size
 constexpr double kOutlineStroke = 1.0 / 50;        // of the font size
-// Characters the chosen font lacks come from these, then from Qt's own font fallback.
+// Characters the chosen font lacks come from these, then from the font system's fallback.
 constexpr const char* kFallbackFamilies[] = {"DejaVu Sans Mono", "DejaVu Sans"};
 constexpr std::size_t kMaxEntries = 256;
+constexpr int kBoldWeight = 700;
 constexpr std::size_t kCMapChunk = 100;
 
 bool IsBlank(char32_t ch) {
@@ -60,51 +55,31 @@ unsigned NextCode(int code) {
     return next;
 }
 
-std::string TableOf(const QRawFont& font, std::string_view tag) {
-    const QByteArray data = font.fontTable(std::string(tag).c_str());
-    return std::string(data.constData(), static_cast<std::size_t>(data.size()));
-}
-
 std::uint16_t Read16(const std::string& d, std::size_t at) {
     return static_cast<std::uint16_t>((static_cast<unsigned char>(d[at]) << 8) |
                                       static_cast<unsigned char>(d[at + 1]));
 }
 
-quint32 GlyphFor(const QRawFont& font, char32_t ch) {
-    const QString text = QString::fromUcs4(&ch, 1);
-    quint32 glyphs[2] = {0, 0};
-    int count = 2;
-    if (!font.glyphIndexesForChars(text.constData(), static_cast<int>(text.size()), glyphs,
-                                   &count) ||
-        count != 1) {
-        return 0;
-    }
-    return glyphs[0];
-}
-
-double DesignAdvance(const QRawFont& font, quint32 glyph) {
-    const quint32 glyphs[1] = {glyph};
-    QPointF advance;
-    if (!font.advancesForGlyphIndexes(glyphs, &advance, 1, QRawFont::UseDesignMetrics)) return 0;
-    return advance.x() / font.pixelSize();
+// A glyph's design advance, ems.
+double DesignAdvance(const IFontFace& font, std::uint32_t glyph) {
+    return font.Advance(glyph) / font.PixelSize();
 }
 
 // A glyph's width in the face's font resources, glyph units: its own in proportional text,
 // else the cell's.
-double GlyphWidth(const QRawFont& raw, bool proportional, double cell, std::uint32_t glyph) {
+double GlyphWidth(const IFontFace& raw, bool proportional, double cell, std::uint32_t glyph) {
     if (!proportional) return cell;
     const double own = DesignAdvance(raw, glyph) * kGlyphUnits;
     return own > 0 ? Round(own, 2) : cell;
 }
 
 // A PDF name made of the letters, digits and hyphens of `text`.
-std::string NameOf(const QString& text) {
+std::string NameOf(const std::string& text) {
     std::string out;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
+    for (const char u : text) {
         if ((u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') ||
             u == '-') {
-            out += static_cast<char>(u);
+            out += u;
         }
     }
     return out.empty() ? "Font" : out;
@@ -140,26 +115,39 @@ std::string ToUnicodeCMap(const std::vector<std::pair<unsigned, char32_t>>& map)
 }
 
 // The glyph's outline as PDF path operators in glyph units (y up), filled.
-std::string GlyphProcedure(const QPainterPath& path, double width) {
+std::string GlyphProcedure(const TGlyphOutline& outline, double width) {
     std::string out;
     AppendNumbers(out, {width, 0}, 2);
     out += "d0\n";
-    for (int i = 0; i < path.elementCount(); ++i) {
-        const QPainterPath::Element e = path.elementAt(i);
-        if (e.isCurveTo() && i + 2 < path.elementCount()) {
-            const QPainterPath::Element c2 = path.elementAt(i + 1);
-            const QPainterPath::Element end = path.elementAt(i + 2);
-            AppendNumbers(out, {e.x, -e.y, c2.x, -c2.y, end.x, -end.y}, 1);
+    for (const TOutlineElement& e : outline.elements) {
+        if (e.op == 'c') {
+            AppendNumbers(out, {e.x[0], -e.y[0], e.x[1], -e.y[1], e.x[2], -e.y[2]}, 1);
             out += "c\n";
-            i += 2;
         } else {
-            AppendNumbers(out, {e.x, -e.y}, 1);
-            out += e.isMoveTo() ? "m\n" : "l\n";
+            AppendNumbers(out, {e.x[0], -e.y[0]}, 1);
+            out += e.op == 'm' ? "m\n" : "l\n";
         }
     }
-    if (path.elementCount() > 0) out += "f\n";
+    if (!outline.elements.empty()) out += "f\n";
     return out;
 }
+
+// The union of glyph boxes, empty ones left out.
+struct TBox {
+    bool empty = true;
+    double left = 0, top = 0, right = 0, bottom = 0;
+    void Add(const TGlyphOutline& o) {
+        if (o.right - o.left == 0 && o.bottom - o.top == 0) return;
+        if (empty) {
+            *this = {false, o.left, o.top, o.right, o.bottom};
+            return;
+        }
+        left = std::min(left, o.left);
+        top = std::min(top, o.top);
+        right = std::max(right, o.right);
+        bottom = std::max(bottom, o.bottom);
+    }
+};
 
 }  // namespace
 
@@ -172,22 +160,8 @@ TPdfDocument::TImpl::TEntry& TPdfDocument::TImpl::EntryFor(const TFontDesc& desc
 
     auto entry = std::make_unique<TEntry>();
     entry->desc = desc;
-    entry->sizing = SizeFontForCell(desc);
-    // With no font installed Qt matches nothing and hands out a placeholder without a face,
-    // which crashes when asked for its family.
-    if (QFontInfo(entry->sizing.font).family().isEmpty()) {
-        throw PrinterError(
-            "No fonts are installed: the text cannot be drawn (install a font "
-            "package such as fonts-liberation).");
-    }
-    entry->raw = QRawFont::fromFont(entry->sizing.font);
-    if (!entry->raw.isValid()) throw PrinterError("No font can draw \"" + desc.faceName + "\".");
-    entry->raw.setPixelSize(entry->sizing.pixelSize);
-    // A cell of an absurd size is beyond what the font engine draws.
-    if (!entry->raw.isValid()) {
-        throw PrinterError("The font \"" + desc.faceName + "\" cannot be drawn " +
-                           std::to_string(desc.height) + " pixels high.");
-    }
+    entry->cell = fontSource.ForCell(desc);
+    entry->drawn = entry->cell->Drawn();
     // Escapement counts counter-clockwise on the page, whose y grows downward.
     const int turn = ((desc.escapement % 3600) + 3600) % 3600;
     if (turn % 900 == 0) {
@@ -200,7 +174,7 @@ TPdfDocument::TImpl::TEntry& TPdfDocument::TImpl::EntryFor(const TFontDesc& desc
         entry->dirY = -std::sin(angle);
     }
     entry->chars = &CodePageTable(CodePageForCharset(desc.charset));
-    const double advance = entry->sizing.advance;
+    const double advance = entry->cell->advance;
     // Proportional letters are placed one by one, never by the cell.
     if (turn % 900 == 0 && advance == std::floor(advance) && advance < 1e6 && desc.pitch != 1) {
         entry->grid = true;
@@ -217,10 +191,10 @@ TPdfDocument::TImpl::TEntry& TPdfDocument::TImpl::EntryFor(const TFontDesc& desc
     return *(lastEntry = entries.back().get());
 }
 
-int TPdfDocument::TImpl::FaceFor(const QRawFont& drawn, int stretch, bool proportional) {
-    const QString family = drawn.familyName();
-    const QString style = drawn.styleName();
-    std::string key = (family + QLatin1Char('\n') + style).toStdString();
+int TPdfDocument::TImpl::FaceFor(const IFontFace& drawn, int stretch, bool proportional) {
+    const std::string family = drawn.Family();
+    const std::string style = drawn.Style();
+    std::string key = family + '\n' + style;
     if (proportional) key += "\nproportional";
     // Looking the face up by name below costs more than the rest of resolving a character, and
     // its answer depends on nothing else: it is done once per family, style and stretch.
@@ -233,38 +207,29 @@ int TPdfDocument::TImpl::FaceFor(const QRawFont& drawn, int stretch, bool propor
     return index;
 }
 
-int TPdfDocument::TImpl::FaceByName(const QRawFont& drawn, const QString& family,
-                                    const QString& style, std::string key, int stretch,
+int TPdfDocument::TImpl::FaceByName(const IFontFace& drawn, const std::string& family,
+                                    const std::string& style, std::string key, int stretch,
                                     bool proportional) {
     // The same face without stretching: its outlines and metrics are the font resource's; the
     // stretch becomes the horizontal scaling of each text object.
-    QFont font;
-    font.setFamily(family);
-    font.setStyleName(style);
-    font.setPixelSize(static_cast<int>(kGlyphUnits));
-    font.setStyleStrategy(QFont::PreferOutline);
-    QRawFont raw = QRawFont::fromFont(font);
-    if (!raw.isValid() || raw.familyName() != family || raw.styleName() != style) {
-        // Qt does not find the face by name: use it as drawn, stretch included.
-        raw = drawn;
-        raw.setPixelSize(kGlyphUnits);
+    std::shared_ptr<const IFontFace> raw = fontSource.ByName(family, style, kGlyphUnits);
+    if (!raw) {
+        // The face is not found by name: use it as drawn, stretch included.
+        raw = drawn.Resized(kGlyphUnits);
         key += "\n" + std::to_string(stretch);
     }
     if (const auto found = faceIndex.find(key); found != faceIndex.end()) return found->second;
 
     TFace face;
-    face.raw = raw;
-    face.trueType = HasTrueTypeOutlines([&](std::string_view tag) { return TableOf(raw, tag); });
-    face.name = NameOf(family) + (style.isEmpty() || style == QLatin1String("Regular")
-                                      ? std::string()
-                                      : "-" + NameOf(style));
-    const double average = raw.averageCharWidth();
+    face.trueType = HasTrueTypeOutlines([&](std::string_view tag) { return raw->Table(tag); });
+    face.name =
+        NameOf(family) + (style.empty() || style == "Regular" ? std::string() : "-" + NameOf(style));
+    const double average = raw->AverageCharWidth();
     face.width = average > 0 ? Round(average, 2) : kGlyphUnits / 2;
-    face.bold = QFontDatabase::weight(family, style) >= QFont::DemiBold;
-    face.italic = QFontDatabase::italic(family, style) ||
-                  style.contains(QLatin1String("Italic"), Qt::CaseInsensitive) ||
-                  style.contains(QLatin1String("Oblique"), Qt::CaseInsensitive);
-    face.fixedPitch = QFontDatabase::isFixedPitch(family, style);
+    face.bold = raw->Bold();
+    face.italic = raw->Italic();
+    face.fixedPitch = raw->FixedPitch();
+    face.unit = std::move(raw);
     face.proportional = proportional;
     faces.push_back(std::move(face));
     const int index = static_cast<int>(faces.size()) - 1;
@@ -299,13 +264,13 @@ std::pair<int, char> TPdfDocument::TImpl::UseGlyph(int faceIndex, std::uint32_t 
     return {index, static_cast<char>(code)};
 }
 
-int TPdfDocument::TImpl::StyleFor(TEntry& entry, int faceIndex, int font, const QRawFont& drawn,
-                                  quint32 glyph) {
+int TPdfDocument::TImpl::StyleFor(TEntry& entry, int faceIndex, int font,
+                                  const IFontFace& drawn, std::uint32_t glyph) {
     const TFace& face = faces[static_cast<std::size_t>(faceIndex)];
-    // The horizontal scaling Qt applies to the face: its stretched advance over its own.
+    // The horizontal scaling of the face as drawn: its stretched advance over its own.
     double scale = 0;
-    for (quint32 g : {glyph, GlyphFor(face.raw, U'M'), GlyphFor(face.raw, U'0')}) {
-        const double own = DesignAdvance(face.raw, g);
+    for (std::uint32_t g : {glyph, face.unit->Glyph(U'M'), face.unit->Glyph(U'0')}) {
+        const double own = DesignAdvance(*face.unit, g);
         if (g != 0 && own > 0) {
             scale = DesignAdvance(drawn, g) / own;
             break;
@@ -315,16 +280,16 @@ int TPdfDocument::TImpl::StyleFor(TEntry& entry, int faceIndex, int font, const 
 
     TTextStyle style;
     style.font = font;
-    style.size = Round(entry.sizing.pixelSize, 3);
+    style.size = Round(entry.cell->pixelSize, 3);
     style.scale = Round(scale, 4);
     // Glyphs step the renderer's exact advance when it is known, otherwise the cell width.
     style.exact = entry.desc.advance > 0;
-    const double advance = style.exact ? entry.desc.advance : entry.sizing.advance;
+    const double advance = style.exact ? entry.desc.advance : entry.cell->advance;
     style.proportional = face.proportional;
     style.spacing =
         face.proportional ? 0 : Round(advance / style.scale - face.width * style.size / 1000, 4);
     style.slant = entry.desc.italic && !face.italic ? kSyntheticSlant : 0;
-    style.stroke = entry.desc.weight >= QFont::Bold && !face.bold
+    style.stroke = entry.desc.weight >= kBoldWeight && !face.bold
                        ? Round(style.size * kSyntheticBoldStroke, 2)
                        : 0;
     style.outline = entry.desc.outline;
@@ -336,7 +301,7 @@ int TPdfDocument::TImpl::StyleFor(TEntry& entry, int faceIndex, int font, const 
     style.slack = style.exact ? kWithinPixel : style.unit / 2;
     style.perStep = 1 / style.step;
     // Blanks of proportional text are position adjustments: a space glyph has its own width.
-    if (const quint32 space = GlyphFor(face.raw, U' '); space != 0 && !face.proportional) {
+    if (const std::uint32_t space = face.unit->Glyph(U' '); space != 0 && !face.proportional) {
         const auto [spaceFont, code] = UseGlyph(faceIndex, space, U' ');
         if (spaceFont == font) {
             style.hasSpace = true;
@@ -358,45 +323,31 @@ void TPdfDocument::TImpl::Resolve(TEntry& entry, std::uint8_t byte) {
         cell.style = kBlank;
         return;
     }
-    const int stretch = entry.sizing.font.stretch();
-    QRawFont drawn = entry.raw;
-    quint32 glyph = GlyphFor(drawn, ch);
+    const int stretch = entry.cell->stretch;
+    std::shared_ptr<const IFontFace> drawn = entry.drawn;
+    std::uint32_t glyph = drawn->Glyph(ch);
     for (std::size_t i = 0; glyph == 0 && i < std::size(kFallbackFamilies); ++i) {
-        QFont font = entry.sizing.font;
-        font.setFamily(QString::fromLatin1(kFallbackFamilies[i]));
-        QRawFont fallback = QRawFont::fromFont(font);
-        if (!fallback.isValid()) continue;
-        fallback.setPixelSize(entry.sizing.pixelSize);
-        if (!fallback.isValid()) continue;
-        if (const quint32 g = GlyphFor(fallback, ch); g != 0) {
+        const auto fallback = entry.cell->InFamily(kFallbackFamilies[i]);
+        if (!fallback) continue;
+        if (const std::uint32_t g = fallback->Glyph(ch); g != 0) {
             drawn = fallback;
             glyph = g;
         }
     }
     if (glyph == 0) {
-        // Qt's font fallback, as it draws text.
-        QTextLayout layout(QString::fromUcs4(&ch, 1), entry.sizing.font);
-        layout.beginLayout();
-        layout.createLine();
-        layout.endLayout();
-        for (const QGlyphRun& run : layout.glyphRuns()) {
-            if (run.glyphIndexes().size() == 1 && run.glyphIndexes().front() != 0) {
-                QRawFont found = run.rawFont();
-                found.setPixelSize(entry.sizing.pixelSize);
-                if (!found.isValid()) continue;
-                drawn = found;
-                glyph = run.glyphIndexes().front();
-            }
+        if (auto found = entry.cell->WithCharacter(ch); found && found->Glyph(ch) != 0) {
+            glyph = found->Glyph(ch);
+            drawn = std::move(found);
         }
     }
     // No font has it: the chosen font's missing-glyph box, which shows no character.
-    const int face = FaceFor(drawn, stretch, entry.desc.pitch == 1);
+    const int face = FaceFor(*drawn, stretch, entry.desc.pitch == 1);
     const auto [font, code] = UseGlyph(face, glyph, glyph != 0 ? ch : 0);
     cell.code = code;
-    cell.style = static_cast<std::int16_t>(StyleFor(entry, face, font, drawn, glyph));
+    cell.style = static_cast<std::int16_t>(StyleFor(entry, face, font, *drawn, glyph));
     const TTextStyle& style = entry.styles[static_cast<std::size_t>(cell.style)];
     if (style.proportional) {
-        const double own = DesignAdvance(faces[static_cast<std::size_t>(face)].raw, glyph);
+        const double own = DesignAdvance(*faces[static_cast<std::size_t>(face)].unit, glyph);
         cell.step = static_cast<float>(own > 0 ? own * style.size * style.scale : style.step);
     }
 }
@@ -428,7 +379,7 @@ void TPdfDocument::TImpl::WriteTrueTypeFace(const TFace& face, int index) {
     }
     std::sort(glyphs.begin(), glyphs.end());
     glyphs.erase(std::unique(glyphs.begin(), glyphs.end()), glyphs.end());
-    const TFontTables tables = [&](std::string_view table) { return TableOf(face.raw, table); };
+    const TFontTables tables = [&](std::string_view table) { return face.unit->Table(table); };
     const std::string program = SubsetTrueType(tables, glyphs);
     if (program.empty()) {
         throw PrinterError("The font \"" + face.name + "\" cannot be embedded in the document.");
@@ -454,11 +405,11 @@ void TPdfDocument::TImpl::WriteTrueTypeFace(const TFace& face, int index) {
     descriptor += "]/ItalicAngle ";
     AppendPdfNumber(descriptor, italicAngle, 2);
     descriptor += "/Ascent ";
-    AppendPdfNumber(descriptor, face.raw.ascent(), 0);
+    AppendPdfNumber(descriptor, face.unit->Ascent(), 0);
     descriptor += "/Descent ";
-    AppendPdfNumber(descriptor, -face.raw.descent(), 0);
+    AppendPdfNumber(descriptor, -face.unit->Descent(), 0);
     descriptor += "/CapHeight ";
-    AppendPdfNumber(descriptor, face.raw.capHeight(), 0);
+    AppendPdfNumber(descriptor, face.unit->CapHeight(), 0);
     descriptor += "/StemV 80/FontFile2 " + std::to_string(file) + " 0 R>>";
     const int descriptorObject = writer.Reserve();
     writer.WriteObject(descriptorObject, descriptor);
@@ -474,7 +425,7 @@ void TPdfDocument::TImpl::WriteTrueTypeFace(const TFace& face, int index) {
         }
         AppendNumbers(widths,
                       {static_cast<double>(glyphs[i]), static_cast<double>(glyphs[last]),
-                       GlyphWidth(face.raw, face.proportional, face.width, glyphs[i])},
+                       GlyphWidth(*face.unit, face.proportional, face.width, glyphs[i])},
                       2);
         i = last + 1;
     }
@@ -524,17 +475,18 @@ void TPdfDocument::TImpl::WriteType3Font(const TFont& font, const TFace& face) {
     std::string procs = "<<";
     std::string differences = "[";
     std::string widths = "[";
-    QRectF box;
+    TBox box;
     const unsigned firstCode = font.used.begin()->first;
     const unsigned lastCode = font.used.rbegin()->first;
     unsigned expected = 256;  // the code a name in Differences stands for without a number
     for (const auto& [code, use] : font.used) {
-        const QPainterPath path = face.raw.pathForGlyph(use.glyph);
-        box |= path.boundingRect();
+        const TGlyphOutline outline = face.unit->Outline(use.glyph);
+        box.Add(outline);
         const int object = writer.Reserve();
         writer.WriteStream(
             object, "",
-            GlyphProcedure(path, GlyphWidth(face.raw, face.proportional, face.width, use.glyph)),
+            GlyphProcedure(outline,
+                           GlyphWidth(*face.unit, face.proportional, face.width, use.glyph)),
             kResourceLevel);
         const std::string name = "g" + std::to_string(code);
         procs += "/" + name + " " + std::to_string(object) + " 0 R";
@@ -549,7 +501,7 @@ void TPdfDocument::TImpl::WriteType3Font(const TFont& font, const TFace& face) {
         const auto use = font.used.find(code);
         AppendNumbers(widths,
                       {use != font.used.end()
-                           ? GlyphWidth(face.raw, face.proportional, face.width, use->second.glyph)
+                           ? GlyphWidth(*face.unit, face.proportional, face.width, use->second.glyph)
                            : 0},
                       2);
     }
@@ -559,8 +511,8 @@ void TPdfDocument::TImpl::WriteType3Font(const TFont& font, const TFace& face) {
     const int toUnicode = WriteToUnicode(font);
     std::string dictionary = "<</Type/Font/Subtype/Type3/FontBBox[";
     AppendNumbers(dictionary,
-                  {std::floor(box.left()), std::floor(-box.bottom()), std::ceil(box.right())}, 0);
-    AppendPdfNumber(dictionary, std::ceil(-box.top()), 0);
+                  {std::floor(box.left), std::floor(-box.bottom), std::ceil(box.right)}, 0);
+    AppendPdfNumber(dictionary, std::ceil(-box.top), 0);
     dictionary += "]/FontMatrix[0.001 0 0 0.001 0 0]/CharProcs" + procs +
                   "/Encoding<</Type/Encoding/Differences" + differences + ">>/FirstChar " +
                   std::to_string(firstCode) + "/LastChar " + std::to_string(lastCode) + "/Widths" +

@@ -427,7 +427,7 @@ void QtPrinterPlatform::BeginDoc() {
     TPendingOutputFile* out = file.get();
     auto document = std::make_unique<TPdfDocument>(
         [out](const void* data, std::size_t size) { return out->Write(data, size); }, TargetText(),
-        setup.page, title_, ToLocal(clock_.Now()));
+        setup.page, fonts_, title_, ToLocal(clock_.Now()));
     file_ = std::move(file);
     document_ = std::move(document);
     documentPrinter_ = pdf ? std::string() : CurrentName();

@@ -17,6 +17,7 @@
 #include "engine/QueueSettings.h"
 #include "host/Clock.h"
 #include "platform/FontChoice.h"
+#include "platform/QtFontSource.h"
 #include "platform/OutputFile.h"
 #include "platform/PdfDocument.h"
 
@@ -163,7 +164,8 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
     // its CUPS queue (empty for a PDF kept as a file), copies and page size for that queue.
     std::unique_ptr<TPendingOutputFile> file_;
     std::unique_ptr<TPdfDocument> document_;
-    TGlyphAdvances advances_;
+    TQtFontSource fonts_;
+    TGlyphAdvances advances_{fonts_};
     std::string documentPrinter_;
     int documentCopies_ = 1;
     QByteArray documentMedia_;

@@ -25,6 +25,7 @@
 #include "host/ProgramDir.h"
 #include "platform/PdfFilePrinter.h"
 #include "platform/QtEnvironment.h"
+#include "platform/QtFontSource.h"
 #include "platform/QtPicture.h"
 
 namespace quernel {
@@ -189,13 +190,14 @@ int Run(int argc, char** argv) {
     int qtArgc = 1;
     QGuiApplication app(qtArgc, argv);
     QtPictureLoader pictures;
+    TQtFontSource fonts;
     const TQueuePaper* paper = FindQueuePaper(job.paper);
     SystemClock clock;
     const int fd = output.Fd();
     TPdfFilePrinter printer(
         paper->width, paper->height,
         [fd](const void* data, std::size_t size) { return WriteAll(fd, data, size); },
-        "dokument zadania", clock);
+        "dokument zadania", fonts, clock);
     const RenderMessages prefixes{"ERROR: ", "WARNING: "};
     if (RunRender(job.render, printer, pictures, shipped, std::cerr, prefixes) != 0) return 1;
     SendDocument(fd);

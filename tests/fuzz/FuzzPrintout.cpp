@@ -14,6 +14,7 @@
 #include "host/Clock.h"
 #include "host/ErrorReport.h"
 #include "platform/PdfDocument.h"
+#include "platform/QtFontSource.h"
 #include "platform/QtEnvironment.h"
 #include "tests/fuzz/FuzzInput.h"
 
@@ -48,7 +49,7 @@ class PdfCanvas final : public IPrinterPlatform {
                 written_ += size;
                 return true;
             },
-            "fuzz", page, title_, LocalDateTime{});
+            "fuzz", page, fonts_, title_, LocalDateTime{});
     }
     void NewPage() override { document_->NewPage(); }
     void EndDoc() override {
@@ -79,6 +80,7 @@ class PdfCanvas final : public IPrinterPlatform {
   private:
     TDeviceCaps caps_;
     std::string title_;
+    TQtFontSource fonts_;
     std::unique_ptr<TPdfDocument> document_;
     std::size_t written_ = 0;
     TPoint pen_;
