@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/RenderCommand.h"
@@ -16,6 +17,7 @@
 #include "platform/QtEnvironment.h"
 #include "platform/QtPicture.h"
 #include "platform/QtPrinterPlatform.h"
+#include "platform/QtQueueFilter.h"
 
 namespace {
 
@@ -32,6 +34,11 @@ void OnBusError(int) {
 
 int main(int argc, char** argv) {
     using namespace quernel;
+    if (argc > 1 && std::string_view(argv[1]) == "--cups-filter") {
+        // A DOS printer queue's job with a background picture, handed on by quernel-filter.
+        argv[1] = argv[0];
+        return RunQtQueueFilter(argc - 1, argv + 1);
+    }
     struct sigaction busError {};
     busError.sa_handler = OnBusError;
     ::sigemptyset(&busError.sa_mask);

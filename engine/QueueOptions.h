@@ -105,7 +105,7 @@ std::optional<TFilterCommandLine> ParseFilterCommandLine(const std::vector<std::
 std::optional<std::string> PrintoutProblem(ByteView data);
 
 // Where the shipped tables and maps lie for a filter in `executableDir`: beside it (a build)
-// or <prefix>/share/quernel for one installed in <prefix>/lib/cups/filter.
+// or <prefix>/share/quernel for one installed in <prefix>/lib/cups/filter or <prefix>/bin.
 std::filesystem::path FilterShippedDataDir(const std::filesystem::path& executableDir);
 
 }  // namespace quernel

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <utility>
 
-#include "platform/QtPicture.h"
+#include "platform/PdfImage.h"
 
 namespace quernel {
 
@@ -59,9 +59,9 @@ void TPdfFilePrinter::TextOut(int x, int y, const TFontDesc& font, ByteView text
 
 void TPdfFilePrinter::StretchDraw(const TRect& rect, const IPicture& picture) {
     TPdfDocument& document = Document("StretchDraw");
-    const auto* qtPicture = dynamic_cast<const QtPicture*>(&picture);
-    if (!qtPicture) throw PrinterError("The picture was not loaded by the Qt picture loader.");
-    document.DrawImage(rect, qtPicture->PdfImage());
+    const auto* pdfPicture = dynamic_cast<const TPdfPicture*>(&picture);
+    if (!pdfPicture) throw PrinterError("The picture was not loaded as a PDF picture.");
+    document.DrawImage(rect, pdfPicture->PdfImage());
 }
 
 void TPdfFilePrinter::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {

@@ -1,7 +1,5 @@
 #include "platform/PdfImage.h"
 
-#include <QImage>
-
 #include <cstdint>
 #include <cstring>
 
@@ -220,13 +218,8 @@ std::shared_ptr<const TPdfImage> PdfImageFromPng(std::string_view file) {
     return image;
 }
 
-std::shared_ptr<const TPdfImage> PdfImageFromImage(const QImage& source) {
-    const bool alpha = source.hasAlphaChannel();
-    const QImage argb =
-        source.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    const bool gray = argb.allGray();
-    const int w = argb.width();
-    const int h = argb.height();
+std::shared_ptr<const TPdfImage> PdfImageFromPixels(int w, int h, const std::uint32_t* argb,
+                                                    std::size_t stride, bool alpha, bool gray) {
     const auto count = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
     std::string pixels(count * (gray ? 1 : 3), '\0');
     std::string opacity(alpha ? count : 0, '\0');
@@ -234,17 +227,18 @@ std::shared_ptr<const TPdfImage> PdfImageFromImage(const QImage& source) {
     char* out = pixels.data();
     char* mask = opacity.data();
     for (int y = 0; y < h; ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        const std::uint32_t* line = argb + static_cast<std::size_t>(y) * stride;
         for (int x = 0; x < w; ++x) {
-            const QRgb p = line[x];
-            *out++ = static_cast<char>(qRed(p));
+            const std::uint32_t p = line[x];
+            *out++ = static_cast<char>(p >> 16);
             if (!gray) {
-                *out++ = static_cast<char>(qGreen(p));
-                *out++ = static_cast<char>(qBlue(p));
+                *out++ = static_cast<char>(p >> 8);
+                *out++ = static_cast<char>(p);
             }
             if (alpha) {
-                *mask++ = static_cast<char>(qAlpha(p));
-                transparent = transparent || qAlpha(p) != 255;
+                const auto opaque = static_cast<std::uint8_t>(p >> 24);
+                *mask++ = static_cast<char>(opaque);
+                transparent = transparent || opaque != 255;
             }
         }
     }

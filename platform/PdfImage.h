@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-class QImage;
+#include "engine/QN_Picture.h"
 
 namespace quernel {
 
@@ -53,8 +55,24 @@ std::shared_ptr<const TPdfImage> PdfImageFromJpeg(std::string file, const TJpegI
 // Otherwise (or when the file is not such a PNG file) nothing.
 std::shared_ptr<const TPdfImage> PdfImageFromPng(std::string_view file);
 
-// The image's pixels, compressed: gray when every pixel is, otherwise RGB, with a soft mask when
-// some pixel is not opaque. Throws PrinterError when compression fails.
-std::shared_ptr<const TPdfImage> PdfImageFromImage(const QImage& image);
+// Pixels (0xAARRGGBB, `stride` pixels from one row to the next), compressed: gray when `gray`
+// (every pixel is), otherwise RGB, with a soft mask when `alpha` and some pixel is not opaque.
+// Throws PrinterError when compression fails.
+std::shared_ptr<const TPdfImage> PdfImageFromPixels(int width, int height, const std::uint32_t* argb,
+                                                    std::size_t stride, bool alpha, bool gray);
+
+// A picture ready for PDF documents: its image streams, made once, which every document it is
+// drawn into writes as they are.
+class TPdfPicture final : public IPicture {
+  public:
+    explicit TPdfPicture(std::shared_ptr<const TPdfImage> pdf) : pdf_(std::move(pdf)) {}
+
+    int Width() const override { return pdf_->width; }
+    int Height() const override { return pdf_->height; }
+    const std::shared_ptr<const TPdfImage>& PdfImage() const { return pdf_; }
+
+  private:
+    std::shared_ptr<const TPdfImage> pdf_;
+};
 
 }  // namespace quernel

@@ -1,7 +1,6 @@
 #include "platform/PdfWriter.h"
 
-#include <QByteArray>
-#include <QString>
+#include <zlib.h>
 
 #include <cerrno>
 #include <charconv>
@@ -9,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/CodePages.h"
 #include "engine/PrinterPlatform.h"
 
 namespace quernel {
@@ -74,19 +74,36 @@ std::string PdfTextString(std::string_view utf8) {
         AppendPdfLiteral(out, utf8);
         return out;
     }
-    const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    // UTF-16BE with a byte order mark; a byte that starts no character shows as U+FFFD.
     out = "<FEFF";
-    for (const QChar c : text) AppendHex(out, c.unicode(), 4);
+    for (std::size_t i = 0; i < utf8.size();) {
+        char32_t ch = 0xFFFD;
+        if (const auto decoded = DecodeUtf8(utf8, i)) {
+            ch = *decoded;
+        } else {
+            ++i;
+        }
+        if (ch >= 0x10000) {
+            AppendHex(out, 0xD800 + ((ch - 0x10000) >> 10), 4);
+            AppendHex(out, 0xDC00 + ((ch - 0x10000) & 0x3FF), 4);
+        } else {
+            AppendHex(out, ch, 4);
+        }
+    }
     out += '>';
     return out;
 }
 
 std::string Deflate(std::string_view data, int level) {
-    const QByteArray packed = qCompress(reinterpret_cast<const uchar*>(data.data()),
-                                        static_cast<qsizetype>(data.size()), level);
-    // qCompress puts the uncompressed length (4 bytes, big-endian) before the zlib data.
-    if (packed.size() < 4) return {};
-    return std::string(packed.constData() + 4, static_cast<std::size_t>(packed.size() - 4));
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    std::string packed(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
+                  reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
+                  level) != Z_OK) {
+        return {};
+    }
+    packed.resize(size);
+    return packed;
 }
 
 TPdfWriter::TPdfWriter(TSink sink, std::string target)

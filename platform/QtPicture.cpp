@@ -58,9 +58,15 @@ std::optional<TFileRead> ReadRegularFile(const std::filesystem::path& path) {
 
 }  // namespace
 
-QtPicture::QtPicture(const QImage& image) : pdf_(PdfImageFromImage(image)) {}
-
-QtPicture::QtPicture(std::shared_ptr<const TPdfImage> pdf) : pdf_(std::move(pdf)) {}
+std::shared_ptr<const TPdfImage> PdfImageFromImage(const QImage& source) {
+    const bool alpha = source.hasAlphaChannel();
+    const QImage argb =
+        source.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    return PdfImageFromPixels(argb.width(), argb.height(),
+                              reinterpret_cast<const std::uint32_t*>(argb.constBits()),
+                              static_cast<std::size_t>(argb.bytesPerLine()) / 4, alpha,
+                              argb.allGray());
+}
 
 bool QtPictureLoader::TIdentity::operator==(const TIdentity& o) const {
     return device == o.device && inode == o.inode && size == o.size &&
@@ -100,19 +106,19 @@ std::shared_ptr<const IPicture> QtPictureLoader::Load(const std::filesystem::pat
     };
     if (format == "png") {
         if (auto pdf = PdfImageFromPng(file->bytes); sameSize(pdf)) {
-            picture = std::make_shared<QtPicture>(std::move(pdf));
+            picture = std::make_shared<TPdfPicture>(std::move(pdf));
         }
     } else if (format == "jpeg") {
         const TJpegInfo info = ReadJpegInfo(file->bytes);
         if (info.kind == TJpegInfo::TKind::kCorrupt) return nullptr;
         if (info.kind == TJpegInfo::TKind::kUsable) {
             if (auto pdf = PdfImageFromJpeg(std::move(file->bytes), info); sameSize(pdf)) {
-                picture = std::make_shared<QtPicture>(std::move(pdf));
+                picture = std::make_shared<TPdfPicture>(std::move(pdf));
             }
         }
     }
     try {
-        if (!picture) picture = std::make_shared<QtPicture>(image);
+        if (!picture) picture = std::make_shared<TPdfPicture>(PdfImageFromImage(image));
     } catch (const PrinterError&) {
         return nullptr;  // it could not be compressed
     }

@@ -12,21 +12,9 @@
 
 namespace quernel {
 
-// A picture ready for the Qt printing platform: its PDF image streams, made once, which every
-// document it is drawn into writes as they are.
-class QtPicture final : public IPicture {
-  public:
-    // Compresses the image's pixels (PdfImageFromImage).
-    explicit QtPicture(const QImage& image);
-    explicit QtPicture(std::shared_ptr<const TPdfImage> pdf);
-
-    int Width() const override { return pdf_->width; }
-    int Height() const override { return pdf_->height; }
-    const std::shared_ptr<const TPdfImage>& PdfImage() const { return pdf_; }
-
-  private:
-    std::shared_ptr<const TPdfImage> pdf_;
-};
+// The image's pixels, compressed (PdfImageFromPixels): gray when every pixel is, otherwise RGB,
+// with a soft mask when some pixel is not opaque. Throws PrinterError when compression fails.
+std::shared_ptr<const TPdfImage> PdfImageFromImage(const QImage& image);
 
 // Loads every format QImageReader knows (PNG, BMP, JPEG, GIF, ...), recognised by content. A
 // JPEG file goes into documents as it is (DCTDecode), and so do the compressed pixels of an

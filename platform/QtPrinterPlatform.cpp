@@ -501,9 +501,9 @@ void QtPrinterPlatform::TextOut(int x, int y, const TFontDesc& font, ByteView te
 
 void QtPrinterPlatform::StretchDraw(const TRect& rect, const IPicture& picture) {
     RequireDocument("StretchDraw");
-    const auto* qtPicture = dynamic_cast<const QtPicture*>(&picture);
-    if (!qtPicture) throw PrinterError("The picture was not loaded by the Qt picture loader.");
-    document_->DrawImage(rect, qtPicture->PdfImage());
+    const auto* pdfPicture = dynamic_cast<const TPdfPicture*>(&picture);
+    if (!pdfPicture) throw PrinterError("The picture was not loaded as a PDF picture.");
+    document_->DrawImage(rect, pdfPicture->PdfImage());
 }
 
 void QtPrinterPlatform::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {

@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QGuiApplication>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -23,10 +22,9 @@
 #include "host/Environment.h"
 #include "host/MappedFile.h"
 #include "host/ProgramDir.h"
+#include "engine/QN_Picture.h"
+#include "platform/FtFontSource.h"
 #include "platform/PdfFilePrinter.h"
-#include "platform/QtEnvironment.h"
-#include "platform/QtFontSource.h"
-#include "platform/QtPicture.h"
 
 namespace quernel {
 
@@ -132,7 +130,35 @@ std::string ReadPpd() {
     return text.str();
 }
 
-int Run(int argc, char** argv) {
+// The filter without pictures draws a job that has one with this program, which loads them.
+[[noreturn]] void HandOverToPictureFilter(int argc, char** argv) {
+    const fs::path program = PictureFilterProgram(ExecutablePath().parent_path());
+    std::vector<char*> args{const_cast<char*>("quernel-render"),
+                            const_cast<char*>("--cups-filter")};
+    for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
+    args.push_back(nullptr);
+    ::execv(program.c_str(), args.data());
+    Fail("Nie można uruchomić " + program.string() + " dla obrazu w tle: " +
+         std::strerror(errno));
+}
+
+class TNoPictures final : public IPictureLoader {
+  public:
+    std::shared_ptr<const IPicture> Load(const std::filesystem::path&) override { return nullptr; }
+};
+
+class TFontconfigDrawing final : public IFilterDrawing {
+  public:
+    IFontSource& Fonts() override { return fonts_; }
+    IPictureLoader& Pictures() override { return pictures_; }
+
+  private:
+    TFtFontSource fonts_;
+    TNoPictures pictures_;
+};
+
+int Run(int argc, char** argv,
+        const std::function<std::unique_ptr<IFilterDrawing>()>& makeDrawing, bool loadsPictures) {
     std::string error;
     const auto line =
         ParseFilterCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
@@ -145,6 +171,7 @@ int Run(int argc, char** argv) {
             SettleQueueJob(ReadPpdValues(ReadPpd()), ParseCupsOptions(line->options), job)) {
         Fail(*problem);
     }
+    if (!job.render.background.empty() && !loadsPictures) HandOverToPictureFilter(argc, argv);
     const fs::path shipped = FilterShippedDataDir(ExecutablePath().parent_path());
     try {
         job.render.seq = QueueDataFile(job.render.seq, "seq", job.tablesFolder, shipped).string();
@@ -169,7 +196,8 @@ int Run(int argc, char** argv) {
         Fail(std::string("Nie można odczytać wydruku: ") + e.what());
     }
 
-    // A private runtime folder in the temporary one, instead of one of Qt's making in /tmp.
+    // A private runtime folder in the temporary one, instead of one of a toolkit's making in
+    // /tmp.
     const TTempFile output(temporary, "quernel-pdf-XXXXXX");
     std::string runtime = (temporary / "quernel-run-XXXXXX").string();
     if (::mkdtemp(runtime.data()) == nullptr)
@@ -183,23 +211,17 @@ int Run(int argc, char** argv) {
         }
     } removeRuntime{runtime};
 
-    // Qt's lightest platform, with the system's fonts through fontconfig: nothing is shown,
-    // and it loads fewer libraries than the offscreen one.
-    ::setenv("QT_QPA_PLATFORM", "minimal:enable_fonts", 1);
-    PrepareQtEnvironment(false);
-    int qtArgc = 1;
-    QGuiApplication app(qtArgc, argv);
-    QtPictureLoader pictures;
-    TQtFontSource fonts;
+    const std::unique_ptr<IFilterDrawing> drawing = makeDrawing();
     const TQueuePaper* paper = FindQueuePaper(job.paper);
     SystemClock clock;
     const int fd = output.Fd();
     TPdfFilePrinter printer(
         paper->width, paper->height,
         [fd](const void* data, std::size_t size) { return WriteAll(fd, data, size); },
-        "dokument zadania", fonts, clock);
+        "dokument zadania", drawing->Fonts(), clock);
     const RenderMessages prefixes{"ERROR: ", "WARNING: "};
-    if (RunRender(job.render, printer, pictures, shipped, std::cerr, prefixes) != 0) return 1;
+    if (RunRender(job.render, printer, drawing->Pictures(), shipped, std::cerr, prefixes) != 0)
+        return 1;
     SendDocument(fd);
     std::cerr << "INFO: Wydruk DOS: " << printer.PagesPrinted() << " str." << std::endl;
     std::cerr << "ATTR: job-media-progress=100" << std::endl;
@@ -208,7 +230,21 @@ int Run(int argc, char** argv) {
 
 }  // namespace
 
+fs::path PictureFilterProgram(const fs::path& executableDir) {
+    std::error_code ec;
+    if (fs::exists(executableDir / "quernel-render", ec)) return executableDir / "quernel-render";
+    // <prefix>/lib/cups/filter -> <prefix>/bin
+    return executableDir.parent_path().parent_path().parent_path() / "bin" / "quernel-render";
+}
+
 int RunQueueFilter(int argc, char** argv) {
+    return RunQueueFilterWith(
+        argc, argv, [] { return std::make_unique<TFontconfigDrawing>(); }, false);
+}
+
+int RunQueueFilterWith(int argc, char** argv,
+                       const std::function<std::unique_ptr<IFilterDrawing>()>& makeDrawing,
+                       bool loadsPictures) {
     // A job is one short run that allocates and frees large buffers again and again (font
     // tables, page contents, compression): freed memory stays with the process for the next
     // use instead of going back to the system and being faulted in anew, which cost about 5 ms
@@ -218,7 +254,7 @@ int RunQueueFilter(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);
     std::cerr << std::unitbuf;
     try {
-        return Run(argc, argv);
+        return Run(argc, argv, makeDrawing, loadsPictures);
     } catch (const TFilterFailure&) {
         return 1;
     } catch (const std::exception& e) {

@@ -46,7 +46,7 @@ class PlatformPicture : public ::testing::Test {
 
     // A pixel of a picture decoded and compressed as RGB (FlateDecode, no predictor).
     static QRgb PixelOf(const IPicture& picture, int x, int y) {
-        const TPdfImage& pdf = *dynamic_cast<const QtPicture&>(picture).PdfImage();
+        const TPdfImage& pdf = *dynamic_cast<const TPdfPicture&>(picture).PdfImage();
         EXPECT_NE(pdf.image.dictionary.find("/DeviceRGB/Filter/FlateDecode"), std::string::npos)
             << pdf.image.dictionary;
         const std::string pixels = test::Inflate(pdf.image.data);
@@ -188,7 +188,7 @@ TEST_F(PlatformPicture, PictureOnEveryPageIsStoredOnceAndKeepsItsTransparency) {
     for (int y = 0; y < 32; ++y) {
         for (int x = 0; x < 64; ++x) image.setPixel(x, y, qRgba(0, 0, 255, 255));
     }
-    const QtPicture picture(image);
+    const TPdfPicture picture(PdfImageFromImage(image));
 
     QtPrinterPlatform printer;
     printer.SetTitle("logo");
