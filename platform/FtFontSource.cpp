@@ -55,6 +55,10 @@ struct TFcPatternFree {
     void operator()(FcPattern* p) const { FcPatternDestroy(p); }
 };
 using TFcPattern = std::unique_ptr<FcPattern, TFcPatternFree>;
+struct TFcFontSetFree {
+    void operator()(FcFontSet* s) const { FcFontSetDestroy(s); }
+};
+using TFcFontSet = std::unique_ptr<FcFontSet, TFcFontSetFree>;
 
 std::string StringOf(FcPattern* pattern, const char* object) {
     FcChar8* value = nullptr;
@@ -72,7 +76,7 @@ std::optional<double> NumberOf(FcPattern* pattern, const char* object) {
     return std::nullopt;
 }
 
-bool SameFoundry(const std::string& a, const std::string& b) {
+bool SameText(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
@@ -96,6 +100,9 @@ struct TFontFile {
     std::string path;
     int index = 0;
     std::string family;
+    // The family as Qt names the face: the name a request gave when it names an installed
+    // family (in its own letter case, "Family [foundry]" too), else the family itself.
+    std::string name;
     std::string foundry;
     std::string style;
     bool bold = false;
@@ -110,6 +117,7 @@ TFontFile FileOf(FcPattern* pattern) {
     file.path = StringOf(pattern, FC_FILE);
     file.index = static_cast<int>(NumberOf(pattern, FC_INDEX).value_or(0));
     file.family = StringOf(pattern, FC_FAMILY);
+    file.name = file.family;
     file.foundry = StringOf(pattern, FC_FOUNDRY);
     const std::string style = StringOf(pattern, FC_STYLE);
     file.style = style;
@@ -374,7 +382,7 @@ class TFtFace final : public IFontFace {
     bool Oblique() const { return oblique_; }
     bool Usable() const { return metrics_.xScale != 0; }
 
-    std::string Family() const override { return file_.family; }
+    std::string Family() const override { return file_.name; }
     std::string Style() const override { return style_; }
     double PixelSize() const override { return pixelSize_; }
     std::shared_ptr<const IFontFace> Resized(double pixelSize) const override {
@@ -484,7 +492,7 @@ struct TFtFontSource::TImpl : std::enable_shared_from_this<TImpl> {
     std::shared_ptr<TLibrary> library = std::make_shared<TLibrary>();
     std::map<std::pair<std::string, int>, std::shared_ptr<TOpenFace>> opened;
     std::map<TRequest, std::optional<TFontFile>> matches;
-    std::map<TRequest, std::vector<TFontFile>> sorted;
+    std::map<TRequest, TFcFontSet> sorted;
     std::map<std::pair<std::string, std::string>, std::optional<TFontFile>> named;
     std::map<TFontKind, std::string> kinds;
     std::map<std::string, std::pair<std::string, bool>> generics;
@@ -539,7 +547,7 @@ struct TFtFontSource::TImpl : std::enable_shared_from_this<TImpl> {
         if (set != nullptr) {
             for (int i = 0; i < set->nfont; ++i) {
                 TFontFile file = FileOf(set->fonts[i]);
-                if (file.family == family) files.push_back(std::move(file));
+                if (SameText(file.family, family)) files.push_back(std::move(file));
             }
             FcFontSetDestroy(set);
         }
@@ -552,7 +560,7 @@ struct TFtFontSource::TImpl : std::enable_shared_from_this<TImpl> {
         std::vector<std::string> names;
         for (const TFontFile& file : Listing(family)) {
             if (std::none_of(names.begin(), names.end(),
-                             [&](const std::string& n) { return SameFoundry(n, file.foundry); })) {
+                             [&](const std::string& n) { return SameText(n, file.foundry); })) {
                 names.push_back(file.foundry);
             }
         }
@@ -564,7 +572,7 @@ struct TFtFontSource::TImpl : std::enable_shared_from_this<TImpl> {
     TFontFile AsQtRegistered(TFontFile file) {
         const auto& listing = Listing(file.family);
         for (auto it = listing.rbegin(); it != listing.rend(); ++it) {
-            if (SameFoundry(it->foundry, file.foundry) && it->style == file.style) {
+            if (SameText(it->foundry, file.foundry) && it->style == file.style) {
                 file.path = it->path;
                 file.index = it->index;
                 break;
@@ -580,6 +588,7 @@ struct TFtFontSource::TImpl : std::enable_shared_from_this<TImpl> {
     }
 
     std::optional<TFontFile> MatchRequest(TRequest request) {
+        const std::string asked = request.family;
         auto [family, foundry] = SplitFoundry(request.family);
         request.family = family;
         const TFcPattern pattern = Pattern(request, foundry);
@@ -587,13 +596,15 @@ struct TFtFontSource::TImpl : std::enable_shared_from_this<TImpl> {
         if (!file) return file;
         // Of a family several foundries make, the face of the foundry Qt takes.
         const std::string preferred = foundry.empty() ? PreferredFoundry(file->family) : "";
-        if (!preferred.empty() && !SameFoundry(preferred, file->foundry)) {
+        if (!preferred.empty() && !SameText(preferred, file->foundry)) {
             request.family = file->family;
             const TFcPattern again = Pattern(request, preferred);
             std::optional<TFontFile> other = MatchPattern(again.get());
             if (other && other->family == file->family) file = std::move(other);
         }
-        return AsQtRegistered(std::move(*file));
+        TFontFile chosen = AsQtRegistered(std::move(*file));
+        if (!family.empty() && !Listing(family).empty()) chosen.name = asked;
+        return chosen;
     }
 
     const std::optional<TFontFile>& Match(const TRequest& request) {
@@ -602,21 +613,38 @@ struct TFtFontSource::TImpl : std::enable_shared_from_this<TImpl> {
         return matches.emplace(request, MatchRequest(request)).first->second;
     }
 
-    const std::vector<TFontFile>& Sorted(const TRequest& request) {
+    // The face Qt's font database names so: of the family's foundry Qt takes (or the one
+    // named), the file of that style it registered last.
+    std::optional<TFontFile> Named(const std::string& name, const std::string& style) {
+        const auto [family, named] = SplitFoundry(name);
+        const std::string foundry = named.empty() ? PreferredFoundry(family) : named;
+        const auto& listing = Listing(family);
+        const TFontFile* chosen = nullptr;
+        bool chosenFits = false;
+        for (const TFontFile& file : listing) {
+            if (file.style != style) continue;
+            const bool fits = foundry.empty() || SameText(file.foundry, foundry);
+            if (fits || !chosenFits) {
+                chosen = &file;
+                chosenFits = fits;
+            }
+        }
+        if (chosen == nullptr) return std::nullopt;
+        TFontFile file = *chosen;
+        file.name = name;
+        return file;
+    }
+
+    // The configuration's fonts in the order they suit the request, with their characters.
+    const FcFontSet* Sorted(const TRequest& request) {
         const auto found = sorted.find(request);
-        if (found != sorted.end()) return found->second;
-        std::vector<TFontFile> files;
+        if (found != sorted.end()) return found->second.get();
         TRequest plain = request;
         plain.family = SplitFoundry(request.family).first;
         const TFcPattern pattern = Pattern(plain);
         FcResult result = FcResultNoMatch;
-        FcFontSet* set = FcFontSort(nullptr, pattern.get(), FcFalse, nullptr, &result);
-        if (set != nullptr) {
-            files.reserve(static_cast<std::size_t>(set->nfont));
-            for (int i = 0; i < set->nfont; ++i) files.push_back(FileOf(set->fonts[i]));
-            FcFontSetDestroy(set);
-        }
-        return sorted.emplace(request, std::move(files)).first->second;
+        TFcFontSet set(FcFontSort(nullptr, pattern.get(), FcFalse, nullptr, &result));
+        return sorted.emplace(request, std::move(set)).first->second.get();
     }
 
     std::shared_ptr<TOpenFace> Open(const TFontFile& file) {
@@ -706,7 +734,14 @@ class TFtCellFont final : public ICellFont {
 
     std::shared_ptr<const IFontFace> WithCharacter(char32_t ch) const override {
         if (drawn_->Glyph(ch) != 0) return drawn_;
-        for (const TFontFile& file : impl_->Sorted(request_)) {
+        const FcFontSet* set = impl_->Sorted(request_);
+        for (int i = 0; set != nullptr && i < set->nfont; ++i) {
+            FcCharSet* chars = nullptr;
+            if (FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &chars) != FcResultMatch ||
+                !FcCharSetHasChar(chars, ch)) {
+                continue;
+            }
+            const TFontFile file = FileOf(set->fonts[i]);
             if (file.path == drawn_->File().path && file.index == drawn_->File().index) continue;
             auto face = impl_->Face(file, pixelSize, stretch, request_.italic);
             if (face && face->Glyph(ch) != 0) return face;
@@ -791,19 +826,10 @@ std::shared_ptr<const IFontFace> TFtFontSource::ByName(const std::string& family
     const auto key = std::make_pair(family, style);
     auto found = impl_->named.find(key);
     if (found == impl_->named.end()) {
-        TFcPattern pattern(FcPatternCreate());
-        FcPatternAddString(pattern.get(), FC_FAMILY,
-                           reinterpret_cast<const FcChar8*>(family.c_str()));
-        FcPatternAddString(pattern.get(), FC_STYLE,
-                           reinterpret_cast<const FcChar8*>(style.c_str()));
-        FcPatternAddBool(pattern.get(), FC_OUTLINE, FcTrue);
-        FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
-        FcDefaultSubstitute(pattern.get());
-        found = impl_->named.emplace(key, TImpl::MatchPattern(pattern.get())).first;
+        found = impl_->named.emplace(key, impl_->Named(family, style)).first;
     }
-    const std::optional<TFontFile>& file = found->second;
-    if (!file || file->family != family) return nullptr;
-    auto face = impl_->Face(*file, pixelSize, 100, false);
+    if (!found->second) return nullptr;
+    auto face = impl_->Face(*found->second, pixelSize, 100, false);
     if (!face || face->Style() != style) return nullptr;
     return face;
 }

@@ -54,6 +54,7 @@ std::vector<TFontDesc> Descriptions() {
         Desc("DejaVu Sans", 60, 0, 400, false, 1.7),
         Desc("Liberation Sans", 17, 11),
         Desc("Nimbus Mono PS", 64, 30),
+        Desc("dejavu sans mono", 30, 0),
     };
 }
 
@@ -174,6 +175,7 @@ TEST(FtFontSourceTest, FacesByNameAndTheirStyleAsQtsDatabaseDescribesIt) {
         {"Liberation Mono", "Regular"}, {"Liberation Mono", "Bold Italic"},
         {"Liberation Serif", "Bold"},   {"DejaVu Sans", "Oblique"},
         {"DejaVu Sans Mono", "Book"},   {"DejaVu Serif", "Italic"},
+        {"Nimbus Mono PS", "Regular"},
     };
     for (const auto& [family, style] : faces) {
         const auto face = source.ByName(family, style, 33.3);
@@ -185,10 +187,27 @@ TEST(FtFontSourceTest, FacesByNameAndTheirStyleAsQtsDatabaseDescribesIt) {
                   face->Italic())
             << family << " " << style;
         EXPECT_EQ(QFontDatabase::isFixedPitch(f, s), face->FixedPitch()) << family << style;
+        // The file Qt takes for the name: the same glyphs and advances.
+        QFont named(f);
+        named.setStyleName(s);
+        named.setPixelSize(1000);
+        named.setStyleStrategy(QFont::PreferOutline);
+        const QRawFont raw = QRawFont::fromFont(named);
+        const auto at1000 = face->Resized(1000);
+        for (const char32_t ch : std::u32string(U"Aął│")) {
+            const QString qch = QString::fromUcs4(&ch, 1);
+            quint32 glyph = 0;
+            int count = 1;
+            raw.glyphIndexesForChars(qch.constData(), 1, &glyph, &count);
+            EXPECT_EQ(glyph, face->Glyph(ch)) << family << " " << style;
+            QPointF advance;
+            raw.advancesForGlyphIndexes(&glyph, &advance, 1, QRawFont::UseDesignMetrics);
+            ExpectClose(advance.x(), at1000->Advance(glyph), std::string(family) + " " + style);
+        }
         // Resized keeps the face and takes the new size.
         const auto larger = face->Resized(66.6);
         EXPECT_EQ(face->Style(), larger->Style());
-        EXPECT_NEAR(2 * face->Ascent(), larger->Ascent(), 0.05);
+        EXPECT_NEAR(2 * face->Ascent(), larger->Ascent(), 1.0);  // Type 1: whole pixels
     }
 }
 
@@ -211,6 +230,32 @@ TEST(FtFontSourceTest, OtherFamiliesAndFallbackKeepTheSizeAndStretch) {
     const auto unstretched = source.ByName("DejaVu Serif", serif->Style(), cell->pixelSize);
     const std::uint32_t m = serif->Glyph(U'M');
     EXPECT_NEAR(unstretched->Advance(m) * cell->stretch / 100.0, serif->Advance(m), 0.05);
+
+    // The installed families by the names Qt gives them, "Family [foundry]" included.
+    // Unstretched: Qt would take DejaVu's condensed faces for a narrow cell.
+    const TFontSizing qt = SizeFontForCell(Desc("Liberation Mono", 100, 0));
+    const auto natural = source.ForCell(Desc("Liberation Mono", 100, 0));
+    for (const TFontKind kind :
+         {TFontKind::kSans, TFontKind::kSerif, TFontKind::kMono, TFontKind::kScript}) {
+        const std::string family = source.FamilyOf(kind);
+        ASSERT_FALSE(family.empty());
+        QFont font = qt.font;
+        font.setFamily(QString::fromStdString(family));
+        QRawFont raw = QRawFont::fromFont(font);
+        raw.setPixelSize(qt.pixelSize);
+        const auto face = natural->InFamily(family);
+        ASSERT_NE(face, nullptr) << family;
+        EXPECT_EQ(raw.familyName().toStdString(), face->Family()) << family;
+        EXPECT_EQ(raw.styleName().toStdString(), face->Style()) << family;
+        quint32 glyph = 0;
+        int count = 1;
+        const QChar a(u'a');
+        raw.glyphIndexesForChars(&a, 1, &glyph, &count);
+        EXPECT_EQ(glyph, face->Glyph(U'a')) << family;
+        QPointF advance;
+        raw.advancesForGlyphIndexes(&glyph, &advance, 1, QRawFont::UseDesignMetrics);
+        ExpectClose(advance.x(), face->Advance(glyph), family);
+    }
 
     // Liberation has no snowman; another installed face has.
     EXPECT_EQ(0u, cell->Drawn()->Glyph(U'☃'));
