@@ -252,18 +252,25 @@ TOpenFace::~TOpenFace() {
 }
 
 TFtFace::TFtFace(std::shared_ptr<TOpenFace> open, TFontFile file, double pixelSize, int stretch,
-                 bool oblique)
+                 TSynthesis asked)
     : open_(std::move(open)),
       file_(std::move(file)),
       pixelSize_(pixelSize),
       stretch_(stretch),
-      oblique_(oblique),
+      asked_(asked),
       metrics_(SizeFace(open_->face, pixelSize, stretch)) {
-    if (open_->face->style_name != nullptr) style_ = open_->face->style_name;
+    FT_Face face = open_->face;
+    if (face->style_name != nullptr) style_ = face->style_name;
+    oblique_ = asked.italic && (face->style_flags & FT_STYLE_FLAG_ITALIC) == 0;
+    // Qt thickens only below 64 pixels, never a fixed-pitch face.
+    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    embolden_ = asked.bold && (face->style_flags & FT_STYLE_FLAG_BOLD) == 0 &&
+                !FT_IS_FIXED_WIDTH(face) && os2 != nullptr && os2->usWeightClass < 700 &&
+                pixelSize < 64;
 }
 
 std::shared_ptr<const IFontFace> TFtFace::Resized(double pixelSize) const {
-    return std::make_shared<TFtFace>(open_, file_, pixelSize, stretch_, oblique_);
+    return std::make_shared<TFtFace>(open_, file_, pixelSize, stretch_, asked_);
 }
 
 std::uint32_t TFtFace::Glyph(char32_t ch) const {
@@ -298,6 +305,11 @@ TGlyphOutline TFtFace::Outline(std::uint32_t glyph) const {
     for (int i = 0; i < outline.n_points; ++i) {
         outline.points[i].x *= 64;
         outline.points[i].y *= 64;
+    }
+    if (embolden_) {
+        // FreeType's own strength for the em (a 24th), as Qt thickens the em-sized outline.
+        const FT_Pos strength = FT_Pos{face->units_per_EM} * 64 / 24;
+        FT_Outline_EmboldenXY(&outline, strength, strength);
     }
     if (oblique_) {
         FT_Matrix shear{0x10000, kObliqueShear, 0, 0x10000};

@@ -61,12 +61,19 @@ struct TSizedMetrics {
     double lineWidth = 0;
 };
 
-// A face at a pixel size, stretched horizontally as drawn; italic slanted when `oblique` (the
-// face has no italic of its own). Its metrics are measured once, at construction.
+// What a request asks that a face may lack: Qt slants a face without an italic of its own and
+// thickens a face lighter than bold at small sizes, in the glyphs' outlines.
+struct TSynthesis {
+    bool italic = false;
+    bool bold = false;
+};
+
+// A face at a pixel size, stretched horizontally as drawn. Its metrics are measured once, at
+// construction.
 class TFtFace final : public IFontFace {
   public:
     TFtFace(std::shared_ptr<TOpenFace> open, TFontFile file, double pixelSize, int stretch,
-            bool oblique);
+            TSynthesis asked);
 
     const TFontFile& File() const { return file_; }
     // False when FreeType cannot size the face.
@@ -96,7 +103,9 @@ class TFtFace final : public IFontFace {
     std::string style_;
     double pixelSize_;
     int stretch_;
+    TSynthesis asked_;
     bool oblique_;
+    bool embolden_;
     TSizedMetrics metrics_;
 };
 

@@ -91,6 +91,7 @@ struct TRequest {
     int weight = 400;  // the OpenType scale, 1..1000
     bool italic = false;
     auto operator<=>(const TRequest&) const = default;
+    TSynthesis Asked() const { return {italic, weight >= 700}; }
 };
 
 }  // namespace
@@ -272,11 +273,10 @@ struct TFtFontSource::TImpl {
     }
 
     std::shared_ptr<TFtFace> Face(const TFontFile& file, double pixelSize, int stretch,
-                                  bool wantItalic) {
+                                  TSynthesis asked) {
         auto open = Open(file);
         if (!open) return nullptr;
-        const bool oblique = wantItalic && (open->face->style_flags & FT_STYLE_FLAG_ITALIC) == 0;
-        auto face = std::make_shared<TFtFace>(std::move(open), file, pixelSize, stretch, oblique);
+        auto face = std::make_shared<TFtFace>(std::move(open), file, pixelSize, stretch, asked);
         if (!face->Usable()) return nullptr;
         return face;
     }
@@ -336,7 +336,7 @@ class TFtCellFont final : public ICellFont {
         request.family = family;
         const std::optional<TFontFile>& file = impl_->Match(request);
         if (!file) return nullptr;
-        return impl_->Face(*file, pixelSize, stretch, request.italic);
+        return impl_->Face(*file, pixelSize, stretch, request.Asked());
     }
 
     std::shared_ptr<const IFontFace> WithCharacter(char32_t ch) const override {
@@ -350,7 +350,7 @@ class TFtCellFont final : public ICellFont {
             }
             const TFontFile file = FileOf(set->fonts[i]);
             if (file.path == drawn_->File().path && file.index == drawn_->File().index) continue;
-            auto face = impl_->Face(file, pixelSize, stretch, request_.italic);
+            auto face = impl_->Face(file, pixelSize, stretch, request_.Asked());
             if (face && face->Glyph(ch) != 0) return face;
         }
         return nullptr;
@@ -383,7 +383,7 @@ std::unique_ptr<ICellFont> TFtFontSource::ForCell(const TFontDesc& desc) {
             "package such as fonts-liberation).");
     }
     auto measure = [&](int stretch) {
-        return impl_->Face(*file, kReferencePixels, stretch, request.italic);
+        return impl_->Face(*file, kReferencePixels, stretch, request.Asked());
     };
 
     // Without a width: the natural width, or that stretched as asked.
@@ -413,7 +413,7 @@ std::unique_ptr<ICellFont> TFtFontSource::ForCell(const TFontDesc& desc) {
         throw PrinterError("The font \"" + desc.faceName + "\" cannot be drawn in a cell " +
                            std::to_string(desc.height) + " pixels high.");
     }
-    auto drawn = impl_->Face(*file, pixelSize, stretch, request.italic);
+    auto drawn = impl_->Face(*file, pixelSize, stretch, request.Asked());
     if (!drawn) throw PrinterError("No font can draw \"" + desc.faceName + "\".");
     auto cell = std::make_unique<TFtCellFont>(impl_, request, std::move(drawn));
     cell->pixelSize = pixelSize;
@@ -436,7 +436,7 @@ std::shared_ptr<const IFontFace> TFtFontSource::ByName(const std::string& family
         found = impl_->named.emplace(key, impl_->Named(family, style)).first;
     }
     if (!found->second) return nullptr;
-    auto face = impl_->Face(*found->second, pixelSize, 100, false);
+    auto face = impl_->Face(*found->second, pixelSize, 100, {});
     if (!face || face->Style() != style) return nullptr;
     return face;
 }

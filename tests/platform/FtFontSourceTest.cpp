@@ -61,7 +61,7 @@ std::vector<TFontDesc> Descriptions() {
 // The URW fonts (Type 1 and OpenType) come with the print system's PostScript interpreter,
 // not with the packages the tests install; their cases are left out without them.
 bool Installed(const std::string& family) {
-    return family.rfind("Nimbus", 0) != 0 ||
+    return (family.rfind("Nimbus", 0) != 0 && family.rfind("Z003", 0) != 0) ||
            QFontDatabase::hasFamily(QString::fromStdString(family));
 }
 
@@ -128,7 +128,11 @@ TEST(FtFontSourceTest, OutlinesAndTablesEqualQts) {
     for (const TFontDesc& desc :
          {Desc("Liberation Serif", 40, 0), Desc("DejaVu Sans", 40, 30),
           Desc("Nimbus Mono PS", 40, 0), Desc("DejaVu Sans", 40, 0, 400, true),
-          Desc("Liberation Mono", 40, 0, 400, true)}) {
+          Desc("Liberation Mono", 40, 0, 400, true),
+          // No bold of its own: the OpenType face is thickened below 64 pixels, the Type 1
+          // one (without an OS/2 table) never.
+          Desc("Z003", 40, 0, 700), Desc("Z003 [UKWN]", 40, 0, 700),
+          Desc("Z003 [UKWN]", 90, 0, 700)}) {
         if (!Installed(desc.faceName)) continue;
         const std::string name = Name(desc);
         const QRawFont raw = DrawnByQt(SizeFontForCell(desc));
@@ -164,7 +168,9 @@ TEST(FtFontSourceTest, OutlinesAndTablesEqualQts) {
             // Type 1 faces have none.
             EXPECT_EQ(raw.fontTable(tag).toStdString(), drawn->Table(tag)) << name << " " << tag;
         }
-        EXPECT_EQ(drawn->Table("head").empty(), desc.faceName == "Nimbus Mono PS") << name;
+        EXPECT_EQ(drawn->Table("head").empty(),
+                  desc.faceName == "Nimbus Mono PS" || desc.faceName == "Z003")
+            << name;
         EXPECT_EQ("", drawn->Table("none"));
         EXPECT_TRUE(drawn->Outline(drawn->Glyph(' ')).elements.empty());
     }
