@@ -262,7 +262,7 @@ TFtFace::TFtFace(std::shared_ptr<TOpenFace> open, TFontFile file, double pixelSi
     FT_Face face = open_->face;
     if (face->style_name != nullptr) style_ = face->style_name;
     oblique_ = asked.italic && (face->style_flags & FT_STYLE_FLAG_ITALIC) == 0;
-    // Qt thickens only below 64 pixels, never a fixed-pitch face.
+    // Qt thickens only below 64 pixels, never a fixed-pitch face or one without an OS/2 table.
     const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
     embolden_ = asked.bold && (face->style_flags & FT_STYLE_FLAG_BOLD) == 0 &&
                 !FT_IS_FIXED_WIDTH(face) && os2 != nullptr && os2->usWeightClass < 700 &&
