@@ -4,7 +4,7 @@
 QUERNEL_PACKAGES=(
     cmake ninja-build g++ pkg-config
     libgtest-dev libgmock-dev libssl-dev libbenchmark-dev
-    qt6-base-dev qt6-translations-l10n libcups2-dev libzint-dev fonts-liberation2 fonts-dejavu-core
+    qt6-base-dev qt6-translations-l10n libcups2-dev libzint-dev libfontconfig-dev libfreetype-dev fonts-liberation2 fonts-dejavu-core
     poppler-utils zbar-tools
     cups cups-daemon cups-client
     dpkg-dev file desktop-file-utils lintian strace
