@@ -7,7 +7,6 @@
 #include <map>
 #include <mutex>
 
-
 namespace quernel {
 
 namespace {

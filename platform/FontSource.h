@@ -92,8 +92,7 @@ class IFontSource {
     // The face of exactly that family and style, unstretched, at the pixel size; null when the
     // font configuration has none.
     virtual std::shared_ptr<const IFontFace> ByName(const std::string& family,
-                                                    const std::string& style,
-                                                    double pixelSize) = 0;
+                                                    const std::string& style, double pixelSize) = 0;
     // The installed family of a kind of typeface, as the font configuration resolves its generic
     // families ("serif", "sans-serif", "monospace", "cursive"); empty when none of that kind is
     // installed: a serif or script request that ends at the sans-serif family, a monospace one

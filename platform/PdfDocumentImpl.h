@@ -130,7 +130,7 @@ struct TPdfDocument::TImpl {
     // A face of a font file, embedded once per document.
     struct TFace {
         std::shared_ptr<const IFontFace> unit;  // at kGlyphUnits pixels per em, unstretched
-        std::string name;       // PostScript-style name, without the subset tag
+        std::string name;                       // PostScript-style name, without the subset tag
         bool trueType = false;  // a TrueType subset; otherwise Type 3 fonts of the outlines
         double width = 500;     // every glyph's displacement, glyph units
         bool bold = false;
@@ -302,8 +302,7 @@ struct TPdfDocument::TImpl {
     int FaceByName(const IFontFace& drawn, const std::string& family, const std::string& style,
                    std::string key, int stretch, bool proportional);
     std::pair<int, char> UseGlyph(int face, std::uint32_t glyph, char32_t ch);
-    int StyleFor(TEntry& entry, int face, int font, const IFontFace& drawn,
-                 std::uint32_t glyph);
+    int StyleFor(TEntry& entry, int face, int font, const IFontFace& drawn, std::uint32_t glyph);
 
     void TextOut(int x, int y, const TFontDesc& desc, ByteView text);
     [[gnu::noinline]] void TextOutGeneral(int x, int y, const TFontDesc& desc, ByteView text);

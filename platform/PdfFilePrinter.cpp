@@ -32,8 +32,7 @@ void TPdfFilePrinter::SetCopies(int copies) {
 
 void TPdfFilePrinter::BeginDoc() {
     if (document_) throw PrinterError("A document is already being printed.");
-    document_ =
-        std::make_unique<TPdfDocument>(sink_, target_, setup_, fonts_, title_,
+    document_ = std::make_unique<TPdfDocument>(sink_, target_, setup_, fonts_, title_,
                                                ToLocal(clock_.Now()));
 }
 

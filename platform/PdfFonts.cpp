@@ -222,8 +222,8 @@ int TPdfDocument::TImpl::FaceByName(const IFontFace& drawn, const std::string& f
 
     TFace face;
     face.trueType = HasTrueTypeOutlines([&](std::string_view tag) { return raw->Table(tag); });
-    face.name =
-        NameOf(family) + (style.empty() || style == "Regular" ? std::string() : "-" + NameOf(style));
+    face.name = NameOf(family) +
+                (style.empty() || style == "Regular" ? std::string() : "-" + NameOf(style));
     const double average = raw->AverageCharWidth();
     face.width = average > 0 ? Round(average, 2) : kGlyphUnits / 2;
     face.bold = raw->Bold();
@@ -264,8 +264,8 @@ std::pair<int, char> TPdfDocument::TImpl::UseGlyph(int faceIndex, std::uint32_t 
     return {index, static_cast<char>(code)};
 }
 
-int TPdfDocument::TImpl::StyleFor(TEntry& entry, int faceIndex, int font,
-                                  const IFontFace& drawn, std::uint32_t glyph) {
+int TPdfDocument::TImpl::StyleFor(TEntry& entry, int faceIndex, int font, const IFontFace& drawn,
+                                  std::uint32_t glyph) {
     const TFace& face = faces[static_cast<std::size_t>(faceIndex)];
     // The horizontal scaling of the face as drawn: its stretched advance over its own.
     double scale = 0;
@@ -483,11 +483,10 @@ void TPdfDocument::TImpl::WriteType3Font(const TFont& font, const TFace& face) {
         const TGlyphOutline outline = face.unit->Outline(use.glyph);
         box.Add(outline);
         const int object = writer.Reserve();
-        writer.WriteStream(
-            object, "",
-            GlyphProcedure(outline,
-                           GlyphWidth(*face.unit, face.proportional, face.width, use.glyph)),
-            kResourceLevel);
+        writer.WriteStream(object, "",
+                           GlyphProcedure(outline, GlyphWidth(*face.unit, face.proportional,
+                                                              face.width, use.glyph)),
+                           kResourceLevel);
         const std::string name = "g" + std::to_string(code);
         procs += "/" + name + " " + std::to_string(object) + " 0 R";
         if (code != expected) {
@@ -500,9 +499,9 @@ void TPdfDocument::TImpl::WriteType3Font(const TFont& font, const TFace& face) {
     for (unsigned code = firstCode; code <= lastCode; ++code) {
         const auto use = font.used.find(code);
         AppendNumbers(widths,
-                      {use != font.used.end()
-                           ? GlyphWidth(*face.unit, face.proportional, face.width, use->second.glyph)
-                           : 0},
+                      {use != font.used.end() ? GlyphWidth(*face.unit, face.proportional,
+                                                           face.width, use->second.glyph)
+                                              : 0},
                       2);
     }
     procs += ">>";
@@ -510,8 +509,8 @@ void TPdfDocument::TImpl::WriteType3Font(const TFont& font, const TFace& face) {
     widths += "]";
     const int toUnicode = WriteToUnicode(font);
     std::string dictionary = "<</Type/Font/Subtype/Type3/FontBBox[";
-    AppendNumbers(dictionary,
-                  {std::floor(box.left), std::floor(-box.bottom), std::ceil(box.right)}, 0);
+    AppendNumbers(dictionary, {std::floor(box.left), std::floor(-box.bottom), std::ceil(box.right)},
+                  0);
     AppendPdfNumber(dictionary, std::ceil(-box.top), 0);
     dictionary += "]/FontMatrix[0.001 0 0 0.001 0 0]/CharProcs" + procs +
                   "/Encoding<</Type/Encoding/Differences" + differences + ">>/FirstChar " +

@@ -58,8 +58,9 @@ std::shared_ptr<const TPdfImage> PdfImageFromPng(std::string_view file);
 // Pixels (0xAARRGGBB, `stride` pixels from one row to the next), compressed: gray when `gray`
 // (every pixel is), otherwise RGB, with a soft mask when `alpha` and some pixel is not opaque.
 // Throws PrinterError when compression fails.
-std::shared_ptr<const TPdfImage> PdfImageFromPixels(int width, int height, const std::uint32_t* argb,
-                                                    std::size_t stride, bool alpha, bool gray);
+std::shared_ptr<const TPdfImage> PdfImageFromPixels(int width, int height,
+                                                    const std::uint32_t* argb, std::size_t stride,
+                                                    bool alpha, bool gray);
 
 // A picture ready for PDF documents: its image streams, made once, which every document it is
 // drawn into writes as they are.

@@ -170,8 +170,7 @@ std::unique_ptr<ICellFont> TQtFontSource::ForCell(const TFontDesc& desc) {
 }
 
 std::shared_ptr<const IFontFace> TQtFontSource::ByName(const std::string& family,
-                                                       const std::string& style,
-                                                       double pixelSize) {
+                                                       const std::string& style, double pixelSize) {
     QFont font;
     font.setFamily(QString::fromStdString(family));
     font.setStyleName(QString::fromStdString(style));

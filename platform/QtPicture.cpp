@@ -62,10 +62,9 @@ std::shared_ptr<const TPdfImage> PdfImageFromImage(const QImage& source) {
     const bool alpha = source.hasAlphaChannel();
     const QImage argb =
         source.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    return PdfImageFromPixels(argb.width(), argb.height(),
-                              reinterpret_cast<const std::uint32_t*>(argb.constBits()),
-                              static_cast<std::size_t>(argb.bytesPerLine()) / 4, alpha,
-                              argb.allGray());
+    return PdfImageFromPixels(
+        argb.width(), argb.height(), reinterpret_cast<const std::uint32_t*>(argb.constBits()),
+        static_cast<std::size_t>(argb.bytesPerLine()) / 4, alpha, argb.allGray());
 }
 
 bool QtPictureLoader::TIdentity::operator==(const TIdentity& o) const {

@@ -17,9 +17,9 @@
 #include "engine/QueueSettings.h"
 #include "host/Clock.h"
 #include "platform/FontChoice.h"
-#include "platform/QtFontSource.h"
 #include "platform/OutputFile.h"
 #include "platform/PdfDocument.h"
+#include "platform/QtFontSource.h"
 
 namespace quernel {
 

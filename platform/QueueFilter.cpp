@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/QN_Picture.h"
 #include "engine/QueueOptions.h"
 #include "host/Clock.h"
 #include "host/Environment.h"
 #include "host/MappedFile.h"
 #include "host/ProgramDir.h"
-#include "engine/QN_Picture.h"
 #include "platform/FtFontSource.h"
 #include "platform/PdfFilePrinter.h"
 
@@ -138,8 +138,7 @@ std::string ReadPpd() {
     for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
     args.push_back(nullptr);
     ::execv(program.c_str(), args.data());
-    Fail("Nie można uruchomić " + program.string() + " dla obrazu w tle: " +
-         std::strerror(errno));
+    Fail("Nie można uruchomić " + program.string() + " dla obrazu w tle: " + std::strerror(errno));
 }
 
 class TNoPictures final : public IPictureLoader {
@@ -157,8 +156,8 @@ class TFontconfigDrawing final : public IFilterDrawing {
     TNoPictures pictures_;
 };
 
-int Run(int argc, char** argv,
-        const std::function<std::unique_ptr<IFilterDrawing>()>& makeDrawing, bool loadsPictures) {
+int Run(int argc, char** argv, const std::function<std::unique_ptr<IFilterDrawing>()>& makeDrawing,
+        bool loadsPictures) {
     std::string error;
     const auto line =
         ParseFilterCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);

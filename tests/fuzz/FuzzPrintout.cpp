@@ -14,8 +14,8 @@
 #include "host/Clock.h"
 #include "host/ErrorReport.h"
 #include "platform/PdfDocument.h"
-#include "platform/QtFontSource.h"
 #include "platform/QtEnvironment.h"
+#include "platform/QtFontSource.h"
 #include "tests/fuzz/FuzzInput.h"
 
 using namespace quernel;

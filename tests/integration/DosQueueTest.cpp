@@ -325,6 +325,52 @@ TEST_F(DosQueueTest, TheFilterWritesOnlyIntoItsTemporaryFolder) {
     EXPECT_GT(written, 0) << "the trace saw no writes at all";
 }
 
+// The filter draws without Qt: a job with a background picture goes, before anything is read,
+// to quernel-render, which loads pictures. The picture comes out under the text, and only while
+// the queue's switch is on.
+TEST_F(DosQueueTest, ABackgroundPictureIsDrawnUnderTheJobsText) {
+    TQueuePpdSpec spec = DefaultQueuePpdSpec(QUERNEL_BIN_DIR);
+    spec.backgroundPicture =
+        (std::filesystem::path(QUERNEL_TEST_DATA_DIR) / "adobe_cmyk.jpg").string();
+    const std::string ppd = harness_->RootDir() + "/dos-picture.ppd";
+    std::ofstream(ppd) << MakeQueuePpd(spec);
+    const CommandResult added = harness_->RunAdmin(
+        {"lpadmin", "-p", "dos-picture", "-v",
+         LocalQueueDeviceUri(harness_->ServerName(), harness_->Port(), kTarget), "-P", ppd, "-E"});
+    ASSERT_EQ(added.exit_code, 0) << added.output;
+    const auto file = Write("pismo.prn", "\x1b@Pismo na papierze firmowym\r\n\x0c");
+    const char* switches[] = {"QuernelBackground=true", "QuernelBackground=false"};
+    for (std::size_t i = 0; i < std::size(switches); ++i) {
+        const CommandResult sent =
+            CupsHarness::RunCommand({"lp", "-d", "dos-picture", "-o", switches[i], file.string()});
+        ASSERT_EQ(sent.exit_code, 0) << sent.output;
+        // One at a time, so that they arrive in this order.
+        Arrived(i + 1);
+    }
+    const TPdf with = Read(Arrived(1));
+    EXPECT_NE(with.text.find("Pismo na papierze firmowym"), std::string::npos) << with.text;
+    EXPECT_GE(with.images, 1) << "the picture, drawn by quernel-render";
+    const TPdf without = Read(Arrived(2));
+    EXPECT_NE(without.text.find("Pismo na papierze firmowym"), std::string::npos) << without.text;
+    EXPECT_EQ(without.images, 0);
+}
+
+// What a job loads is what it costs: the filter starts without any of Qt's libraries.
+TEST_F(DosQueueTest, TheFilterLoadsNoQtLibrary) {
+    const auto temporary = dir / "job-tmp";
+    std::filesystem::create_directories(temporary);
+    const auto ppd = dir / "queue.ppd";
+    std::ofstream(ppd) << MakeQueuePpd(DefaultQueuePpdSpec(QUERNEL_BIN_DIR));
+    const CommandResult run = CupsHarness::RunCommand(
+        {"env", "-i", "PATH=/usr/bin:/bin", "TMPDIR=" + temporary.string(), "PPD=" + ppd.string(),
+         "LD_DEBUG=files", std::string(QUERNEL_BIN_DIR) + "/quernel-filter", "7", "lp", "Lista",
+         "1", "QuernelCommandSet=escp"},
+        "\x1b@Lista\r\n\x0c");
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_NE(run.output.find("libfreetype"), std::string::npos) << "the trace lists its libraries";
+    EXPECT_EQ(run.output.find("libQt6"), std::string::npos);
+}
+
 // Another machine: a second scheduler whose queue forwards to the DOS queue over IPP, as a
 // workstation's CUPS does with a shared queue of the print server; its job arrives rendered.
 TEST_F(DosQueueTest, AJobFromAnotherSchedulerArrivesRendered) {

@@ -11,16 +11,21 @@
 #include <QRawFont>
 
 #include <cmath>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "platform/FtFontSource.h"
-#include "platform/QtPageCanvas.h"
+#include "engine/RenderCommand.h"
 
-namespace quernel {
-// Declared here alone: its header declares a glyph-advance class of the Qt path as well.
-std::string InstalledFamily(TFontKind kind);
-}  // namespace quernel
+#include "platform/FontChoice.h"
+#include "platform/FtFontSource.h"
+#include "platform/PdfFilePrinter.h"
+#include "platform/QtFontSource.h"
+#include "platform/QtPageCanvas.h"
+#include "platform/QtPicture.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/support/TempDir.h"
 
 namespace quernel {
 namespace {
@@ -321,6 +326,72 @@ TEST(FtFontSourceTest, WithoutAnyFontTheCellIsRefusedWithTheInstallHint) {
         "No fonts are installed: the text cannot be drawn (install a font package such as "
         "fonts-liberation).",
         message);
+}
+
+}  // namespace
+}  // namespace quernel
+
+namespace quernel {
+namespace {
+
+// A queue's PDF as the CUPS filter makes it, with one font source or the other.
+std::string QueuePdf(IFontSource& fonts, const RenderOptions& options) {
+    std::string pdf;
+    test::FakeClock clock(test::FakeClock::FromLocal(2024, 3, 9, 17, 5, 1));
+    TPdfFilePrinter printer(
+        595.28, 841.89,
+        [&pdf](const void* data, std::size_t size) {
+            pdf.append(static_cast<const char*>(data), size);
+            return true;
+        },
+        "test", fonts, clock);
+    QtPictureLoader pictures;
+    std::ostringstream err;
+    EXPECT_EQ(RunRender(options, printer, pictures, QUERNEL_SHIPPED_DATA_DIR, err), 0) << err.str();
+    return pdf;
+}
+
+// The whole document, byte for byte, whichever source drew it: the test printouts in every
+// command set and in the installed families, and one printout that asks for the ESC/P
+// typefaces, bold, italic, double width, proportional letters and outlines.
+using namespace std::string_literals;
+
+TEST(FtFontSourceTest, QueueDocumentsAreTheSameWhicheverSourceDrawsThem) {
+    test::TempDir temp;
+    const auto typefaces = temp.path() / "typefaces.prn";
+    std::ofstream(typefaces, std::ios::binary)
+        << "\x1b@Courier\r\n\x1bk\x00Roman\x1bk\x01 Sans\x1bk\x0a Script\r\n"
+           "\x1b"
+           "E\x1b"
+           "4Bold italic\x1b"
+           "5\x1b"
+           "F\x1bW\x01 wide\x1bW\x00\r\n"
+           "\x1bp\x01Proportional text\x1bp\x00\x1bq\x01 outlined\x1bq\x00\r\n\x0c"s;
+    TQtFontSource qt;
+    TFtFontSource ft;
+    int compared = 0;
+    for (const char* printout :
+         {"escp_invoice_logo.prn", "escp_code_pages.prn", "faktura_cp852.prn", "box_frames_852.prn",
+          "pcl_pjl_lineprinter.pcl", "escp_letter_lfcr.prn"}) {
+        for (const char* font : {"Liberation Mono", "DejaVu Sans Mono", "Liberation Serif"}) {
+            RenderOptions options;
+            options.file = (std::filesystem::path(QUERNEL_TEST_DATA_DIR) / printout).string();
+            options.commands = TCommandSet::kAuto;
+            options.font = font;
+            const std::string fromQt = QueuePdf(qt, options);
+            const std::string fromFt = QueuePdf(ft, options);
+            ASSERT_GT(fromQt.size(), 1000u) << printout;
+            EXPECT_TRUE(fromQt == fromFt)
+                << printout << " in " << font << ": " << fromQt.size() << " bytes from Qt, "
+                << fromFt.size() << " from FreeType";
+            ++compared;
+        }
+    }
+    RenderOptions options;
+    options.file = typefaces.string();
+    options.commands = TCommandSet::kEscP;
+    EXPECT_TRUE(QueuePdf(qt, options) == QueuePdf(ft, options)) << "the typefaces printout";
+    EXPECT_EQ(compared, 18);
 }
 
 }  // namespace

@@ -348,3 +348,19 @@ TEST(PaperNameTest, SelfDescribingKeywordsGiveThePacketsName) {
 
 }  // namespace
 }  // namespace quernel::test
+
+namespace quernel {
+namespace {
+
+// The shipped tables lie beside a built filter, and in <prefix>/share/quernel for the installed
+// filter and for quernel-render, which draws the jobs with a background picture.
+TEST(FilterDataTest, TheShippedTablesAreFoundWhereverTheFilterRuns) {
+    test::TempDir built;
+    std::filesystem::create_directory(built.path() / "Seq");
+    EXPECT_EQ(FilterShippedDataDir(built.path()), built.path());
+    EXPECT_EQ(FilterShippedDataDir("/opt/q/lib/cups/filter"), "/opt/q/share/quernel");
+    EXPECT_EQ(FilterShippedDataDir("/opt/q/bin"), "/opt/q/share/quernel");
+}
+
+}  // namespace
+}  // namespace quernel
