@@ -4,6 +4,7 @@
 # programs on a printout. Usage: package_test.sh <build folder>
 set -euo pipefail
 build=$1
+data=$(cd "$(dirname "$0")/../data" && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -36,6 +37,14 @@ filter_check() {
     PPD=$ppd TMPDIR=$tmp/filter-tmp "$filter" 7 anna sample 1 "" "$tmp/sample.prn" >"$out" ||
         fail "$filter"
     pdftotext "$out" - | grep -q "Zażółć gęślą jaźń" || fail "no Polish letters from $filter"
+    # A queue with a background picture: the filter hands the job to the installed
+    # quernel-render, which draws the picture under the text.
+    cp "$ppd" "$tmp/picture.ppd"
+    echo "*QuernelBackgroundPicture: \"$data/adobe_cmyk.jpg\"" >>"$tmp/picture.ppd"
+    PPD=$tmp/picture.ppd TMPDIR=$tmp/filter-tmp "$filter" 8 anna sample 1 QuernelBackground=true \
+        "$tmp/sample.prn" >"$out" || fail "$filter with a background picture"
+    pdftotext "$out" - | grep -q "Faktura nr 7/2024" || fail "no text under the picture"
+    [ "$(pdfimages -list "$out" | tail -n +3 | wc -l)" -ge 1 ] || fail "no background picture"
 }
 
 # 1. cmake --install into a prefix of our choosing.
