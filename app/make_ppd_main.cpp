@@ -10,10 +10,10 @@ int main(int argc, char** argv) {
         std::cerr << "Usage: quernel-make-ppd SHIPPED_DATA_DIR FILTER OUTPUT\n";
         return 2;
     }
-    quernel::TQueuePpdSpec spec = quernel::DefaultQueuePpdSpec(argv[1]);
-    spec.filter = argv[2];
+    quernel::TQueuePpdSettings ppdSettings = quernel::DefaultQueuePpdSettings(argv[1]);
+    ppdSettings.filter = argv[2];
     std::ofstream out(argv[3], std::ios::binary | std::ios::trunc);
-    out << quernel::MakeQueuePpd(spec);
+    out << quernel::MakeQueuePpd(ppdSettings);
     out.close();
     if (!out) {
         std::cerr << "quernel-make-ppd: cannot write " << argv[3] << "\n";

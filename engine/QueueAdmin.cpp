@@ -171,24 +171,25 @@ int Add(const TAddCommand& add, IQueueAdmin& admin, const TQueueCommandSetup& se
         return 1;
     }
 
-    TQueuePpdSpec spec = DefaultQueuePpdSpec(setup.shippedData, add.tables);
-    spec.filter = setup.filter;
-    spec.defaults.render = add.render;
-    spec.defaults.paper = add.paper;
+    TQueuePpdSettings ppdSettings = DefaultQueuePpdSettings(setup.shippedData, add.tables);
+    ppdSettings.filter = setup.filter;
+    ppdSettings.defaults.render = add.render;
+    ppdSettings.defaults.paper = add.paper;
     if (!add.render.background.empty()) {
         const auto& m = add.render.pictureMargins;
-        spec.backgroundPicture = fs::absolute(add.render.background).string() + "," +
-                                 std::to_string(m[0]) + "," + std::to_string(m[1]) + "," +
-                                 std::to_string(m[2]) + "," + std::to_string(m[3]);
-        spec.backgroundOn = true;
+        ppdSettings.backgroundPicture = fs::absolute(add.render.background).string() + "," +
+                                        std::to_string(m[0]) + "," + std::to_string(m[1]) + "," +
+                                        std::to_string(m[2]) + "," + std::to_string(m[3]);
+        ppdSettings.backgroundOn = true;
     }
-    if (!spec.defaults.tablesFolder.empty()) spec.defaults.tablesFolder = fs::absolute(add.tables);
+    if (!ppdSettings.defaults.tablesFolder.empty())
+        ppdSettings.defaults.tablesFolder = fs::absolute(add.tables);
 
     TNewQueue queue;
     queue.name = add.name;
     queue.info = "Wydruki DOS na " + targetText;
     queue.deviceUri = device;
-    queue.ppd = MakeQueuePpd(spec);
+    queue.ppd = MakeQueuePpd(ppdSettings);
     queue.shared = add.shared;
     queue.copies = add.render.copies;
     admin.AddQueue(queue);

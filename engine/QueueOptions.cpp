@@ -453,15 +453,17 @@ std::optional<std::string> PrintoutProblem(ByteView data) {
     return std::nullopt;
 }
 
+fs::path FilterInstallPrefix(const fs::path& executableDir) {
+    // <prefix>/bin: quernel-render drawing a job with a picture.
+    if (executableDir.filename() == "bin") return executableDir.parent_path();
+    // <prefix>/lib/cups/filter
+    return executableDir.parent_path().parent_path().parent_path();
+}
+
 fs::path FilterShippedDataDir(const fs::path& executableDir) {
     std::error_code ec;
     if (fs::is_directory(executableDir / "Seq", ec)) return executableDir;
-    // <prefix>/bin (quernel-render drawing a job with a picture) -> <prefix>/share/quernel
-    if (executableDir.filename() == "bin") {
-        return executableDir.parent_path() / "share" / "quernel";
-    }
-    // <prefix>/lib/cups/filter -> <prefix>/share/quernel
-    return executableDir.parent_path().parent_path().parent_path() / "share" / "quernel";
+    return FilterInstallPrefix(executableDir) / "share" / "quernel";
 }
 
 }  // namespace quernel

@@ -104,8 +104,12 @@ std::optional<TFilterCommandLine> ParseFilterCommandLine(const std::vector<std::
 // can be one: any other bytes are.
 std::optional<std::string> PrintoutProblem(ByteView data);
 
+// The <prefix> of a filter installed in <prefix>/lib/cups/filter, or of quernel-render in
+// <prefix>/bin running a queue's job.
+std::filesystem::path FilterInstallPrefix(const std::filesystem::path& executableDir);
+
 // Where the shipped tables and maps lie for a filter in `executableDir`: beside it (a build)
-// or <prefix>/share/quernel for one installed in <prefix>/lib/cups/filter or <prefix>/bin.
+// or <prefix>/share/quernel for an installed one.
 std::filesystem::path FilterShippedDataDir(const std::filesystem::path& executableDir);
 
 }  // namespace quernel

@@ -42,8 +42,8 @@ std::string_view ChoiceOf(bool on) {
 }
 
 // The default choice of an option for the queue's job settings.
-std::string DefaultOf(const TQueueOption& option, const TQueuePpdSpec& spec) {
-    const RenderOptions& o = spec.defaults.render;
+std::string DefaultOf(const TQueueOption& option, const TQueuePpdSettings& ppdSettings) {
+    const RenderOptions& o = ppdSettings.defaults.render;
     const std::string_view k = option.keyword;
     if (k == "QuernelCommandSet") {
         return std::string(option.choices[static_cast<std::size_t>(o.commands)]);
@@ -57,7 +57,7 @@ std::string DefaultOf(const TQueueOption& option, const TQueuePpdSpec& spec) {
     if (k == "QuernelFont") return o.font;
     if (k == "QuernelIgnorePCL") return std::string(ChoiceOf(o.ignorePcl));
     if (k == "QuernelBoxLines") return std::string(ChoiceOf(o.boxLines));
-    if (k == "QuernelBackground") return std::string(ChoiceOf(spec.backgroundOn));
+    if (k == "QuernelBackground") return std::string(ChoiceOf(ppdSettings.backgroundOn));
     if (k == "QuernelCharsPerLine") return std::to_string(o.charsPerLine);
     if (k == "QuernelLinesPerPage") return std::to_string(o.linesPerPage);
     if (k == "QuernelLandscapeCharsPerLine") return std::to_string(o.charsPerLineHor);
@@ -105,14 +105,14 @@ void WritePaperOptions(std::ostringstream& out, const std::string& defaultPaper)
     out << "\n";
 }
 
-void WriteOption(std::ostringstream& out, const TQueueOption& option, const TQueuePpdSpec& spec,
-                 int order) {
+void WriteOption(std::ostringstream& out, const TQueueOption& option,
+                 const TQueuePpdSettings& ppdSettings, int order) {
     const std::string_view k = option.keyword;
     const bool isSwitch = option.kind == K::kSwitch;
     out << "*OpenUI *" << k << "/" << option.text << ": " << (isSwitch ? "Boolean" : "PickOne")
         << "\n"
         << "*OrderDependency: " << order << " AnySetup *" << k << "\n";
-    const std::string defaultValue = DefaultOf(option, spec);
+    const std::string defaultValue = DefaultOf(option, ppdSettings);
 
     // (keyword, text) of every choice, the default among them.
     std::vector<std::pair<std::string, std::string>> choices;
@@ -147,9 +147,10 @@ void WriteOption(std::ostringstream& out, const TQueueOption& option, const TQue
             break;
         }
         case K::kName: {
-            const std::vector<std::string>& names = k == "QuernelCharMap"     ? spec.charMaps
-                                                    : k == "QuernelSequences" ? spec.sequences
-                                                                              : spec.fonts;
+            const std::vector<std::string>& names = k == "QuernelCharMap" ? ppdSettings.charMaps
+                                                    : k == "QuernelSequences"
+                                                        ? ppdSettings.sequences
+                                                        : ppdSettings.fonts;
             const std::string keyword = ChoiceKeywordFor(defaultValue);
             defaultChoice = keyword.empty() ? "Custom." + defaultValue : keyword;
             add(keyword, defaultValue);
@@ -183,23 +184,24 @@ void AddNames(std::vector<std::string>& names, std::vector<std::string> more) {
 
 }  // namespace
 
-TQueuePpdSpec DefaultQueuePpdSpec(const std::filesystem::path& shippedData,
-                                  const std::filesystem::path& tablesFolder) {
-    TQueuePpdSpec spec;
-    spec.defaults.tablesFolder = tablesFolder;
+TQueuePpdSettings DefaultQueuePpdSettings(const std::filesystem::path& shippedData,
+                                          const std::filesystem::path& tablesFolder) {
+    TQueuePpdSettings ppdSettings;
+    ppdSettings.defaults.tablesFolder = tablesFolder;
     for (const auto& folder : {tablesFolder, shippedData}) {
         std::error_code ec;
         if (folder.empty()) continue;
         if (std::filesystem::is_directory(folder / "CharMap", ec))
-            AddNames(spec.charMaps, ListCharMaps(folder));
+            AddNames(ppdSettings.charMaps, ListCharMaps(folder));
         if (std::filesystem::is_directory(folder / "Seq", ec))
-            AddNames(spec.sequences, ListSequenceTables(folder));
+            AddNames(ppdSettings.sequences, ListSequenceTables(folder));
     }
-    spec.fonts = {kDefaultFontName, "DejaVu Sans Mono", "Liberation Sans", "Liberation Serif"};
-    return spec;
+    ppdSettings.fonts = {kDefaultFontName, "DejaVu Sans Mono", "Liberation Sans",
+                         "Liberation Serif"};
+    return ppdSettings;
 }
 
-std::string MakeQueuePpd(const TQueuePpdSpec& spec) {
+std::string MakeQueuePpd(const TQueuePpdSettings& ppdSettings) {
     std::ostringstream out;
     out << "*PPD-Adobe: \"4.3\"\n"
         << "*% A CUPS queue that renders the printouts of DOS programs with Quernel: control\n"
@@ -207,7 +209,7 @@ std::string MakeQueuePpd(const TQueuePpdSpec& spec) {
         << "*% printer or device behind it. Made by Quernel; \"quernel --add-queue\" makes a\n"
         << "*% queue with it.\n"
         << "*FormatVersion: \"4.3\"\n"
-        << "*FileVersion: \"" << spec.version << "\"\n"
+        << "*FileVersion: \"" << ppdSettings.version << "\"\n"
         << "*LanguageVersion: English\n"
         << "*LanguageEncoding: ISOLatin1\n"
         << "*PCFileName: \"QUERNEL.PPD\"\n"
@@ -230,21 +232,23 @@ std::string MakeQueuePpd(const TQueuePpdSpec& spec) {
     // printouts that start with ESC @, ESC E or PJL as raw and passes raw jobs to the device
     // unchanged at cost 0; the lower cost makes this queue render them too.
     for (const char* type : {"text/plain", "application/octet-stream", "application/vnd.hp-PCL"}) {
-        out << "*cupsFilter2: \"" << type << " application/pdf 0 " << spec.filter << "\"\n";
+        out << "*cupsFilter2: \"" << type << " application/pdf 0 " << ppdSettings.filter << "\"\n";
     }
-    out << "*cupsFilter2: \"application/vnd.cups-raw application/pdf -1 " << spec.filter << "\"\n";
-    if (!spec.defaults.tablesFolder.empty()) {
-        out << "*" << kTablesFolderKeyword << ": \"" << spec.defaults.tablesFolder.string()
+    out << "*cupsFilter2: \"application/vnd.cups-raw application/pdf -1 " << ppdSettings.filter
+        << "\"\n";
+    if (!ppdSettings.defaults.tablesFolder.empty()) {
+        out << "*" << kTablesFolderKeyword << ": \"" << ppdSettings.defaults.tablesFolder.string()
             << "\"\n";
     }
-    if (!spec.backgroundPicture.empty()) {
-        out << "*" << kBackgroundKeyword << ": \"" << spec.backgroundPicture << "\"\n";
+    if (!ppdSettings.backgroundPicture.empty()) {
+        out << "*" << kBackgroundKeyword << ": \"" << ppdSettings.backgroundPicture << "\"\n";
     }
     out << "\n";
-    WritePaperOptions(out, spec.defaults.paper);
+    WritePaperOptions(out, ppdSettings.defaults.paper);
     out << "*OpenGroup: Quernel/DOS printout\n\n";
     int order = 20;
-    for (const TQueueOption& option : QueueOptions()) WriteOption(out, option, spec, order++);
+    for (const TQueueOption& option : QueueOptions())
+        WriteOption(out, option, ppdSettings, order++);
     out << "*CloseGroup: Quernel\n";
     return out.str();
 }

@@ -8,7 +8,7 @@
 namespace quernel {
 
 // What a queue's PPD offers and which choices are its defaults.
-struct TQueuePpdSpec {
+struct TQueuePpdSettings {
     TQueueJob defaults;
     bool backgroundOn = false;      // the background picture prints by default
     std::string backgroundPicture;  // "FILE" or "FILE,L,T,R,B"; empty: the queue has none
@@ -24,12 +24,12 @@ struct TQueuePpdSpec {
 
 // A queue's PPD as shipped: the program's defaults, and as choices the tables and maps of the
 // shipped data and of the queue's own folder (when it names one), and the usual fonts.
-TQueuePpdSpec DefaultQueuePpdSpec(const std::filesystem::path& shippedData,
-                                  const std::filesystem::path& tablesFolder = {});
+TQueuePpdSettings DefaultQueuePpdSettings(const std::filesystem::path& shippedData,
+                                          const std::filesystem::path& tablesFolder = {});
 
 // A PPD for a CUPS queue whose jobs, DOS printouts as text/plain, application/octet-stream,
 // application/vnd.hp-PCL or what CUPS types as raw, are rendered to PDF by the filter. The
 // filter rules are the queue's own (*cupsFilter2), so other queues convert as before.
-std::string MakeQueuePpd(const TQueuePpdSpec& spec);
+std::string MakeQueuePpd(const TQueuePpdSettings& ppdSettings);
 
 }  // namespace quernel

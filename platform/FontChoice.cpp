@@ -6,42 +6,26 @@
 
 #include <map>
 #include <mutex>
+#include <string_view>
+
+#include "platform/FontSource.h"
 
 namespace quernel {
 
 namespace {
 
 // The family the font configuration gives for a generic family name; empty without fonts.
-QFontInfo Resolve(const char* generic, QFont::StyleHint hint) {
+TGenericFamily Resolve(const char* generic) {
+    static const std::map<std::string_view, QFont::StyleHint> kHints = {
+        {"sans-serif", QFont::SansSerif},
+        {"monospace", QFont::Monospace},
+        {"serif", QFont::Serif},
+        {"cursive", QFont::Cursive}};
     QFont font(QString::fromLatin1(generic));
-    font.setStyleHint(hint);
-    return QFontInfo(font);
-}
-
-std::string Lookup(TFontKind kind) {
-    const QFontInfo sans = Resolve("sans-serif", QFont::SansSerif);
+    font.setStyleHint(kHints.at(generic));
+    const QFontInfo info(font);
     // With no font installed Qt gives a placeholder without a family.
-    if (sans.family().isEmpty()) return {};
-    switch (kind) {
-        case TFontKind::kSans:
-            return sans.family().toStdString();
-        case TFontKind::kMono: {
-            const QFontInfo mono = Resolve("monospace", QFont::Monospace);
-            return mono.fixedPitch() ? mono.family().toStdString() : std::string();
-        }
-        case TFontKind::kSerif: {
-            const QFontInfo serif = Resolve("serif", QFont::Serif);
-            return serif.family() != sans.family() ? serif.family().toStdString() : std::string();
-        }
-        case TFontKind::kScript: {
-            const QFontInfo script = Resolve("cursive", QFont::Cursive);
-            const QFontInfo serif = Resolve("serif", QFont::Serif);
-            if (script.family() != sans.family() && script.family() != serif.family())
-                return script.family().toStdString();
-            return Lookup(TFontKind::kSerif);
-        }
-    }
-    return {};
+    return {info.family().toStdString(), info.fixedPitch()};
 }
 
 }  // namespace
@@ -53,7 +37,7 @@ std::string InstalledFamily(TFontKind kind) {
     const std::lock_guard lock(mutex);
     const auto it = found.find(kind);
     if (it != found.end()) return it->second;
-    return found.emplace(kind, Lookup(kind)).first->second;
+    return found.emplace(kind, FamilyOfKind(kind, Resolve)).first->second;
 }
 
 }  // namespace quernel

@@ -5,6 +5,7 @@
 // a job does not load Qt's graphical libraries. Both give the same faces, sizes and metrics.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -59,13 +60,26 @@ class IFontFace {
     virtual bool FixedPitch() const = 0;
 };
 
-// A font sized to fill a character cell of the renderer's font description: ascent + descent is
-// the cell's height and the average character width its width (the natural width when the
-// description gives none), measured at a large reference size.
-class ICellFont {
-  public:
-    virtual ~ICellFont() = default;
+// A font's metrics in pixels at kReferencePixels, with a stretch (percent).
+struct TReferenceMetrics {
+    double ascent = 0;
+    double descent = 0;
+    double averageWidth = 0;
+    double underlinePos = 0;
+    double strikeOutPos = 0;
+    double lineWidth = 0;
+};
 
+// Metrics are measured this large, where whole-pixel font sizes do not distort them.
+inline constexpr int kReferencePixels = 1000;
+
+// The size of a font for a character cell, as every font source sizes it: ascent + descent is
+// the cell's height and the average character width its width (without a width: the natural
+// width, or that times desc.stretch). The pixel size follows from the height, the stretch from
+// the width, measured again by `measure` because a source may pick a condensed or expanded face
+// for it. Throws PrinterError for a cell without height, a font without usable metrics and a
+// size beyond what font engines draw (65535 pixels).
+struct TCellSize {
     double pixelSize = 0;     // the exact pixel size for the cell height
     double ascent = 0;        // from the top of the cell to the baseline
     double advance = 0;       // from one character cell to the next
@@ -73,6 +87,26 @@ class ICellFont {
     double strikeOutPos = 0;  // above the baseline
     double lineWidth = 0;
     int stretch = 100;  // percent of the natural width
+};
+TCellSize SizeForCell(const TFontDesc& desc,
+                      const std::function<TReferenceMetrics(int stretch)>& measure);
+
+// The installed family of a kind of typeface from the families the font configuration gives
+// for the generic names ("serif", "sans-serif", "monospace", "cursive") and whether each is
+// fixed-pitch: see IFontSource::FamilyOf. An empty family: no font at all.
+struct TGenericFamily {
+    std::string family;
+    bool fixedPitch = false;
+};
+std::string FamilyOfKind(TFontKind kind,
+                         const std::function<TGenericFamily(const char* generic)>& generic);
+
+// A font sized to fill a character cell of the renderer's font description: ascent + descent is
+// the cell's height and the average character width its width (the natural width when the
+// description gives none), measured at a large reference size.
+class ICellFont : public TCellSize {
+  public:
+    virtual ~ICellFont() = default;
 
     // The face as drawn: at pixelSize, stretched.
     virtual std::shared_ptr<const IFontFace> Drawn() const = 0;

@@ -16,12 +16,6 @@ namespace quernel {
 
 namespace {
 
-// Metrics are measured this large, as the Qt path measures them.
-constexpr int kReferencePixels = 1000;
-constexpr int kMaxMeasureRounds = 4;
-// FreeType scales up to this many pixels per em; beyond it a face cannot be sized.
-constexpr double kMaxPixelSize = 65535;
-
 struct TFcPatternFree {
     void operator()(FcPattern* p) const { FcPatternDestroy(p); }
 };
@@ -103,7 +97,7 @@ struct TFtFontSource::TImpl {
     std::map<TRequest, TFcFontSet> sorted;
     std::map<std::pair<std::string, std::string>, std::optional<TFontFile>> named;
     std::map<TFontKind, std::string> kinds;
-    std::map<std::string, std::pair<std::string, bool>> generics;
+    std::map<std::string, TGenericFamily> generics;
     std::map<std::string, std::vector<TFontFile>> listings;
 
     TImpl() { FcInit(); }
@@ -282,7 +276,7 @@ struct TFtFontSource::TImpl {
     }
 
     // The family and spacing the configuration gives for a generic family name.
-    const std::pair<std::string, bool>& Generic(const std::string& name) {
+    const TGenericFamily& Generic(const std::string& name) {
         const auto found = generics.find(name);
         if (found != generics.end()) return found->second;
         TFcPattern pattern(FcPatternCreate());
@@ -291,33 +285,9 @@ struct TFtFontSource::TImpl {
         FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
         FcDefaultSubstitute(pattern.get());
         const std::optional<TFontFile> file = MatchPattern(pattern.get());
-        std::pair<std::string, bool> answer;
+        TGenericFamily answer;
         if (file) answer = {QtFamilyName(file->family), file->fixedPitch};
         return generics.emplace(name, answer).first->second;
-    }
-
-    std::string Lookup(TFontKind kind) {
-        const std::string sans = Generic("sans-serif").first;
-        if (sans.empty()) return {};
-        switch (kind) {
-            case TFontKind::kSans:
-                return sans;
-            case TFontKind::kMono: {
-                const auto& mono = Generic("monospace");
-                return mono.second ? mono.first : std::string();
-            }
-            case TFontKind::kSerif: {
-                const std::string serif = Generic("serif").first;
-                return serif != sans ? serif : std::string();
-            }
-            case TFontKind::kScript: {
-                const std::string script = Generic("cursive").first;
-                const std::string serif = Generic("serif").first;
-                if (script != sans && script != serif) return script;
-                return Lookup(TFontKind::kSerif);
-            }
-        }
-        return {};
     }
 };
 
@@ -382,49 +352,17 @@ std::unique_ptr<ICellFont> TFtFontSource::ForCell(const TFontDesc& desc) {
             "No fonts are installed: the text cannot be drawn (install a font "
             "package such as fonts-liberation).");
     }
-    auto measure = [&](int stretch) {
-        return impl_->Face(*file, kReferencePixels, stretch, request.Asked());
-    };
-
-    // Without a width: the natural width, or that stretched as asked.
-    int stretch = desc.width <= 0 && desc.stretch > 0
-                      ? static_cast<int>(std::lround(std::clamp(desc.stretch * 100, 1.0, 4000.0)))
-                      : 100;
-    std::shared_ptr<TFtFace> m = measure(stretch);
-    if (!m) throw PrinterError("No font can draw \"" + desc.faceName + "\".");
-    for (int round = 0; round < kMaxMeasureRounds && desc.width > 0; ++round) {
-        const double scale = desc.height / (m->Ascent() + m->Descent());
-        const double width = m->AverageCharWidth() * scale;
-        if (width <= 0) break;
-        const int next = static_cast<int>(std::lround(
-            std::clamp(stretch * static_cast<double>(desc.width) / width, 1.0, 4000.0)));
-        if (next == stretch) break;
-        stretch = next;
-        m = measure(stretch);
+    const TCellSize size = SizeForCell(desc, [&](int stretch) {
+        const auto m = impl_->Face(*file, kReferencePixels, stretch, request.Asked());
         if (!m) throw PrinterError("No font can draw \"" + desc.faceName + "\".");
-    }
-    if (m->Ascent() + m->Descent() <= 0) {
-        throw PrinterError("The font \"" + desc.faceName + "\" has no usable metrics.");
-    }
-
-    const double scale = desc.height / (m->Ascent() + m->Descent());
-    const double pixelSize = kReferencePixels * scale;
-    if (pixelSize >= kMaxPixelSize) {
-        throw PrinterError("The font \"" + desc.faceName + "\" cannot be drawn in a cell " +
-                           std::to_string(desc.height) + " pixels high.");
-    }
-    auto drawn = impl_->Face(*file, pixelSize, stretch, request.Asked());
+        // Qt's strike-out position: a third of the ascent.
+        return TReferenceMetrics{m->Ascent(),       m->Descent(),      m->AverageCharWidth(),
+                                 m->UnderlinePos(), m->Ascent() / 3.0, m->LineWidth()};
+    });
+    auto drawn = impl_->Face(*file, size.pixelSize, size.stretch, request.Asked());
     if (!drawn) throw PrinterError("No font can draw \"" + desc.faceName + "\".");
     auto cell = std::make_unique<TFtCellFont>(impl_, request, std::move(drawn));
-    cell->pixelSize = pixelSize;
-    cell->ascent = m->Ascent() * scale;
-    cell->advance = desc.width > 0     ? desc.width
-                    : desc.advance > 0 ? desc.advance
-                                       : m->AverageCharWidth() * scale;
-    cell->underlinePos = m->UnderlinePos() * scale;
-    cell->strikeOutPos = m->Ascent() / 3.0 * scale;
-    cell->lineWidth = std::max(m->LineWidth() * scale, 1.0);
-    cell->stretch = stretch;
+    static_cast<TCellSize&>(*cell) = size;
     return cell;
 }
 
@@ -444,7 +382,9 @@ std::shared_ptr<const IFontFace> TFtFontSource::ByName(const std::string& family
 std::string TFtFontSource::FamilyOf(TFontKind kind) {
     const auto found = impl_->kinds.find(kind);
     if (found != impl_->kinds.end()) return found->second;
-    return impl_->kinds.emplace(kind, impl_->Lookup(kind)).first->second;
+    const std::string family =
+        FamilyOfKind(kind, [this](const char* generic) { return impl_->Generic(generic); });
+    return impl_->kinds.emplace(kind, family).first->second;
 }
 
 }  // namespace quernel

@@ -8,7 +8,6 @@
 #include "host/BW_log.h"
 #include "host/Clock.h"
 #include "host/ErrorReport.h"
-#include "platform/FontChoice.h"
 #include "platform/QtFontSource.h"
 #include "platform/QtPageCanvas.h"
 
@@ -94,7 +93,7 @@ class TPreviewPrinter final : public IPrinterPlatform {
     }
     TDeviceCaps DeviceCaps() override { return caps_; }
     std::vector<std::string> Fonts() override { return {}; }
-    std::string FamilyOf(TFontKind kind) override { return InstalledFamily(kind); }
+    std::string FamilyOf(TFontKind kind) override { return fonts_.FamilyOf(kind); }
     double Advance(const TFontDesc& font, std::uint8_t byte) override {
         return advances_.Advance(font, byte);
     }

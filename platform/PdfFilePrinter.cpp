@@ -57,10 +57,7 @@ void TPdfFilePrinter::TextOut(int x, int y, const TFontDesc& font, ByteView text
 }
 
 void TPdfFilePrinter::StretchDraw(const TRect& rect, const IPicture& picture) {
-    TPdfDocument& document = Document("StretchDraw");
-    const auto* pdfPicture = dynamic_cast<const TPdfPicture*>(&picture);
-    if (!pdfPicture) throw PrinterError("The picture was not loaded as a PDF picture.");
-    document.DrawImage(rect, pdfPicture->PdfImage());
+    Document("StretchDraw").DrawImage(rect, PdfImageOf(picture));
 }
 
 void TPdfFilePrinter::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {

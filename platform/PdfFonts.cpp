@@ -334,9 +334,9 @@ void TPdfDocument::TImpl::Resolve(TEntry& entry, std::uint8_t byte) {
             glyph = g;
         }
     }
-    if (glyph == 0) {
-        if (auto found = entry.cell->WithCharacter(ch); found && found->Glyph(ch) != 0) {
-            glyph = found->Glyph(ch);
+    if (auto found = glyph == 0 ? entry.cell->WithCharacter(ch) : nullptr) {
+        if (const std::uint32_t g = found->Glyph(ch); g != 0) {
+            glyph = g;
             drawn = std::move(found);
         }
     }

@@ -262,4 +262,10 @@ std::shared_ptr<const TPdfImage> PdfImageFromPixels(int w, int h, const std::uin
     return image;
 }
 
+const std::shared_ptr<const TPdfImage>& PdfImageOf(const IPicture& picture) {
+    const auto* pdf = dynamic_cast<const TPdfPicture*>(&picture);
+    if (!pdf) throw PrinterError("The picture was not loaded as a PDF picture.");
+    return pdf->PdfImage();
+}
+
 }  // namespace quernel

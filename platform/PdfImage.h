@@ -76,4 +76,7 @@ class TPdfPicture final : public IPicture {
     std::shared_ptr<const TPdfImage> pdf_;
 };
 
+// The image streams of a picture made for PDF documents; PrinterError for any other picture.
+const std::shared_ptr<const TPdfImage>& PdfImageOf(const IPicture& picture);
+
 }  // namespace quernel

@@ -110,13 +110,7 @@ std::shared_ptr<const IFontFace> RawAt(const QFont& font, double pixelSize) {
 class TQtCellFont final : public ICellFont {
   public:
     explicit TQtCellFont(const TFontDesc& desc) : sizing_(SizeFontForCell(desc)) {
-        pixelSize = sizing_.pixelSize;
-        ascent = sizing_.ascent;
-        advance = sizing_.advance;
-        underlinePos = sizing_.underlinePos;
-        strikeOutPos = sizing_.strikeOutPos;
-        lineWidth = sizing_.lineWidth;
-        stretch = sizing_.font.stretch();
+        static_cast<TCellSize&>(*this) = sizing_;
         // With no font installed Qt matches nothing and hands out a placeholder without a face,
         // which crashes when asked for its family.
         if (QFontInfo(sizing_.font).family().isEmpty()) {

@@ -16,22 +16,10 @@ namespace quernel {
 
 namespace {
 
-// Metrics are measured this large, where Qt's whole-pixel font sizes do not distort them.
-constexpr int kReferencePixels = 1000;
-constexpr int kMaxMeasureRounds = 4;
 constexpr std::size_t kMaxFonts = 64;
 constexpr std::size_t kMaxBatchGlyphs = 1 << 16;
 
-struct TMetrics {
-    qreal ascent = 0;
-    qreal descent = 0;
-    qreal averageWidth = 0;
-    qreal underlinePos = 0;
-    qreal strikeOutPos = 0;
-    qreal lineWidth = 0;
-};
-
-TMetrics MeasureAtReference(QFont font, int stretch) {
+TReferenceMetrics MeasureAtReference(QFont font, int stretch) {
     font.setPixelSize(kReferencePixels);
     font.setStretch(stretch);
     const QFontMetricsF m(font);
@@ -41,8 +29,6 @@ TMetrics MeasureAtReference(QFont font, int stretch) {
 
 enum class GlyphKind : std::uint8_t { kBlank, kGlyph, kFallback };
 
-constexpr qreal kMaxPixelSize = 65535;
-
 bool IsBlank(char32_t ch) {
     return ch <= 0x20 || (ch >= 0x7F && ch <= 0xA0);
 }
@@ -50,52 +36,17 @@ bool IsBlank(char32_t ch) {
 }  // namespace
 
 TFontSizing SizeFontForCell(const TFontDesc& desc) {
-    if (desc.height <= 0) {
-        throw PrinterError("The font \"" + desc.faceName + "\" asks for a character cell " +
-                           std::to_string(desc.height) + " pixels high.");
-    }
     QFont font(QString::fromStdString(desc.faceName));
     font.setWeight(QFont::Weight(desc.weight >= 1 && desc.weight <= 1000 ? desc.weight : 400));
     font.setItalic(desc.italic);
     font.setKerning(false);
     font.setStyleStrategy(QFont::PreferOutline);
 
-    // Without a width: the natural width, or that stretched as asked.
-    int stretch = desc.width <= 0 && desc.stretch > 0
-                      ? static_cast<int>(std::lround(std::clamp(desc.stretch * 100, 1.0, 4000.0)))
-                      : 100;
-    TMetrics m = MeasureAtReference(font, stretch);
-    for (int round = 0; round < kMaxMeasureRounds && desc.width > 0; ++round) {
-        const qreal scale = desc.height / (m.ascent + m.descent);
-        const qreal width = m.averageWidth * scale;
-        if (width <= 0) break;
-        // In floating point: a cell of an absurd device is wider than an int product allows.
-        const int next = static_cast<int>(
-            std::lround(std::clamp(stretch * static_cast<qreal>(desc.width) / width, 1.0, 4000.0)));
-        if (next == stretch) break;
-        stretch = next;
-        m = MeasureAtReference(font, stretch);
-    }
-    if (m.ascent + m.descent <= 0) {
-        throw PrinterError("The font \"" + desc.faceName + "\" has no usable metrics.");
-    }
-
+    const TCellSize size =
+        SizeForCell(desc, [&font](int stretch) { return MeasureAtReference(font, stretch); });
     TFontSizing s;
-    const qreal scale = desc.height / (m.ascent + m.descent);
-    s.pixelSize = kReferencePixels * scale;
-    // Qt's font engines draw up to this size; beyond it they give a box without outlines.
-    if (s.pixelSize >= kMaxPixelSize) {
-        throw PrinterError("The font \"" + desc.faceName + "\" cannot be drawn in a cell " +
-                           std::to_string(desc.height) + " pixels high.");
-    }
-    s.ascent = m.ascent * scale;
-    s.advance = desc.width > 0     ? desc.width
-                : desc.advance > 0 ? desc.advance
-                                   : m.averageWidth * scale;
-    s.underlinePos = m.underlinePos * scale;
-    s.strikeOutPos = m.strikeOutPos * scale;
-    s.lineWidth = std::max<qreal>(m.lineWidth * scale, 1.0);
-    font.setStretch(stretch);
+    static_cast<TCellSize&>(s) = size;
+    font.setStretch(size.stretch);
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(s.pixelSize))));
     font.setUnderline(desc.underline);
     font.setStrikeOut(desc.strikeOut);

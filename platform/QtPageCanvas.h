@@ -14,18 +14,13 @@
 #include <vector>
 
 #include "engine/PrinterPlatform.h"
+#include "platform/FontSource.h"
 
 namespace quernel {
 
 // The Qt font that fills a character cell of the renderer's font description.
-struct TFontSizing {
-    QFont font;              // family, style, stretch; pixel size rounded to whole pixels
-    qreal pixelSize = 0;     // the exact pixel size for the cell height
-    qreal ascent = 0;        // from the top of the cell to the baseline, at pixelSize
-    qreal advance = 0;       // from one character cell to the next
-    qreal underlinePos = 0;  // below the baseline
-    qreal strikeOutPos = 0;  // above the baseline
-    qreal lineWidth = 0;
+struct TFontSizing : TCellSize {
+    QFont font;  // family, style, stretch; pixel size rounded to whole pixels
 };
 
 // Sizes a font so that ascent + descent is desc.height pixels and the average character

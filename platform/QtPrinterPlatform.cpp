@@ -501,9 +501,7 @@ void QtPrinterPlatform::TextOut(int x, int y, const TFontDesc& font, ByteView te
 
 void QtPrinterPlatform::StretchDraw(const TRect& rect, const IPicture& picture) {
     RequireDocument("StretchDraw");
-    const auto* pdfPicture = dynamic_cast<const TPdfPicture*>(&picture);
-    if (!pdfPicture) throw PrinterError("The picture was not loaded as a PDF picture.");
-    document_->DrawImage(rect, pdfPicture->PdfImage());
+    document_->DrawImage(rect, PdfImageOf(picture));
 }
 
 void QtPrinterPlatform::DrawBitmap(const TRect& rect, const TBitmap& bitmap) {

@@ -16,7 +16,6 @@
 #include "engine/PrinterSelection.h"
 #include "engine/QueueSettings.h"
 #include "host/Clock.h"
-#include "platform/FontChoice.h"
 #include "platform/OutputFile.h"
 #include "platform/PdfDocument.h"
 #include "platform/QtFontSource.h"
@@ -96,7 +95,7 @@ class QtPrinterPlatform final : public IPrinterPlatform, public IPrinterListRead
 
     TDeviceCaps DeviceCaps() override;
     std::vector<std::string> Fonts() override;
-    std::string FamilyOf(TFontKind kind) override { return InstalledFamily(kind); }
+    std::string FamilyOf(TFontKind kind) override { return fonts_.FamilyOf(kind); }
     double Advance(const TFontDesc& font, std::uint8_t byte) override {
         return advances_.Advance(font, byte);
     }

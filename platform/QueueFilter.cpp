@@ -232,8 +232,7 @@ int Run(int argc, char** argv, const std::function<std::unique_ptr<IFilterDrawin
 fs::path PictureFilterProgram(const fs::path& executableDir) {
     std::error_code ec;
     if (fs::exists(executableDir / "quernel-render", ec)) return executableDir / "quernel-render";
-    // <prefix>/lib/cups/filter -> <prefix>/bin
-    return executableDir.parent_path().parent_path().parent_path() / "bin" / "quernel-render";
+    return FilterInstallPrefix(executableDir) / "bin" / "quernel-render";
 }
 
 int RunQueueFilter(int argc, char** argv) {

@@ -148,7 +148,7 @@ class WindowPrintingTest : public QObject {
     // A DOS printer queue of CUPS is a printer like any other on the "&Drukarka" tab.
     void dosPrinterQueuesAreListedLikeAnyPrinter() {
         const auto ppd = dir_ / "dos.ppd";
-        WriteFile(ppd, MakeQueuePpd(DefaultQueuePpdSpec(QUERNEL_SHIPPED_DATA_DIR)));
+        WriteFile(ppd, MakeQueuePpd(DefaultQueuePpdSettings(QUERNEL_SHIPPED_DATA_DIR)));
         const CommandResult added =
             harness_.RunAdmin({"lpadmin", "-p", "dos-kasa", "-v", "quernel-capture:/dos-kasa", "-P",
                                ppd.string(), "-E"});

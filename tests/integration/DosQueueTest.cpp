@@ -42,7 +42,7 @@ class DosQueueTest : public ::testing::Test {
         harness_->Start();
         harness_->SetEnvironment();
         const std::string ppd = harness_->RootDir() + "/dos.ppd";
-        std::ofstream(ppd) << MakeQueuePpd(DefaultQueuePpdSpec(QUERNEL_BIN_DIR));
+        std::ofstream(ppd) << MakeQueuePpd(DefaultQueuePpdSettings(QUERNEL_BIN_DIR));
         const CommandResult added = harness_->RunAdmin(
             {"lpadmin", "-p", kQueue, "-v",
              LocalQueueDeviceUri(harness_->ServerName(), harness_->Port(), kTarget), "-P", ppd,
@@ -295,7 +295,7 @@ TEST_F(DosQueueTest, TheFilterWritesOnlyIntoItsTemporaryFolder) {
     const auto temporary = dir / "job-tmp";
     std::filesystem::create_directories(temporary);
     const auto ppd = dir / "queue.ppd";
-    std::ofstream(ppd) << MakeQueuePpd(DefaultQueuePpdSpec(QUERNEL_BIN_DIR));
+    std::ofstream(ppd) << MakeQueuePpd(DefaultQueuePpdSettings(QUERNEL_BIN_DIR));
     const auto trace = dir / "trace.txt";
     const CommandResult run = CupsHarness::RunCommand(
         // The leak checker of a sanitizer build cannot run under the tracer.
@@ -330,11 +330,11 @@ TEST_F(DosQueueTest, TheFilterWritesOnlyIntoItsTemporaryFolder) {
 // to quernel-render, which loads pictures. The picture comes out under the text, and only while
 // the queue's switch is on.
 TEST_F(DosQueueTest, ABackgroundPictureIsDrawnUnderTheJobsText) {
-    TQueuePpdSpec spec = DefaultQueuePpdSpec(QUERNEL_BIN_DIR);
-    spec.backgroundPicture =
+    TQueuePpdSettings settings = DefaultQueuePpdSettings(QUERNEL_BIN_DIR);
+    settings.backgroundPicture =
         (std::filesystem::path(QUERNEL_TEST_DATA_DIR) / "adobe_cmyk.jpg").string();
     const std::string ppd = harness_->RootDir() + "/dos-picture.ppd";
-    std::ofstream(ppd) << MakeQueuePpd(spec);
+    std::ofstream(ppd) << MakeQueuePpd(settings);
     const CommandResult added = harness_->RunAdmin(
         {"lpadmin", "-p", "dos-picture", "-v",
          LocalQueueDeviceUri(harness_->ServerName(), harness_->Port(), kTarget), "-P", ppd, "-E"});
@@ -361,7 +361,7 @@ TEST_F(DosQueueTest, TheFilterLoadsNoQtLibrary) {
     const auto temporary = dir / "job-tmp";
     std::filesystem::create_directories(temporary);
     const auto ppd = dir / "queue.ppd";
-    std::ofstream(ppd) << MakeQueuePpd(DefaultQueuePpdSpec(QUERNEL_BIN_DIR));
+    std::ofstream(ppd) << MakeQueuePpd(DefaultQueuePpdSettings(QUERNEL_BIN_DIR));
     std::vector<std::string> command = {"env",
                                         "-i",
                                         "PATH=/usr/bin:/bin",

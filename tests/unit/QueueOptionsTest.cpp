@@ -27,8 +27,8 @@ TQueueJob Settle(const std::string& ppd, const TOptionList& options,
 // The PPD the queue is made with says what the filter then reads: every default written
 // comes back as the same settings, names with blanks and values beyond the choices included.
 TEST(QueuePpdTest, TheFilterReadsBackEveryDefaultThePpdWasMadeWith) {
-    TQueuePpdSpec spec = DefaultQueuePpdSpec(QUERNEL_SHIPPED_DATA_DIR);
-    RenderOptions& d = spec.defaults.render;
+    TQueuePpdSettings ppdSettings = DefaultQueuePpdSettings(QUERNEL_SHIPPED_DATA_DIR);
+    RenderOptions& d = ppdSettings.defaults.render;
     d.commands = TCommandSet::kPcl;
     d.cmap = "Mazowia";
     d.seq = "Moja tabela";  // offered as "Mojatabela/Moja tabela"
@@ -41,12 +41,12 @@ TEST(QueuePpdTest, TheFilterReadsBackEveryDefaultThePpdWasMadeWith) {
     d.linesPerPageHor = 120;
     d.margins = {-10, 0, 25, 500};
     d.orientation = 2;
-    spec.defaults.paper = "Letter";
-    spec.defaults.tablesFolder = "/srv/dos/tabele";
-    spec.backgroundPicture = "/srv/dos/papier.png,1,2,3,4";
-    spec.backgroundOn = true;
+    ppdSettings.defaults.paper = "Letter";
+    ppdSettings.defaults.tablesFolder = "/srv/dos/tabele";
+    ppdSettings.backgroundPicture = "/srv/dos/papier.png,1,2,3,4";
+    ppdSettings.backgroundOn = true;
 
-    const std::string ppd = MakeQueuePpd(spec);
+    const std::string ppd = MakeQueuePpd(ppdSettings);
     const TQueueJob job = Settle(ppd, {});
     const RenderOptions& r = job.render;
     EXPECT_EQ(r.commands, TCommandSet::kPcl);
@@ -78,9 +78,9 @@ TEST(QueuePpdTest, TheFilterReadsBackEveryDefaultThePpdWasMadeWith) {
 // The program's defaults are the queue's, and the background picture prints only while
 // switched on.
 TEST(QueuePpdTest, AQueueStartsWithTheProgramsDefaults) {
-    TQueuePpdSpec spec = DefaultQueuePpdSpec(QUERNEL_SHIPPED_DATA_DIR);
-    spec.backgroundPicture = "/srv/papier.jpg";
-    const TQueueJob job = Settle(MakeQueuePpd(spec), {});
+    TQueuePpdSettings ppdSettings = DefaultQueuePpdSettings(QUERNEL_SHIPPED_DATA_DIR);
+    ppdSettings.backgroundPicture = "/srv/papier.jpg";
+    const TQueueJob job = Settle(MakeQueuePpd(ppdSettings), {});
     const RenderOptions program;
     EXPECT_EQ(job.render.cmap, program.cmap);
     EXPECT_EQ(job.render.seq, program.seq);
@@ -92,12 +92,12 @@ TEST(QueuePpdTest, AQueueStartsWithTheProgramsDefaults) {
     EXPECT_EQ(job.render.margins, program.margins);
     EXPECT_EQ(job.paper, "A4");
     EXPECT_EQ(job.render.background, "");
-    EXPECT_EQ(Settle(MakeQueuePpd(spec), {{"QuernelBackground", "True"}}).render.background,
+    EXPECT_EQ(Settle(MakeQueuePpd(ppdSettings), {{"QuernelBackground", "True"}}).render.background,
               "/srv/papier.jpg");
 }
 
 TEST(QueueOptionsTest, JobOptionsOverTheQueueDefaults) {
-    const std::string ppd = MakeQueuePpd(DefaultQueuePpdSpec(QUERNEL_SHIPPED_DATA_DIR));
+    const std::string ppd = MakeQueuePpd(DefaultQueuePpdSettings(QUERNEL_SHIPPED_DATA_DIR));
     const TQueueJob job = Settle(ppd, {{"QuernelCharsPerLine", "Custom.100"},
                                        {"quernellinesperpage", "70"},
                                        {"QuernelCommandSet", "ESCP"},
@@ -118,7 +118,7 @@ TEST(QueueOptionsTest, JobOptionsOverTheQueueDefaults) {
 }
 
 TEST(QueueOptionsTest, AnOptionOfTheQueueThatIsWrongIsNamed) {
-    const std::string ppd = MakeQueuePpd(DefaultQueuePpdSpec(QUERNEL_SHIPPED_DATA_DIR));
+    const std::string ppd = MakeQueuePpd(DefaultQueuePpdSettings(QUERNEL_SHIPPED_DATA_DIR));
     const std::vector<std::pair<TOptionList, std::string>> cases = {
         {{{"QuernelColour", "red"}}, "Nieznana opcja kolejki: QuernelColour"},
         {{{"QuernelCharsPerLine", "39"}}, "QuernelCharsPerLine: 39 (dozwolone 40..240)"},
