@@ -23,14 +23,7 @@ class BoxLinesPdfTest : public ::testing::Test {
             temp_ / (printout.stem().string() + std::to_string(++renders_) + ".pdf");
         std::vector<std::string> args = {printout.string(), "-o", pdf.string()};
         args.insert(args.end(), options.begin(), options.end());
-        const RenderArgs parsed = ParseRenderArgs(args);
-        EXPECT_TRUE(parsed.error.empty()) << parsed.error;
-        QtPrinterPlatform printer(clock_);
-        printer.SetOutputFile(pdf);
-        QtPictureLoader pictures;
-        std::ostringstream err;
-        EXPECT_EQ(RunRender(parsed.options, printer, pictures, QUERNEL_SHIPPED_DATA_DIR, err), 0)
-            << err.str();
+        test::RenderPdf(args, pdf, clock_);
         return pdf;
     }
     fs::path Write(const std::string& bytes) {

@@ -26,16 +26,9 @@ class PlatformCommandSetPdf : public ::testing::Test {
     fs::path Render(const char* printout, const std::string& commands,
                     const std::string& boxLines = "1") {
         const fs::path pdf = temp_ / (std::string(printout) + boxLines + ".pdf");
-        RenderArgs args =
-            ParseRenderArgs({(fs::path(QUERNEL_TEST_DATA_DIR) / printout).string(), "--commands",
-                             commands, "--box-lines", boxLines, "-o", pdf.string()});
-        EXPECT_TRUE(args.error.empty()) << args.error;
-        QtPrinterPlatform printer(clock_);
-        printer.SetOutputFile(pdf);
-        QtPictureLoader pictures;
-        std::ostringstream err;
-        EXPECT_EQ(RunRender(args.options, printer, pictures, QUERNEL_SHIPPED_DATA_DIR, err), 0)
-            << err.str();
+        test::RenderPdf({(fs::path(QUERNEL_TEST_DATA_DIR) / printout).string(), "--commands",
+                         commands, "--box-lines", boxLines, "-o", pdf.string()},
+                        pdf, clock_);
         return pdf;
     }
     static std::string Layout(const fs::path& pdf) {

@@ -28,15 +28,9 @@ class FontsPdfTest : public ::testing::Test {
         const fs::path printout = temp_ / (name + ".prn");
         const fs::path pdf = temp_ / (name + ".pdf");
         test::WriteFile(printout, bytes);
-        const RenderArgs args = ParseRenderArgs({printout.string(), "--commands", "escp", "--font",
-                                                 "Liberation Mono", "-o", pdf.string()});
-        EXPECT_TRUE(args.error.empty()) << args.error;
-        QtPrinterPlatform printer(clock_);
-        printer.SetOutputFile(pdf);
-        QtPictureLoader pictures;
-        std::ostringstream err;
-        EXPECT_EQ(RunRender(args.options, printer, pictures, QUERNEL_SHIPPED_DATA_DIR, err), 0)
-            << err.str();
+        test::RenderPdf({printout.string(), "--commands", "escp", "--font", "Liberation Mono", "-o",
+                         pdf.string()},
+                        pdf, clock_);
         return pdf;
     }
     // A family's name as the PDF's font names spell it.

@@ -17,8 +17,12 @@
 #include <vector>
 
 #include "engine/PrinterPlatform.h"
+#include "engine/RenderCommand.h"
 #include "host/Bytes.h"
+#include "host/Clock.h"
 #include "host/FileUtil.h"
+#include "platform/QtPicture.h"
+#include "platform/QtPrinterPlatform.h"
 
 namespace quernel::test {
 
@@ -226,5 +230,18 @@ inline PdfWord FindWord(const std::vector<PdfWord>& words, const std::string& te
 inline const Bytes kPolishCp1250 = ToBytes("Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F\xF1");
 inline const Bytes kPolishCp852 = ToBytes("Za\xBE\xA2\x88\x86 g\xA9\x98l\xA5 ja\xAB\xE4");
 inline const std::string kPolishUtf8 = "Zażółć gęślą jaźń";
+
+// Prints as quernel-render does with these arguments, into the PDF file their "-o" names.
+inline void RenderPdf(const std::vector<std::string>& arguments, const std::filesystem::path& pdf,
+                      const IClock& clock) {
+    const RenderArgs args = ParseRenderArgs(arguments);
+    EXPECT_TRUE(args.error.empty()) << args.error;
+    QtPrinterPlatform printer(clock);
+    printer.SetOutputFile(pdf);
+    QtPictureLoader pictures;
+    std::ostringstream err;
+    EXPECT_EQ(RunRender(args.options, printer, pictures, QUERNEL_SHIPPED_DATA_DIR, err), 0)
+        << err.str();
+}
 
 }  // namespace quernel::test
